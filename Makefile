@@ -1,0 +1,77 @@
+# Zelmar: `make run` starts the program, `make test` runs every test.
+# Both install whatever Debian packages are missing first.
+
+JOBS    ?= $(shell nproc)
+BUILD   ?= build
+CONFIG  ?= Release
+export WINEPREFIX ?= $(abspath $(BUILD))/wineprefix
+export WINEDEBUG  ?= -all
+export WINEDLLOVERRIDES ?= mscoree,mshtml=
+
+CMAKE_CONFIGURE = cmake -S . -DCMAKE_BUILD_TYPE=$(CONFIG) -Wno-dev
+
+.PHONY: all deps native win64 win32 linux32 test test-native test-linux32 \
+        test-wine test-sanitizers test-fuzz run dist bench fuzz format clean
+
+all: native
+
+deps:
+	@scripts/install-deps.sh
+
+native: deps
+	$(CMAKE_CONFIGURE) -B $(BUILD)/native
+	cmake --build $(BUILD)/native -j $(JOBS)
+
+win64: deps
+	$(CMAKE_CONFIGURE) -B $(BUILD)/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+	cmake --build $(BUILD)/win64 -j $(JOBS)
+
+win32: deps
+	$(CMAKE_CONFIGURE) -B $(BUILD)/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+	cmake --build $(BUILD)/win32 -j $(JOBS)
+
+linux32: deps
+	$(CMAKE_CONFIGURE) -B $(BUILD)/linux32 -DCMAKE_TOOLCHAIN_FILE=cmake/linux-i686.cmake
+	cmake --build $(BUILD)/linux32 -j $(JOBS) --target zelmar_engine_tests
+
+test: test-native test-linux32 test-wine test-sanitizers test-fuzz
+	@echo "all test suites passed"
+
+test-native: native
+	ctest --test-dir $(BUILD)/native --output-on-failure -j $(JOBS)
+
+# 32-bit x86 arithmetic, proven under qemu-i386.
+test-linux32: linux32
+	ctest --test-dir $(BUILD)/linux32 --output-on-failure -R '^engine'
+
+# Engine unit tests and GUI tests, 64-bit Windows build under Wine and Xvfb.
+test-wine: win64 win32
+	scripts/wine-prefix.sh
+	ctest --test-dir $(BUILD)/win64 --output-on-failure
+
+test-sanitizers: deps
+	scripts/test-sanitizers.sh $(BUILD)/sanitize
+
+test-fuzz: deps
+	scripts/fuzz.sh $(BUILD)/fuzz 30
+
+fuzz: deps
+	scripts/fuzz.sh $(BUILD)/fuzz $(or $(SECONDS),600)
+
+run: win64
+	scripts/wine-prefix.sh
+	scripts/run-zelmar.sh $(BUILD)/win64
+
+dist: win64 win32
+	scripts/dist.sh $(BUILD)
+
+bench: deps
+	$(CMAKE_CONFIGURE) -B $(BUILD)/bench -DZELMAR_BUILD_BENCH=ON -DZELMAR_BUILD_TESTS=OFF
+	cmake --build $(BUILD)/bench -j $(JOBS)
+	scripts/bench.sh $(BUILD)/bench
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD)
