@@ -1,0 +1,145 @@
+// Number reading for field texts.
+//
+// The lexeme is validated and normalised here, byte by byte, because the
+// standard conversions accept forms that must read differently (inf, nan,
+// hexadecimal) and reject the exponent letters d and D. Only the final,
+// canonical digit string goes to std::from_chars, which rounds correctly and
+// knows no locale.
+#include <charconv>
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "zelmar/engine.h"
+
+namespace zelmar {
+namespace {
+
+constexpr bool IsWhiteSpace(unsigned char c) {
+  return c == ' ' || (c >= 0x09 && c <= 0x0D);
+}
+
+constexpr bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+constexpr bool IsExponentLetter(unsigned char c) {
+  return c == 'e' || c == 'E' || c == 'd' || c == 'D';
+}
+
+// Significant digits kept for the conversion. Any double, and any midpoint
+// between two neighbouring doubles, has at most 768 significant digits, so
+// the first 800 digits plus one sticky digit standing for a non-zero rest
+// round exactly as the whole digit string does.
+constexpr std::size_t kMaxDigits = 800;
+
+// Exponents beyond this are far past both ends of the double range even after
+// the longest mantissa a text can hold; saturating keeps the sums exact.
+constexpr std::int64_t kExponentCap = std::int64_t{1} << 52;
+
+// value = 0.digits * 10^exponent, digits without leading zeros.
+struct Decimal {
+  std::string digits;
+  std::int64_t exponent = 0;
+};
+
+// Reads the exponent digits at text[pos...] into a saturated magnitude.
+std::int64_t ReadExponentDigits(std::string_view text, std::size_t pos) {
+  std::int64_t magnitude = 0;
+  for (; pos < text.size() && IsDigit(text[pos]); ++pos) {
+    if (magnitude < kExponentCap)
+      magnitude = magnitude * 10 + (text[pos] - '0');
+  }
+  return magnitude < kExponentCap ? magnitude : kExponentCap;
+}
+
+// Reads an optional exponent at text[pos]; returns its value, or 0 when the
+// letter is not followed by (a sign and) at least one digit.
+std::int64_t ReadExponent(std::string_view text, std::size_t pos) {
+  if (pos >= text.size() || !IsExponentLetter(text[pos])) return 0;
+  ++pos;
+  bool negative = false;
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+    negative = text[pos] == '-';
+    ++pos;
+  }
+  if (pos >= text.size() || !IsDigit(text[pos])) return 0;
+  const std::int64_t magnitude = ReadExponentDigits(text, pos);
+  return negative ? -magnitude : magnitude;
+}
+
+// Converts a normalised decimal (at most kMaxDigits + 1 digits, no trailing
+// zeros) to the nearest double; the magnitude only.
+double ToDouble(const Decimal& d) {
+  if (d.digits.empty()) return 0.0;
+  // 0.d * 10^e lies in [10^(e-1), 10^e): beyond these bounds the result is
+  // certainly infinite or zero.
+  if (d.exponent > 310) return std::numeric_limits<double>::infinity();
+  if (d.exponent < -330) return 0.0;
+  std::string canonical = d.digits;
+  canonical += 'e';
+  canonical +=
+      std::to_string(d.exponent - static_cast<std::int64_t>(d.digits.size()));
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(
+      canonical.data(), canonical.data() + canonical.size(), value);
+  (void)end;
+  if (error == std::errc::result_out_of_range) {
+    return d.exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+  }
+  return value;
+}
+
+}  // namespace
+
+double ParseFrequencyText(std::string_view text) {
+  std::size_t pos = 0;
+  while (pos < text.size() && IsWhiteSpace(text[pos])) ++pos;
+
+  bool negative = false;
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+    negative = text[pos] == '-';
+    ++pos;
+  }
+
+  Decimal decimal;
+  bool sawDigit = false;
+  bool sawPoint = false;
+  bool droppedNonZero = false;
+  std::size_t trailingZeros = 0;  // zeros held back until a non-zero follows
+  for (; pos < text.size(); ++pos) {
+    const unsigned char c = text[pos];
+    if (c == '.' && !sawPoint) {
+      sawPoint = true;
+      continue;
+    }
+    if (!IsDigit(c)) break;
+    sawDigit = true;
+    const bool leading = decimal.digits.empty() && c == '0';
+    if (leading) {
+      if (sawPoint) --decimal.exponent;
+      continue;
+    }
+    if (!sawPoint) ++decimal.exponent;
+    if (c == '0') {
+      ++trailingZeros;
+      continue;
+    }
+    if (!droppedNonZero && decimal.digits.size() + trailingZeros < kMaxDigits) {
+      decimal.digits.append(trailingZeros, '0');
+      decimal.digits += static_cast<char>(c);
+    } else {
+      droppedNonZero = true;
+    }
+    trailingZeros = 0;
+  }
+  // Rule: no digit means no number, and the sign of a non-number is lost.
+  if (!sawDigit) return 0.0;
+
+  if (droppedNonZero) decimal.digits += '1';
+  const std::int64_t exponent = ReadExponent(text, pos);
+  if (!decimal.digits.empty()) decimal.exponent += exponent;
+
+  const double magnitude = ToDouble(decimal);
+  return negative ? -magnitude : magnitude;
+}
+
+}  // namespace zelmar
