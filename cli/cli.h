@@ -1,0 +1,114 @@
+// Pieces of the zelmar-check command-line front end, kept apart from main()
+// so that argument handling, input reading and output formatting can be
+// tested on their own. Nothing here computes frequencies: every result comes
+// from zelmar::RunChannelCheck.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "zelmar/engine.h"
+
+namespace zelmar::cli {
+
+inline constexpr std::string_view kProgramName = "zelmar-check";
+
+// Exit statuses.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitBadBatchLine = 1;  // some --batch line was malformed
+inline constexpr int kExitUsage = 2;         // bad arguments or failed I/O
+
+struct Options {
+  bool json = false;
+  bool batch = false;
+  bool help = false;
+  bool version = false;
+  std::vector<std::string_view> texts;  // field texts F1, F2, ... in order
+};
+
+struct ParsedArguments {
+  Options options;
+  std::string error;  // one line without "\n"; empty when the call is valid
+};
+
+// Reads the arguments after the program name. Options may stand anywhere
+// before "--"; "-" alone is a text.
+ParsedArguments ParseArguments(const std::vector<std::string_view>& args);
+
+std::string UsageText();
+std::string VersionText();
+
+// Makes an argument printable on one line of an error message: control bytes
+// become \xNN and very long arguments are shortened.
+std::string QuoteForMessage(std::string_view text);
+
+// Splits a byte stream into lines: a line ends at "\n", which is not part of
+// it; bytes after the last "\n" form one more line. Reads in large chunks,
+// because --batch has to handle hundreds of thousands of lines quickly.
+// Reads the file descriptor directly (not through stdio) so that a line typed
+// on a terminal is available at once.
+class LineReader {
+ public:
+  explicit LineReader(int fd) : fd_(fd) {}
+  // Stores the next line in `line`; false when the input is exhausted.
+  bool Next(std::string& line);
+  // Whether the line last returned by Next() ended with "\n".
+  bool LastHadNewline() const { return last_had_newline_; }
+  // True when at least one more byte is to come.
+  bool HasMore() { return pos_ < end_ || Refill(); }
+  // True when reading stopped because of an error rather than end of input.
+  bool Failed() const { return error_ != 0; }
+  int Error() const { return error_; }
+
+ private:
+  bool Refill();
+
+  int fd_;
+  std::vector<char> buffer_ = std::vector<char>(1 << 16);
+  std::size_t pos_ = 0;
+  std::size_t end_ = 0;
+  bool eof_ = false;
+  bool last_had_newline_ = false;
+  int error_ = 0;  // errno of a failed read
+};
+
+enum class FieldReadStatus { kOk, kTooManyLines, kReadError };
+
+// Reads up to kSlotCount lines, one field each; a "\r" before the "\n" is
+// dropped. Fields without a line stay empty. Any byte after the twelfth line
+// makes the input too long.
+FieldReadStatus ReadFieldLines(LineReader& reader, FieldTexts& fields);
+
+// Fields F1, F2, ... from the given texts (at most kSlotCount of them).
+FieldTexts FieldsFromTexts(const std::vector<std::string_view>& texts);
+
+// For people: "F1  806.125" per field ("F2" alone when empty), a blank line,
+// then the result text with "\n" line ends.
+std::string FormatHuman(const CheckResult& result);
+
+// One line: {"fields":[12 strings],"result":"..."} and "\n".
+std::string FormatJson(const CheckResult& result);
+void AppendJson(const CheckResult& result, std::string& out);
+
+// Answers one --batch input line (without its "\n") by appending one JSON
+// line to `out`: the result object, or {"error":"...","line":N} when the line
+// is not a JSON array of at most kSlotCount strings. Returns false for the
+// latter.
+bool AppendBatchAnswer(std::string_view line, std::size_t line_number,
+                       std::string& out);
+
+// True when `text` is well-formed UTF-8 (no overlong forms, no surrogates,
+// nothing above U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+
+// The --batch loop: answers every line of `in_fd` on `out_fd`. `interactive`
+// writes each answer at once instead of collecting them. Returns the exit
+// status; I/O failures are reported on standard error.
+int RunBatch(int in_fd, int out_fd, bool interactive);
+
+// Writes all of `data`, retrying short writes; false on failure (errno set).
+bool WriteAll(int fd, std::string_view data);
+
+}  // namespace zelmar::cli
