@@ -1,0 +1,29 @@
+#include "freq_check_app.h"
+
+#include <commctrl.h>
+
+#include "freq_check_dlg.h"
+
+bool CFreqCheckApp::InitInstance() {
+  // A dialog framework would enable embedded-control hosting and 3D controls
+  // here; our own layer has neither. Registering the common control classes
+  // takes their place, as the version 6 controls of the manifest expect.
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  {
+    CFreqCheckDlg dialog(*this);
+    SetMainWindow(&dialog);
+    dialog.DoModal();  // IDCANCEL after Exit, -1 if it cannot be created
+    SetMainWindow(nullptr);
+  }
+  return false;  // no message loop of the application's own
+}
+
+bool CFreqCheckApp::OnCommand(UINT id, const zelmar::win::Dialog& source) {
+  if (id == zelmar::win::kIdHelp) {
+    OnHelp(source);
+    return true;
+  }
+  return WinApp::OnCommand(id, source);
+}

@@ -1,0 +1,14 @@
+// The application object: runs the main dialog and answers the help command.
+#pragma once
+
+#include "window.h"
+
+class CFreqCheckApp : public zelmar::win::WinApp {
+ public:
+  using WinApp::WinApp;
+
+  bool OnCommand(UINT id, const zelmar::win::Dialog& source) override;
+
+ protected:
+  bool InitInstance() override;
+};

@@ -1,0 +1,109 @@
+#include "window.h"
+
+#include <vector>
+
+namespace zelmar::win {
+
+bool Font::CreateIndirect(const LOGFONTW& logfont) {
+  Reset();
+  handle_ = CreateFontIndirectW(&logfont);
+  return handle_ != nullptr;
+}
+
+void Font::Reset() {
+  if (handle_ != nullptr) DeleteObject(handle_);
+  handle_ = nullptr;
+}
+
+PaintDC::PaintDC(HWND window)
+    : window_(window), dc_(BeginPaint(window, &paint_)) {}
+
+PaintDC::~PaintDC() { EndPaint(window_, &paint_); }
+
+int WinApp::Run() {
+  // InitInstance runs the whole program; its result only says that there
+  // is no loop left to run.
+  InitInstance();
+  return 0;
+}
+
+HWND WinApp::MainWindow() const {
+  return main_window_ != nullptr ? main_window_->Handle() : nullptr;
+}
+
+bool WinApp::OnCommand(UINT, const Dialog&) { return false; }
+
+void WinApp::OnHelp(const Dialog& source) {
+  const std::wstring path = HelpFilePath(instance_);
+  WinHelpW(MainWindow(), path.c_str(), HELP_CONTEXT,
+           kHelpContextBase + source.TemplateId());
+}
+
+std::wstring HelpFilePath(HINSTANCE instance) {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD size = GetModuleFileNameW(instance, buffer.data(),
+                                          static_cast<DWORD>(buffer.size()));
+    if (size < buffer.size()) {
+      std::wstring path(buffer.data(), size);
+      const std::size_t dot = path.find_last_of(L'.');
+      const std::size_t separator = path.find_last_of(L"\\/");
+      if (dot != std::wstring::npos &&
+          (separator == std::wstring::npos || dot > separator)) {
+        path.resize(dot);
+      }
+      return path + L".HLP";
+    }
+    buffer.resize(buffer.size() * 2);  // path longer than the buffer
+  }
+}
+
+INT_PTR Dialog::DoModal() {
+  HWND owner = parent_ != nullptr ? parent_ : app_.MainWindow();
+  const INT_PTR result =
+      DialogBoxParamW(app_.Instance(), MAKEINTRESOURCEW(template_id_), owner,
+                      &DialogProc, reinterpret_cast<LPARAM>(this));
+  window_ = nullptr;
+  return result;
+}
+
+bool Dialog::HandleMessage(UINT message, WPARAM wparam, LPARAM,
+                           INT_PTR& result) {
+  switch (message) {
+    case WM_COMMAND:
+      if (HIWORD(wparam) != BN_CLICKED) return false;
+      if (LOWORD(wparam) == IDOK) {
+        OnOK();
+      } else if (LOWORD(wparam) == IDCANCEL) {
+        OnCancel();
+      } else {
+        return false;
+      }
+      result = TRUE;
+      return true;
+    case WM_HELP:  // F1
+      app_.OnCommand(kIdHelp, *this);
+      result = TRUE;
+      return true;
+    default:
+      return false;
+  }
+}
+
+INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT message, WPARAM wparam,
+                                    LPARAM lparam) {
+  Dialog* self;
+  if (message == WM_INITDIALOG) {
+    self = reinterpret_cast<Dialog*>(lparam);
+    SetWindowLongPtrW(window, DWLP_USER, lparam);
+    self->window_ = window;
+    return self->OnInitDialog();
+  }
+  self = reinterpret_cast<Dialog*>(GetWindowLongPtrW(window, DWLP_USER));
+  // Messages before WM_INITDIALOG (WM_SETFONT, ...) get default handling.
+  if (self == nullptr) return FALSE;
+  INT_PTR result = FALSE;
+  return self->HandleMessage(message, wparam, lparam, result) ? result : FALSE;
+}
+
+}  // namespace zelmar::win

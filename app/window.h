@@ -1,0 +1,126 @@
+// A thin window layer of our own: just what the Zelmar shell uses.
+// Wide-character Win32 APIs throughout; every handle has an owner that
+// releases it, and nothing is kept in global variables.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace zelmar::win {
+
+// The help command, routed from a dialog to the application object.
+inline constexpr UINT kIdHelp = 57670;
+// A dialog's help context is this base plus its template id.
+inline constexpr DWORD kHelpContextBase = 0x20000;
+
+// Owns a GDI font; deleted with the object.
+class Font {
+ public:
+  Font() = default;
+  ~Font() { Reset(); }
+  Font(const Font&) = delete;
+  Font& operator=(const Font&) = delete;
+
+  // On failure the font stays empty (null handle).
+  bool CreateIndirect(const LOGFONTW& logfont);
+  void Reset();
+  HFONT Get() const { return handle_; }
+
+ private:
+  HFONT handle_ = nullptr;
+};
+
+// BeginPaint on construction, EndPaint on destruction.
+class PaintDC {
+ public:
+  explicit PaintDC(HWND window);
+  ~PaintDC();
+  PaintDC(const PaintDC&) = delete;
+  PaintDC& operator=(const PaintDC&) = delete;
+
+  HDC Get() const { return dc_; }
+
+ private:
+  HWND window_;
+  PAINTSTRUCT paint_{};
+  HDC dc_;
+};
+
+class Dialog;
+
+// The application object. There is no message loop of its own: the modal
+// dialogs' loops are the only ones.
+class WinApp {
+ public:
+  explicit WinApp(HINSTANCE instance) : instance_(instance) {}
+  virtual ~WinApp() = default;
+  WinApp(const WinApp&) = delete;
+  WinApp& operator=(const WinApp&) = delete;
+
+  // Runs InitInstance once; returns the process exit code.
+  int Run();
+
+  HINSTANCE Instance() const { return instance_; }
+  // The main window's handle, null while it has none.
+  HWND MainWindow() const;
+  void SetMainWindow(Dialog* dialog) { main_window_ = dialog; }
+
+  // A command that a dialog routes to the application object; true when
+  // the application handled it.
+  virtual bool OnCommand(UINT id, const Dialog& source);
+
+ protected:
+  virtual bool InitInstance() = 0;
+  // Opens the help file (this program's path with the extension ".HLP")
+  // at the context of the given dialog.
+  void OnHelp(const Dialog& source);
+
+ private:
+  HINSTANCE instance_;
+  Dialog* main_window_ = nullptr;
+};
+
+// This program's path with its extension replaced by ".HLP".
+std::wstring HelpFilePath(HINSTANCE instance);
+
+// A modal dialog from a template resource.
+class Dialog {
+ public:
+  // Without a parent the application's main window owns the dialog.
+  Dialog(WinApp& app, UINT template_id, HWND parent = nullptr)
+      : app_(app), template_id_(template_id), parent_(parent) {}
+  virtual ~Dialog() = default;
+  Dialog(const Dialog&) = delete;
+  Dialog& operator=(const Dialog&) = delete;
+
+  // The value given to EndDialog, or -1 if the dialog cannot be created.
+  INT_PTR DoModal();
+
+  HWND Handle() const { return window_; }
+  UINT TemplateId() const { return template_id_; }
+  WinApp& App() const { return app_; }
+
+ protected:
+  virtual BOOL OnInitDialog() { return TRUE; }
+  virtual void OnOK() { EndDialog(IDOK); }
+  virtual void OnCancel() { EndDialog(IDCANCEL); }
+
+  // Returns true when the message was handled; `result` is then the dialog
+  // procedure's return value. False leaves it to the default processing.
+  virtual bool HandleMessage(UINT message, WPARAM wparam, LPARAM lparam,
+                             INT_PTR& result);
+
+  void EndDialog(INT_PTR result) { ::EndDialog(window_, result); }
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wparam,
+                                     LPARAM lparam);
+
+  WinApp& app_;
+  UINT template_id_;
+  HWND parent_;
+  HWND window_ = nullptr;
+};
+
+}  // namespace zelmar::win
