@@ -11,7 +11,7 @@ packages=(
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 xvfb xauth x11-apps fonts-ipafont-gothic imagemagick locales
-  xdotool fonts-wine zip
+  xdotool zip
 )
 
 missing=()
