@@ -45,17 +45,20 @@ std::wstring HelpFilePath(HINSTANCE instance) {
     const DWORD size = GetModuleFileNameW(instance, buffer.data(),
                                           static_cast<DWORD>(buffer.size()));
     if (size < buffer.size()) {
-      std::wstring path(buffer.data(), size);
-      const std::size_t dot = path.find_last_of(L'.');
-      const std::size_t separator = path.find_last_of(L"\\/");
-      if (dot != std::wstring::npos &&
-          (separator == std::wstring::npos || dot > separator)) {
-        path.resize(dot);
-      }
-      return path + L".HLP";
+      return HelpPathFor(std::wstring(buffer.data(), size));
     }
     buffer.resize(buffer.size() * 2);  // path longer than the buffer
   }
+}
+
+std::wstring HelpPathFor(std::wstring module_path) {
+  const std::size_t dot = module_path.find_last_of(L'.');
+  const std::size_t separator = module_path.find_last_of(L"\\/");
+  if (dot != std::wstring::npos &&
+      (separator == std::wstring::npos || dot > separator)) {
+    module_path.resize(dot);
+  }
+  return module_path + L".HLP";
 }
 
 INT_PTR Dialog::DoModal() {

@@ -83,6 +83,9 @@ class WinApp {
 
 // This program's path with its extension replaced by ".HLP".
 std::wstring HelpFilePath(HINSTANCE instance);
+// `module_path` with the extension of its last part replaced by ".HLP" (or
+// ".HLP" appended when it has none).
+std::wstring HelpPathFor(std::wstring module_path);
 
 // A modal dialog from a template resource.
 class Dialog {
