@@ -68,7 +68,7 @@ std::string MakeText(Kind kind, std::size_t n) {
   return s;
 }
 
-void BM_ParseFrequencyText(benchmark::State& state, Kind kind) {
+void BM_HugeParse(benchmark::State& state, Kind kind) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const std::string text = MakeText(kind, n);
   for (auto _ : state) {
@@ -81,7 +81,7 @@ void BM_ParseFrequencyText(benchmark::State& state, Kind kind) {
 
 // Twelve texts of the kind, each n bytes long, with different numbers so
 // that the checks have values to compare.
-void BM_RunChannelCheck(benchmark::State& state, Kind kind) {
+void BM_HugeRun(benchmark::State& state, Kind kind) {
   const auto n = static_cast<std::size_t>(state.range(0));
   zelmar::FieldTexts texts;
   for (std::size_t i = 0; i < texts.size(); ++i) {
@@ -107,20 +107,20 @@ void BM_RunChannelCheck(benchmark::State& state, Kind kind) {
       ->Unit(benchmark::kMicrosecond)     \
       ->Complexity(benchmark::oN)
 
-ZELMAR_HUGE_BENCH(BM_ParseFrequencyText, kLeadingWhite);
-ZELMAR_HUGE_BENCH(BM_ParseFrequencyText, kLeadingZeros);
-ZELMAR_HUGE_BENCH(BM_ParseFrequencyText, kManyDecimals);
-ZELMAR_HUGE_BENCH(BM_ParseFrequencyText, kOnlyDigits);
-ZELMAR_HUGE_BENCH(BM_ParseFrequencyText, kExponentZeros);
-ZELMAR_HUGE_BENCH(BM_ParseFrequencyText, kExponentDigits);
-ZELMAR_HUGE_BENCH(BM_ParseFrequencyText, kTrailingJunk);
+ZELMAR_HUGE_BENCH(BM_HugeParse, kLeadingWhite);
+ZELMAR_HUGE_BENCH(BM_HugeParse, kLeadingZeros);
+ZELMAR_HUGE_BENCH(BM_HugeParse, kManyDecimals);
+ZELMAR_HUGE_BENCH(BM_HugeParse, kOnlyDigits);
+ZELMAR_HUGE_BENCH(BM_HugeParse, kExponentZeros);
+ZELMAR_HUGE_BENCH(BM_HugeParse, kExponentDigits);
+ZELMAR_HUGE_BENCH(BM_HugeParse, kTrailingJunk);
 
-ZELMAR_HUGE_BENCH(BM_RunChannelCheck, kLeadingWhite);
-ZELMAR_HUGE_BENCH(BM_RunChannelCheck, kLeadingZeros);
-ZELMAR_HUGE_BENCH(BM_RunChannelCheck, kManyDecimals);
-ZELMAR_HUGE_BENCH(BM_RunChannelCheck, kOnlyDigits);
-ZELMAR_HUGE_BENCH(BM_RunChannelCheck, kExponentZeros);
-ZELMAR_HUGE_BENCH(BM_RunChannelCheck, kExponentDigits);
-ZELMAR_HUGE_BENCH(BM_RunChannelCheck, kTrailingJunk);
+ZELMAR_HUGE_BENCH(BM_HugeRun, kLeadingWhite);
+ZELMAR_HUGE_BENCH(BM_HugeRun, kLeadingZeros);
+ZELMAR_HUGE_BENCH(BM_HugeRun, kManyDecimals);
+ZELMAR_HUGE_BENCH(BM_HugeRun, kOnlyDigits);
+ZELMAR_HUGE_BENCH(BM_HugeRun, kExponentZeros);
+ZELMAR_HUGE_BENCH(BM_HugeRun, kExponentDigits);
+ZELMAR_HUGE_BENCH(BM_HugeRun, kTrailingJunk);
 
 }  // namespace
