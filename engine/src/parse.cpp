@@ -123,10 +123,14 @@ double ParseFrequencyText(std::string_view text) {
       ++trailingZeros;
       continue;
     }
-    if (!droppedNonZero && decimal.digits.size() + trailingZeros < kMaxDigits) {
+    if (droppedNonZero) continue;
+    if (decimal.digits.size() + trailingZeros < kMaxDigits) {
       decimal.digits.append(trailingZeros, '0');
       decimal.digits += static_cast<char>(c);
     } else {
+      // Keep the held zeros up to the limit, so that the sticky digit added
+      // below stands after them and not in their place.
+      decimal.digits.append(kMaxDigits - decimal.digits.size(), '0');
       droppedNonZero = true;
     }
     trailingZeros = 0;
