@@ -1,24 +1,57 @@
 // The two checks of a run. Every comparison is an exact comparison of doubles
 // computed in the order given below; no tolerance, no rounding to kHz.
+#include <algorithm>
+#include <string>
+
 #include "zelmar/engine.h"
 
 namespace zelmar {
 namespace {
 
-std::string IntermodulationLine(std::size_t victim, std::size_t j,
-                                std::size_t k) {
-  return "●" + SlotLabel(victim) + "は、" + SlotLabel(j) + "と" + SlotLabel(k) +
-         "の相互変調で混信\r\n";
+// A check line is short; building it on the stack keeps a full twelve-slot
+// report (up to 76 lines) free of temporary strings.
+class LineBuffer {
+ public:
+  LineBuffer& operator<<(std::string_view piece) {
+    const std::size_t n = std::min(piece.size(), sizeof text_ - size_);
+    piece.copy(text_ + size_, n);
+    size_ += n;
+    return *this;
+  }
+  std::string_view View() const { return {text_, size_}; }
+
+ private:
+  char text_[128];
+  std::size_t size_ = 0;
+};
+
+std::string_view Label(std::size_t position) {
+  static constexpr std::string_view kLabels[kSlotCount + 1] = {
+      "",   "F1", "F2", "F3",  "F4",  "F5", "F6",
+      "F7", "F8", "F9", "F10", "F11", "F12"};
+  return kLabels[position];
 }
 
-std::string CloseSpacingLine(std::size_t k, double distance) {
-  return "●" + SlotLabel(k) + "と" + SlotLabel(k + 1) + "は、" +
-         FormatMHz(distance) + "MHz接近しています。\r\n";
+void AppendIntermodulationLine(ReportText& report, std::size_t victim,
+                               std::size_t j, std::size_t k) {
+  LineBuffer line;
+  line << "●" << Label(victim) << "は、" << Label(j) << "と" << Label(k)
+       << "の相互変調で混信\r\n";
+  report.AppendLine(line.View());
 }
 
-std::string SameFrequencyLine(std::size_t k) {
-  return "●" + SlotLabel(k) + "と" + SlotLabel(k + 1) +
-         "は、同一周波数です。\r\n";
+void AppendCloseSpacingLine(ReportText& report, std::size_t k,
+                            double distance) {
+  LineBuffer line;
+  line << "●" << Label(k) << "と" << Label(k + 1) << "は、"
+       << FormatMHz(distance) << "MHz接近しています。\r\n";
+  report.AppendLine(line.View());
+}
+
+void AppendSameFrequencyLine(ReportText& report, std::size_t k) {
+  LineBuffer line;
+  line << "●" << Label(k) << "と" << Label(k + 1) << "は、同一周波数です。\r\n";
+  report.AppendLine(line.View());
 }
 
 // The first slot hit by a product of the pair (j, k), 1-based: first the
@@ -42,7 +75,9 @@ std::size_t FirstVictim(const FrequencySet& s, std::size_t j, std::size_t k) {
 }  // namespace
 
 std::string SlotLabel(std::size_t position) {
-  return "F" + std::to_string(position);
+  std::string label = "F";
+  label += std::to_string(position);
+  return label;
 }
 
 void CheckIntermodulation(const FrequencySet& s, ReportText& report) {
@@ -52,7 +87,7 @@ void CheckIntermodulation(const FrequencySet& s, ReportText& report) {
       // tested, so even an empty slot can be named.
       if (!(s[j - 1] > 0.0 && s[k - 1] > 0.0)) continue;
       if (const std::size_t victim = FirstVictim(s, j, k); victim != 0) {
-        report.AppendLine(IntermodulationLine(victim, j, k));
+        AppendIntermodulationLine(report, victim, j, k);
       }
     }
   }
@@ -64,9 +99,9 @@ void CheckSpacing(const FrequencySet& s, ReportText& report) {
     const double high = s[k];
     const double distance = high - low;
     if (distance <= kCloseSpacingMHz && distance > 0) {
-      report.AppendLine(CloseSpacingLine(k, distance));
+      AppendCloseSpacingLine(report, k, distance);
     } else if (high == low && low > 0 && high > 0) {
-      report.AppendLine(SameFrequencyLine(k));
+      AppendSameFrequencyLine(report, k);
     }
   }
 }
