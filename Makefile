@@ -44,10 +44,12 @@ test-native: native
 test-linux32: linux32
 	ctest --test-dir $(BUILD)/linux32 --output-on-failure -R '^engine'
 
-# Engine unit tests and GUI tests, 64-bit Windows build under Wine and Xvfb.
+# Engine unit tests and GUI tests, 64-bit Windows build under Wine and Xvfb;
+# the 32-bit build's resources and imports (no 32-bit Wine here).
 test-wine: win64 win32
 	scripts/wine-prefix.sh
 	ctest --test-dir $(BUILD)/win64 --output-on-failure
+	ctest --test-dir $(BUILD)/win32 --output-on-failure -R '^app_'
 
 test-sanitizers: deps
 	scripts/test-sanitizers.sh $(BUILD)/sanitize
