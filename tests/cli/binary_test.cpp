@@ -169,6 +169,9 @@ struct UsageErrorCase {
   std::string mentions;
 };
 
+// Test listings name a case by what its message must mention.
+void PrintTo(const UsageErrorCase& c, std::ostream* os) { *os << c.mentions; }
+
 class UsageErrors : public testing::TestWithParam<UsageErrorCase> {};
 
 TEST_P(UsageErrors, ExitTwoWithOneLineOnStderr) {
@@ -238,6 +241,8 @@ struct StdinCase {
   std::vector<std::string> fields;
   std::string result;
 };
+
+void PrintTo(const StdinCase& c, std::ostream* os) { *os << c.name; }
 
 class StdinLines : public testing::TestWithParam<StdinCase> {};
 
@@ -335,6 +340,8 @@ struct BatchCase {
   std::string line;  // without line end
   std::string answer;
 };
+
+void PrintTo(const BatchCase& c, std::ostream* os) { *os << c.name; }
 
 class BatchLines : public testing::TestWithParam<BatchCase> {};
 

@@ -24,6 +24,12 @@ struct ArgumentCase {
   std::string error_part;  // empty: no error expected
 };
 
+// Names the case by its arguments in test listings.
+void PrintTo(const ArgumentCase& c, std::ostream* os) {
+  *os << "args:";
+  for (std::string_view a : c.args) *os << " [" << a << "]";
+}
+
 class Arguments : public testing::TestWithParam<ArgumentCase> {};
 
 TEST_P(Arguments, Parse) {
