@@ -11,7 +11,7 @@ export WINEDLLOVERRIDES ?= mscoree,mshtml=
 CMAKE_CONFIGURE = cmake -S . -DCMAKE_BUILD_TYPE=$(CONFIG) -Wno-dev
 
 .PHONY: all deps native win64 win32 linux32 test test-native test-linux32 \
-        test-wine test-sanitizers test-fuzz run dist bench fuzz format clean
+        test-wine test-sanitizers test-fuzz run dist bench figures fuzz format clean
 
 all: native
 
@@ -71,6 +71,12 @@ bench: deps
 	$(CMAKE_CONFIGURE) -B $(BUILD)/bench -DZELMAR_BUILD_BENCH=ON -DZELMAR_BUILD_TESTS=OFF
 	cmake --build $(BUILD)/bench -j $(JOBS)
 	scripts/bench.sh $(BUILD)/bench
+
+# Sizes, imports, start-up time and peak memory of Zelmar.exe, then the
+# benchmarks: the figures the README quotes.
+figures: win64 win32 bench
+	scripts/wine-prefix.sh
+	scripts/figures.sh $(BUILD)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

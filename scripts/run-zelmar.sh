@@ -30,33 +30,18 @@ for tool in Xvfb xdotool import; do
   }
 done
 
-display_number=57
-while [ -e "/tmp/.X11-unix/X$display_number" ] ||
-  [ -e "/tmp/.X$display_number-lock" ]; do
-  display_number=$((display_number + 1))
-done
-export DISPLAY=":$display_number"
+# shellcheck source=scripts/xvfb.sh
+. "$(dirname "$0")/xvfb.sh"
 
-xvfb_pid=""
 wine_pid=""
 cleanup() {
   if [ -n "$wine_pid" ] && kill -0 "$wine_pid" 2>/dev/null; then
     kill "$wine_pid" 2>/dev/null || true
   fi
-  if [ -n "$xvfb_pid" ] && kill -0 "$xvfb_pid" 2>/dev/null; then
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-  fi
+  stop_private_xvfb
 }
 trap cleanup EXIT
-
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  xdotool getdisplaygeometry >/dev/null 2>&1 && break
-  kill -0 "$xvfb_pid" 2>/dev/null || { echo "run-zelmar: Xvfb failed" >&2; exit 1; }
-  sleep 0.1
-done
+start_private_xvfb
 
 wine "$exe" &
 wine_pid=$!
