@@ -70,20 +70,30 @@ INT_PTR Dialog::DoModal() {
   return result;
 }
 
-bool Dialog::HandleMessage(UINT message, WPARAM wparam, LPARAM,
+bool Dialog::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam,
                            INT_PTR& result) {
   switch (message) {
-    case WM_COMMAND:
-      if (HIWORD(wparam) != BN_CLICKED) return false;
-      if (LOWORD(wparam) == IDOK) {
-        OnOK();
-      } else if (LOWORD(wparam) == IDCANCEL) {
-        OnCancel();
-      } else {
-        return false;
+    case WM_COMMAND: {
+      // A button click, or a command from a menu or accelerator (no
+      // control): both carry out the command.
+      const bool command = HIWORD(wparam) == BN_CLICKED || lparam == 0;
+      if (!command) return false;
+      switch (LOWORD(wparam)) {
+        case IDOK:
+          OnOK();
+          break;
+        case IDCANCEL:
+          OnCancel();
+          break;
+        case kIdHelp:
+          app_.OnCommand(kIdHelp, *this);
+          break;
+        default:
+          return false;
       }
       result = TRUE;
       return true;
+    }
     case WM_HELP:  // F1
       app_.OnCommand(kIdHelp, *this);
       result = TRUE;
