@@ -13,7 +13,7 @@ JAPANESE = 0x0411
 RT_ICON, RT_DIALOG, RT_STRING, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = (
     3, 5, 6, 14, 16, 24)
 BUTTON, EDIT, STATIC = 0x80, 0x81, 0x82
-CREDIT = "(C) 2025 Zelmar 開発チーム"  # fits the about box's 119 units
+CREDIT = "(C) 2026 Zelmar 開発チーム"  # fits the about box's 119 units
 
 FIELD, LABEL = 0x50810080, 0x50020000
 # (id, class, style, x, y, cx, cy, text) in template order
@@ -48,7 +48,7 @@ VERSION_STRINGS = {
     "FileDescription": "Zelmar ｱﾌﾟﾘｹｰｼｮﾝ",
     "FileVersion": "1, 0, 0, 1",
     "InternalName": "Zelmar",
-    "LegalCopyright": "Copyright (C) 2025 Zelmar 開発チーム",
+    "LegalCopyright": "Copyright (C) 2026 Zelmar 開発チーム",
     "LegalTrademarks": "",
     "OriginalFilename": "Zelmar.EXE",
     "PrivateBuild": "",
