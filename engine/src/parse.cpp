@@ -5,10 +5,10 @@
 // hexadecimal) and reject the exponent letters d and D. Only the final,
 // canonical digit string goes to std::from_chars, which rounds correctly and
 // knows no locale.
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <limits>
-#include <string>
 
 #include "zelmar/engine.h"
 
@@ -36,8 +36,11 @@ constexpr std::size_t kMaxDigits = 800;
 constexpr std::int64_t kExponentCap = std::int64_t{1} << 52;
 
 // value = 0.digits * 10^exponent, digits without leading zeros.
+// The digits live in a stack buffer with room behind them for the
+// exponent of the canonical text that ToDouble converts.
 struct Decimal {
-  std::string digits;
+  char digits[kMaxDigits + 1 + 24];
+  std::size_t size = 0;
   std::int64_t exponent = 0;
 };
 
@@ -68,21 +71,22 @@ std::int64_t ReadExponent(std::string_view text, std::size_t pos) {
 
 // Converts a normalised decimal (at most kMaxDigits + 1 digits, no trailing
 // zeros) to the nearest double; the magnitude only.
-double ToDouble(const Decimal& d) {
-  if (d.digits.empty()) return 0.0;
+double ToDouble(Decimal& d) {
+  if (d.size == 0) return 0.0;
   // 0.d * 10^e lies in [10^(e-1), 10^e): beyond these bounds the result is
   // certainly infinite or zero.
   if (d.exponent > 310) return std::numeric_limits<double>::infinity();
   if (d.exponent < -330) return 0.0;
-  std::string canonical = d.digits;
-  canonical += 'e';
-  canonical +=
-      std::to_string(d.exponent - static_cast<std::int64_t>(d.digits.size()));
+  // The canonical text "<digits>e<exponent>", written behind the digits.
+  char* const end = d.digits + sizeof d.digits;
+  char* text_end = d.digits + d.size;
+  *text_end++ = 'e';
+  text_end = std::to_chars(text_end, end,
+                           d.exponent - static_cast<std::int64_t>(d.size))
+                 .ptr;
   double value = 0.0;
-  const auto [end, error] = std::from_chars(
-      canonical.data(), canonical.data() + canonical.size(), value);
-  (void)end;
-  if (error == std::errc::result_out_of_range) {
+  if (std::from_chars(d.digits, text_end, value).ec ==
+      std::errc::result_out_of_range) {
     return d.exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
   }
   return value;
@@ -113,7 +117,7 @@ double ParseFrequencyText(std::string_view text) {
     }
     if (!IsDigit(c)) break;
     sawDigit = true;
-    const bool leading = decimal.digits.empty() && c == '0';
+    const bool leading = decimal.size == 0 && c == '0';
     if (leading) {
       if (sawPoint) --decimal.exponent;
       continue;
@@ -124,13 +128,16 @@ double ParseFrequencyText(std::string_view text) {
       continue;
     }
     if (droppedNonZero) continue;
-    if (decimal.digits.size() + trailingZeros < kMaxDigits) {
-      decimal.digits.append(trailingZeros, '0');
-      decimal.digits += static_cast<char>(c);
+    if (decimal.size + trailingZeros < kMaxDigits) {
+      std::fill_n(decimal.digits + decimal.size, trailingZeros, '0');
+      decimal.size += trailingZeros;
+      decimal.digits[decimal.size++] = static_cast<char>(c);
     } else {
       // Keep the held zeros up to the limit, so that the sticky digit added
       // below stands after them and not in their place.
-      decimal.digits.append(kMaxDigits - decimal.digits.size(), '0');
+      std::fill(decimal.digits + decimal.size, decimal.digits + kMaxDigits,
+                '0');
+      decimal.size = kMaxDigits;
       droppedNonZero = true;
     }
     trailingZeros = 0;
@@ -138,9 +145,9 @@ double ParseFrequencyText(std::string_view text) {
   // Rule: no digit means no number, and the sign of a non-number is lost.
   if (!sawDigit) return 0.0;
 
-  if (droppedNonZero) decimal.digits += '1';
+  if (droppedNonZero) decimal.digits[decimal.size++] = '1';
   const std::int64_t exponent = ReadExponent(text, pos);
-  if (!decimal.digits.empty()) decimal.exponent += exponent;
+  if (decimal.size != 0) decimal.exponent += exponent;
 
   const double magnitude = ToDouble(decimal);
   return negative ? -magnitude : magnitude;
