@@ -5,8 +5,10 @@
 // help request is observed without starting a help viewer.
 #include <windows.h>
 
-#include <atomic>
+#include <algorithm>
 #include <cstring>
+#include <numeric>
+#include <vector>
 
 #include "probe_protocol.h"
 
@@ -110,6 +112,119 @@ int PatchHelpImports(wchar_t* names, int capacity) {
   return patched;
 }
 
+// --- resource counters that also work under Wine ---------------------------
+// Wine answers 0 to GetGuiResources and GetProcessHandleCount, so the probe
+// counts from inside the process in ways that hold on both systems.
+
+HMODULE g_module = nullptr;
+
+// Kernel handles are multiples of 4 handed out lowest-free-first; a long run
+// of invalid values means the table ends there.
+std::int64_t CountKernelHandles() {
+  constexpr ULONG_PTR kLimit = ULONG_PTR{1} << 22;
+  constexpr int kGiveUpAfter = 16384;
+  std::int64_t count = 0;
+  int misses = 0;
+  for (ULONG_PTR value = 4; value < kLimit && misses < kGiveUpAfter;
+       value += 4) {
+    DWORD flags = 0;
+    if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) {
+      ++count;
+      misses = 0;
+    } else {
+      ++misses;
+    }
+  }
+  return count;
+}
+
+struct WindowCount {
+  DWORD pid;
+  std::int64_t count;
+};
+
+BOOL CALLBACK CountChild(HWND, LPARAM param) {
+  ++reinterpret_cast<WindowCount*>(param)->count;
+  return TRUE;
+}
+
+void CountTree(HWND window, WindowCount& tally) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != tally.pid) return;
+  ++tally.count;
+  // EnumChildWindows walks all descendants, not only direct children.
+  EnumChildWindows(window, CountChild, reinterpret_cast<LPARAM>(&tally));
+}
+
+BOOL CALLBACK CountTopLevel(HWND window, LPARAM param) {
+  CountTree(window, *reinterpret_cast<WindowCount*>(param));
+  return TRUE;
+}
+
+std::int64_t CountWindows() {
+  WindowCount tally{GetCurrentProcessId(), 0};
+  EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&tally));
+  for (HWND w = FindWindowExW(HWND_MESSAGE, nullptr, nullptr, nullptr);
+       w != nullptr; w = FindWindowExW(HWND_MESSAGE, w, nullptr, nullptr))
+    CountTree(w, tally);
+  return tally.count;
+}
+
+// Allocates `batch` objects, frees them again and returns the highest table
+// slot (low word of the handle, divided by the slot spacing) they used. The
+// free slots are reused first, so the batch can only reach past every slot
+// in use: a leak of n objects between two calls raises the result by n.
+template <typename Create, typename Destroy>
+std::int64_t HighWater(int batch, Create create, Destroy destroy) {
+  std::vector<ULONG_PTR> handles;
+  handles.reserve(static_cast<std::size_t>(batch));
+  for (int i = 0; i < batch; ++i) {
+    const ULONG_PTR h = create(i);
+    if (h == 0) break;
+    handles.push_back(h);
+  }
+  const bool complete = handles.size() == static_cast<std::size_t>(batch);
+  ULONG_PTR low = ~ULONG_PTR{0}, high = 0;
+  for (ULONG_PTR h : handles) {
+    low = std::min(low, h & 0xFFFF);
+    high = std::max(high, h & 0xFFFF);
+  }
+  ULONG_PTR spacing = 0;
+  for (ULONG_PTR h : handles) spacing = std::gcd(spacing, (h & 0xFFFF) - low);
+  for (ULONG_PTR h : handles) destroy(h);
+  if (!complete || spacing == 0) return -1;
+  return static_cast<std::int64_t>(high / spacing);
+}
+
+std::int64_t GdiHighWater() {
+  return HighWater(
+      1000,
+      [](int i) {
+        return reinterpret_cast<ULONG_PTR>(
+            CreateSolidBrush(RGB(i & 0xFF, i >> 8, 0x5A)));
+      },
+      [](ULONG_PTR h) { DeleteObject(reinterpret_cast<HGDIOBJ>(h)); });
+}
+
+// Under Wine the USER table is shared by every process of the session, so
+// this mark also moves when another process keeps USER objects.
+std::int64_t UserHighWater() {
+  return HighWater(
+      500, [](int) { return reinterpret_cast<ULONG_PTR>(CreateMenu()); },
+      [](ULONG_PTR h) { DestroyMenu(reinterpret_cast<HMENU>(h)); });
+}
+
+// Wine resolves a GDI handle by its low word alone when the high word is 0,
+// so every live object of the process answers GetObjectType at its bare
+// slot number. Windows does not, and gives 0 here.
+std::int64_t CountGdiSlots() {
+  std::int64_t count = 0;
+  for (ULONG_PTR slot = 1; slot <= 0xFFFF; ++slot)
+    if (GetObjectType(reinterpret_cast<HGDIOBJ>(slot)) != 0) ++count;
+  return count;
+}
+
 void Answer(const ProbeRequest& request, ProbeReply& reply) {
   const auto hwnd = reinterpret_cast<HWND>(request.hwnd);
   switch (request.command) {
@@ -188,11 +303,36 @@ void Answer(const ProbeRequest& request, ProbeReply& reply) {
       break;
     case ProbeCommand::kResourceCounts: {
       DWORD handles = 0;
-      reply.values[0] = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-      reply.values[1] = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
-      reply.values[2] = GetProcessHandleCount(GetCurrentProcess(), &handles)
-                            ? static_cast<std::int64_t>(handles)
-                            : -1;
+      reply.values[zelmar_gui::kGuiGdi] =
+          GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+      reply.values[zelmar_gui::kGuiUser] =
+          GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+      reply.values[zelmar_gui::kHandleCount] =
+          GetProcessHandleCount(GetCurrentProcess(), &handles)
+              ? static_cast<std::int64_t>(handles)
+              : -1;
+      reply.values[zelmar_gui::kHandleScan] = CountKernelHandles();
+      reply.values[zelmar_gui::kWindows] = CountWindows();
+      reply.values[zelmar_gui::kGdiHighWater] = GdiHighWater();
+      reply.values[zelmar_gui::kUserHighWater] = UserHighWater();
+      reply.values[zelmar_gui::kGdiSlotsInUse] = CountGdiSlots();
+      reply.ok = 1;
+      break;
+    }
+    case ProbeCommand::kLeak: {
+      // Deliberate leaks, so that the endurance test can prove each of its
+      // counters sees lost objects.
+      for (LONG i = 0; i < request.rect.left; ++i)
+        if (CreateSolidBrush(RGB(i, 7, 11)) != nullptr) ++reply.values[0];
+      for (LONG i = 0; i < request.rect.top; ++i)
+        if (CreateEventW(nullptr, TRUE, FALSE, nullptr) != nullptr)
+          ++reply.values[1];
+      for (LONG i = 0; i < request.rect.right; ++i)
+        if (CreateWindowExW(0, L"Static", L"leak", WS_POPUP, 0, 0, 8, 8,
+                            nullptr, nullptr, g_module, nullptr) != nullptr)
+          ++reply.values[2];
+      for (LONG i = 0; i < request.rect.bottom; ++i)
+        if (CreateMenu() != nullptr) ++reply.values[3];
       reply.ok = 1;
       break;
     }
@@ -212,7 +352,19 @@ DWORD WINAPI ProbeThread(void*) {
       MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(ProbeBlock)));
   if (block == nullptr) return 1;
   for (;;) {
-    if (WaitForSingleObject(request, INFINITE) != WAIT_OBJECT_0) return 1;
+    // Windows leaked on purpose belong to this thread, so it keeps their
+    // messages flowing while it waits for the next request.
+    const DWORD woke =
+        MsgWaitForMultipleObjects(1, &request, FALSE, INFINITE, QS_ALLINPUT);
+    if (woke == WAIT_OBJECT_0 + 1) {
+      MSG message;
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+      }
+      continue;
+    }
+    if (woke != WAIT_OBJECT_0) return 1;
     ProbeRequest copy = block->request;
     std::memset(&block->reply, 0, sizeof(block->reply));
     Answer(copy, block->reply);
@@ -225,6 +377,7 @@ DWORD WINAPI ProbeThread(void*) {
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
   if (reason == DLL_PROCESS_ATTACH) {
     DisableThreadLibraryCalls(instance);
+    g_module = instance;
     HANDLE thread = CreateThread(nullptr, 0, ProbeThread, nullptr, 0, nullptr);
     if (thread != nullptr) CloseHandle(thread);
   }

@@ -14,13 +14,28 @@ namespace zelmar_gui {
 
 enum class ProbeCommand : std::uint32_t {
   kPing = 1,
-  kFontOf,         // hwnd: LOGFONTW of WM_GETFONT (values[0] = HFONT)
-  kIcons,          // hwnd: big, small, IDR_MAINFRAME, WM_QUERYDRAGICON
-  kMapDialogRect,  // hwnd, rect: MapDialogRect in the dialog's own process
-  kSystemMenu,     // hwnd: ids, types and texts of the system menu items
-  kHookHelp,       // redirect the program's WinHelp import to a recorder
-  kHelpRecord,     // calls recorded since kHookHelp
-  kResourceCounts  // GDI/USER objects and handles of the process
+  kFontOf,          // hwnd: LOGFONTW of WM_GETFONT (values[0] = HFONT)
+  kIcons,           // hwnd: big, small, IDR_MAINFRAME, WM_QUERYDRAGICON
+  kMapDialogRect,   // hwnd, rect: MapDialogRect in the dialog's own process
+  kSystemMenu,      // hwnd: ids, types and texts of the system menu items
+  kHookHelp,        // redirect the program's WinHelp import to a recorder
+  kHelpRecord,      // calls recorded since kHookHelp
+  kResourceCounts,  // GDI/USER objects and handles of the process
+  // Self-check of the counters: leaks rect.left brushes, rect.top kernel
+  // handles, rect.right windows and rect.bottom menus on purpose.
+  kLeak
+};
+
+// Order of the numbers in a kResourceCounts reply.
+enum ResourceValue {
+  kGuiGdi = 0,     // GetGuiResources(GR_GDIOBJECTS); 0 under Wine
+  kGuiUser,        // GetGuiResources(GR_USEROBJECTS); 0 under Wine
+  kHandleCount,    // GetProcessHandleCount; 0 under Wine
+  kHandleScan,     // handle values 4, 8, ... that GetHandleInformation accepts
+  kWindows,        // windows of the process: top-level, children, message-only
+  kGdiHighWater,   // highest GDI table slot a batch of new brushes reaches
+  kUserHighWater,  // highest USER table slot a batch of new menus reaches
+  kGdiSlotsInUse   // GDI table slots that answer GetObjectType by bare index
 };
 
 inline constexpr int kMaxMenuItems = 32;
