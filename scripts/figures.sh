@@ -38,12 +38,7 @@ for run in 1 2 3 4 5; do
   start=$(date +%s%N)
   wine "$exe" &
   wine_pid=$!
-  window=""
-  for _ in $(seq 3000); do
-    window=$(xdotool search --onlyvisible --name '^Zelmar$' 2>/dev/null | head -n1) || true
-    [ -n "$window" ] && break
-    sleep 0.01
-  done
+  window=$(wait_for_window Zelmar 3000 0.01 "$wine_pid") || true
   [ -n "$window" ] || { echo "figures: no dialog appeared" >&2; exit 1; }
   times+=($((($(date +%s%N) - start) / 1000000)))
   if [ "$run" -lt 5 ]; then
@@ -54,12 +49,7 @@ median=$(printf '%s\n' "${times[@]}" | sort -n | sed -n 3p)
 echo "start to visible dialog under Wine: median ${median} ms (runs: ${times[*]} ms)"
 
 # Peak memory of the last instance after one Calculate on a sample plan.
-xdotool windowfocus --sync "$window" 2>/dev/null || true
-xdotool key --delay 30 Tab Tab
-for f in 806.125 806.375 806.250 807.000 770.500 806.125; do
-  xdotool type --delay 10 "$f"; xdotool key Tab
-done
-xdotool key Return
+type_sample_plan "$window"
 sleep 1
 pid=$(pgrep -f 'Zelmar\.exe$' | head -n1)
 echo "peak memory (VmHWM) of the Zelmar.exe process under Wine: $(sed -n 's/^VmHWM:\s*//p' "/proc/$pid/status")"

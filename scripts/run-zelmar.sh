@@ -46,32 +46,12 @@ start_private_xvfb
 wine "$exe" &
 wine_pid=$!
 
-# Waits up to $1 tenths of a second for a visible top-level window titled $2.
-wait_window() {
-  local id=""
-  for _ in $(seq "$1"); do
-    id=$(xdotool search --onlyvisible --name "^$2\$" 2>/dev/null | head -n1) || true
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    kill -0 "$wine_pid" 2>/dev/null || return 1
-    sleep 0.1
-  done
-  return 1
-}
-window=$(wait_window 600 Zelmar) || {
+window=$(wait_for_window Zelmar 600 0.1 "$wine_pid") || {
   echo "run-zelmar: the Zelmar window did not appear" >&2
   exit 1
 }
 sleep 1  # let the dialog finish painting
-xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
-
-# The focus starts on Calculate; Tab, Tab reaches F1. Enter in a field
-# presses the default button, Calculate.
-xdotool key --delay 50 Tab Tab
-for frequency in 806.125 806.375 806.250 807.000 770.500 806.125; do
-  xdotool type --delay 30 "$frequency"
-  xdotool key --delay 50 Tab
-done
-xdotool key Return
+type_sample_plan "$window"
 sleep 1
 
 shots="$build_dir/screenshots"
