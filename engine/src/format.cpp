@@ -5,12 +5,17 @@
 // third decimal. So 0.0625 gives 0.063 and 0.1245 (stored just below) gives
 // 0.125, which a single correctly rounded conversion would not.
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <limits>
 #include <string>
+#include <string_view>
 
+#include "text.h"
 #include "zelmar/engine.h"
 
 namespace zelmar {
@@ -54,15 +59,37 @@ bool ScaleToInteger(BinaryValue v, std::uint64_t& scaled) {
   return !__builtin_mul_overflow(v.mantissa, power_of_five, &scaled);
 }
 
+// Digits of the exact expansion of a finite double: its integer part has at
+// most 309 digits, and m * 2^-d has exactly d decimals, at most 1074.
+constexpr std::size_t kMaxIntegerDigits = 309;
+constexpr std::size_t kMaxFractionDigits = 1074;
+static_assert(std::numeric_limits<double>::max_exponent10 + 1 ==
+              kMaxIntegerDigits);
+static_assert(-(std::numeric_limits<double>::min_exponent - 1) +
+                  std::numeric_limits<double>::digits - 1 ==
+              kMaxFractionDigits);
+static_assert(text::kMaxMHzSize >= 1 + kMaxIntegerDigits + 1 + kDecimals);
+
 // Decimal digits without the point, on the stack. digits[0] is a spare
-// leading zero, so a carry out of the first real digit needs no shifting.
+// leading zero, so a carry out of the first real digit needs no shifting;
+// rounding may append up to kDecimals zeros.
 struct DecimalDigits {
-  // At most 309 integer digits and 1074 decimals, the spare zero, and room
-  // for the zeros that rounding may append.
-  char digits[1400];
+  char digits[1 + kMaxIntegerDigits + kMaxFractionDigits + kDecimals];
   std::size_t size = 0;
   std::size_t point = 0;  // digits before the decimal point
 };
+
+std::size_t Put(char* out, std::string_view text) {
+  std::memcpy(out, text.data(), text.size());
+  return text.size();
+}
+
+// The end of what std::to_chars wrote; DecimalDigits is sized so that it
+// cannot run out of room.
+char* Checked(std::to_chars_result result) {
+  if (result.ec != std::errc{}) std::abort();
+  return result.ptr;
+}
 
 // The exact decimal expansion of |value|, with at least one digit before the
 // point.
@@ -75,7 +102,7 @@ void ExactDigits(double value, DecimalDigits& d) {
       static_cast<std::size_t>(binary.exponent < 0 ? -binary.exponent : 0);
   char* last = nullptr;
   if (std::uint64_t scaled = 0; ScaleToInteger(binary, scaled)) {
-    last = std::to_chars(begin, end, scaled).ptr;
+    last = Checked(std::to_chars(begin, end, scaled));
     const auto length = static_cast<std::size_t>(last - begin);
     if (length <= fraction) {  // e.g. 125 with 3 decimals: 0.125
       const std::size_t shift = fraction + 1 - length;
@@ -84,9 +111,9 @@ void ExactDigits(double value, DecimalDigits& d) {
       last += shift;
     }
   } else {
-    last = std::to_chars(begin, end, std::fabs(value), std::chars_format::fixed,
-                         static_cast<int>(fraction))
-               .ptr;
+    last = Checked(std::to_chars(begin, end, std::fabs(value),
+                                 std::chars_format::fixed,
+                                 static_cast<int>(fraction)));
     if (char* dot = std::find(begin, last, '.'); dot != last) {
       last = std::copy(dot + 1, last, dot);
     }
@@ -116,13 +143,146 @@ void RoundHalfUp(DecimalDigits& d, std::size_t keep) {
   }
 }
 
+// ---------------------------------------------------------------------------
+// The fast path, for 0.01 <= |value| < 10^13: every frequency and every
+// distance between two of them.
+//
+// |value| * 1000 = m * 125 * 2^-s exactly, with m the 53-bit significand, so
+// the thousandths q and the rest F / 2^s come from one multiplication. With
+// n integer digits (n = 0 below 1, -1 below 0.1) the first rounding keeps
+// D = 17 - n decimals; it leaves the thousandths alone unless it carries the
+// rest up to one half, which happens exactly when the rest is at least
+// 1/2 - 1/(2u) with u = 10^(D - 3), an even number here since D > 3.
+
+constexpr double kFastMin = 0.01;  // the double just above 1/100
+constexpr double kFastLimit = 1e13;
+constexpr int kFastMaxIntegerDigits = 13;
+
+constexpr std::size_t kMaxFastDecimals = kSignificantDigits + 1;
+constexpr std::size_t kMinFastDecimals =
+    kSignificantDigits - kFastMaxIntegerDigits;
+static_assert(kMinFastDecimals > kDecimals, "u must be an even power of ten");
+
+constexpr std::array<std::uint64_t, kMaxFastDecimals - kDecimals + 1>
+PowersOfTen() {
+  std::array<std::uint64_t, kMaxFastDecimals - kDecimals + 1> powers{};
+  std::uint64_t power = 1;
+  for (auto& p : powers) {
+    p = power;
+    power *= 10;
+  }
+  return powers;
+}
+constexpr auto kPowersOfTen = PowersOfTen();
+
+// Digits left of the point: 10^(n-1) <= x < 10^n.
+int IntegerDigits(double x) {
+  if (x < 1.0) return x >= 0.1 ? 0 : -1;  // 0.1 is the double just above 1/10
+  int n = 1;
+  double bound = 10.0;  // powers of ten up to 1e22 are exact
+  while (x >= bound) {
+    ++n;
+    bound *= 10.0;
+  }
+  return n;
+}
+
+// Whether a * b <= limit, for any 64-bit a and b.
+bool ProductAtMost(std::uint64_t a, std::uint64_t b, std::uint64_t limit) {
+  constexpr std::uint64_t kLow32 = 0xFFFFFFFF;
+  const std::uint64_t ll = (a & kLow32) * (b & kLow32);
+  const std::uint64_t lh = (a & kLow32) * (b >> 32);
+  const std::uint64_t hl = (a >> 32) * (b & kLow32);
+  const std::uint64_t hh = (a >> 32) * (b >> 32);
+  const std::uint64_t middle = (ll >> 32) + (lh & kLow32) + (hl & kLow32);
+  const std::uint64_t high = hh + (lh >> 32) + (hl >> 32) + (middle >> 32);
+  const std::uint64_t low = (middle << 32) | (ll & kLow32);
+  return high == 0 && low <= limit;
+}
+
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536"
+    "37383940414243444546474849505152535455565758596061626364656667686970717273"
+    "747576777879808182838485868788899091929394959697989900";
+
+// "[-]integer.ddd" for a value given in thousandths.
+std::size_t WriteThousandths(std::uint64_t thousandths, bool negative,
+                             char* out) {
+  std::uint64_t integer = thousandths / 1000;
+  const auto fraction = static_cast<unsigned>(thousandths % 1000);
+  std::size_t integer_digits = 1;
+  for (std::uint64_t bound = 10; integer >= bound && integer_digits < 20;
+       bound *= 10) {
+    ++integer_digits;
+  }
+  const std::size_t size = (negative ? 1 : 0) + integer_digits + 1 + kDecimals;
+  char* p = out + size;
+  p -= 2;
+  std::memcpy(p, kDigitPairs + 2 * (fraction % 100), 2);
+  *--p = static_cast<char>('0' + fraction / 100);
+  *--p = '.';
+  for (; integer >= 10; integer /= 100) {
+    if (integer < 100) {
+      p -= 2;
+      std::memcpy(p, kDigitPairs + 2 * integer, 2);
+      integer = 0;
+      break;
+    }
+    p -= 2;
+    std::memcpy(p, kDigitPairs + 2 * (integer % 100), 2);
+  }
+  if (p > out + (negative ? 1 : 0)) *--p = static_cast<char>('0' + integer);
+  if (negative) *--p = '-';
+  return size;
+}
+
+bool WriteMHzFast(double value, char* out, std::size_t& size) {
+  const double x = std::fabs(value);
+  if (!(x >= kFastMin && x < kFastLimit)) return false;
+  const auto bits = std::bit_cast<std::uint64_t>(x);
+  const std::uint64_t m =
+      (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+  // x = m * 2^(biased - 1075), so x * 1000 = m * 125 * 2^-s with s from 6
+  // (below 10^13) to 56 (above 0.01); m * 125 < 2^60.
+  const int s = 1075 - static_cast<int>(bits >> 52) - 3;
+  const std::uint64_t scaled = m * 125;
+  std::uint64_t thousandths = scaled >> s;
+  const std::uint64_t rest = scaled & ((std::uint64_t{1} << s) - 1);
+  const std::uint64_t half = std::uint64_t{1} << (s - 1);
+  if (rest >= half) {
+    ++thousandths;
+  } else if (rest >= half - half / 8) {  // u >= 10: the window is narrower
+    const auto decimals = static_cast<std::size_t>(
+        static_cast<int>(kSignificantDigits) - IntegerDigits(x));
+    const std::uint64_t u = kPowersOfTen[decimals - kDecimals];
+    if (ProductAtMost(u, 2 * (half - rest), 2 * half)) ++thousandths;
+  }
+  size = WriteThousandths(thousandths, value < 0, out);
+  return true;
+}
+
+std::size_t WriteMHzExact(double value, char* out);
+
 }  // namespace
 
-std::string FormatMHz(double value) {
-  if (std::isnan(value)) return "nan";
+namespace text {
+
+std::size_t WriteMHz(double value, char* out) {
+  std::size_t size = 0;
+  return WriteMHzFast(value, out, size) ? size : WriteMHzExact(value, out);
+}
+
+}  // namespace text
+
+namespace {
+
+// Every other value, digit by digit on the exact expansion. Kept out of line
+// so that the fast path does not set up its large frame.
+[[gnu::noinline]] std::size_t WriteMHzExact(double value, char* out) {
+  if (std::isnan(value)) return Put(out, "nan");
   // Read back by ParseFrequencyText as the same infinity, so a second run on
   // the rewritten fields keeps the slot.
-  if (std::isinf(value)) return value < 0 ? "-1e999" : "1e999";
+  if (std::isinf(value)) return Put(out, value < 0 ? "-1e999" : "1e999");
 
   DecimalDigits d;
   ExactDigits(value, d);
@@ -137,13 +297,19 @@ std::string FormatMHz(double value) {
   // Integer digits without leading zeros, but at least one.
   std::size_t start = 0;
   while (start + 1 < d.point && d.digits[start] == '0') ++start;
-  std::string text;
-  text.reserve(d.point - start + kDecimals + 2);
-  if (value < 0) text += '-';
-  text.append(d.digits + start, d.point - start);
-  text += '.';
-  text.append(d.digits + d.point, kDecimals);
-  return text;
+  char* p = out;
+  if (value < 0) *p++ = '-';
+  p = std::copy(d.digits + start, d.digits + d.point, p);
+  *p++ = '.';
+  p = std::copy_n(d.digits + d.point, kDecimals, p);
+  return static_cast<std::size_t>(p - out);
+}
+
+}  // namespace
+
+std::string FormatMHz(double value) {
+  char text[text::kMaxMHzSize];
+  return std::string(text, text::WriteMHz(value, text));
 }
 
 }  // namespace zelmar

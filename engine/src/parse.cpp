@@ -8,7 +8,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <cstdlib>
+#include <iterator>
 #include <limits>
+#include <optional>
 
 #include "zelmar/engine.h"
 
@@ -38,8 +41,13 @@ constexpr std::int64_t kExponentCap = std::int64_t{1} << 52;
 // value = 0.digits * 10^exponent, digits without leading zeros.
 // The digits live in a stack buffer with room behind them for the
 // exponent of the canonical text that ToDouble converts.
+// Room behind the digits for "e" and the exponent, which is bounded by the
+// range checks of ToDouble and by the digit count.
+constexpr std::size_t kExponentRoom =
+    1 + std::numeric_limits<std::int64_t>::digits10 + 2;
+
 struct Decimal {
-  char digits[kMaxDigits + 1 + 24];
+  char digits[kMaxDigits + 1 + kExponentRoom];
   std::size_t size = 0;
   std::int64_t exponent = 0;
 };
@@ -81,29 +89,62 @@ double ToDouble(Decimal& d) {
   char* const end = d.digits + sizeof d.digits;
   char* text_end = d.digits + d.size;
   *text_end++ = 'e';
-  text_end = std::to_chars(text_end, end,
-                           d.exponent - static_cast<std::int64_t>(d.size))
-                 .ptr;
+  const auto written = std::to_chars(
+      text_end, end, d.exponent - static_cast<std::int64_t>(d.size));
+  if (written.ec != std::errc{}) std::abort();  // kExponentRoom is too small
   double value = 0.0;
-  if (std::from_chars(d.digits, text_end, value).ec ==
-      std::errc::result_out_of_range) {
+  const auto read = std::from_chars(d.digits, written.ptr, value);
+  if (read.ec == std::errc::result_out_of_range) {
     return d.exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
   }
+  // The text is well-formed by construction and must be read whole.
+  if (read.ec != std::errc{} || read.ptr != written.ptr) std::abort();
   return value;
 }
 
-}  // namespace
+// The powers of ten that are exact doubles.
+constexpr double kExactPowersOfTen[] = {
+    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr std::size_t kMaxFastDecimals = std::size(kExactPowersOfTen) - 1;
+constexpr std::uint64_t kMaxExactInteger = std::uint64_t{1} << 53;
+// Nineteen digits always fit in 64 bits.
+constexpr std::size_t kMaxFastDigits = 19;
+static_assert(std::numeric_limits<std::uint64_t>::digits10 >= kMaxFastDigits);
 
-double ParseFrequencyText(std::string_view text) {
-  std::size_t pos = 0;
-  while (pos < text.size() && IsWhiteSpace(text[pos])) ++pos;
-
-  bool negative = false;
-  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-    negative = text[pos] == '-';
-    ++pos;
+// Plain decimals such as 806.125, the texts the fields hold nearly always:
+// without an exponent, with a mantissa of at most 2^53 and at most 22
+// decimals, the value is the quotient of two exactly held doubles, which one
+// correctly rounded division gives. Returns false to leave every other text
+// to the exact path.
+bool ReadPlainDecimal(std::string_view text, std::size_t pos, double& value) {
+  const char* p = text.data() + pos;
+  const char* const end = text.data() + text.size();
+  std::uint64_t mantissa = 0;
+  const char* const integer = p;
+  while (p != end && IsDigit(*p)) mantissa = mantissa * 10 + (*p++ - '0');
+  std::size_t digits = static_cast<std::size_t>(p - integer);
+  std::size_t decimals = 0;
+  if (p != end && *p == '.') {
+    const char* const fraction = ++p;
+    while (p != end && IsDigit(*p)) mantissa = mantissa * 10 + (*p++ - '0');
+    decimals = static_cast<std::size_t>(p - fraction);
+    digits += decimals;
   }
+  // More digits may have wrapped the mantissa around; an exponent letter may
+  // start an exponent; no digit means no number, which the exact path reads
+  // by its own rule.
+  if (digits == 0 || digits > kMaxFastDigits || decimals > kMaxFastDecimals ||
+      mantissa > kMaxExactInteger || (p != end && IsExponentLetter(*p))) {
+    return false;
+  }
+  value = static_cast<double>(mantissa) / kExactPowersOfTen[decimals];
+  return true;
+}
 
+// Every other number: the digits normalised, then converted exactly.
+// Nothing when no digit follows.
+std::optional<double> ReadDecimal(std::string_view text, std::size_t pos) {
   Decimal decimal;
   bool sawDigit = false;
   bool sawPoint = false;
@@ -142,14 +183,34 @@ double ParseFrequencyText(std::string_view text) {
     }
     trailingZeros = 0;
   }
-  // Rule: no digit means no number, and the sign of a non-number is lost.
-  if (!sawDigit) return 0.0;
+  if (!sawDigit) return std::nullopt;
 
   if (droppedNonZero) decimal.digits[decimal.size++] = '1';
   const std::int64_t exponent = ReadExponent(text, pos);
   if (decimal.size != 0) decimal.exponent += exponent;
 
-  const double magnitude = ToDouble(decimal);
+  return ToDouble(decimal);
+}
+
+}  // namespace
+
+double ParseFrequencyText(std::string_view text) {
+  std::size_t pos = 0;
+  while (pos < text.size() && IsWhiteSpace(text[pos])) ++pos;
+
+  bool negative = false;
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+    negative = text[pos] == '-';
+    ++pos;
+  }
+  if (pos == text.size()) return 0.0;  // an empty field, most often
+  double magnitude = 0.0;
+  if (!ReadPlainDecimal(text, pos, magnitude)) {
+    const std::optional<double> exact = ReadDecimal(text, pos);
+    // Rule: no digit means no number, and the sign of a non-number is lost.
+    if (!exact) return 0.0;
+    magnitude = *exact;
+  }
   return negative ? -magnitude : magnitude;
 }
 

@@ -1,4 +1,6 @@
 // Turning the twelve field texts into the sorted, compacted frequency set.
+#include <algorithm>
+
 #include "zelmar/engine.h"
 
 namespace zelmar {
@@ -20,14 +22,13 @@ void SortAscending(FrequencySet& slots) {
 
 // Rotates leading empty slots to the end. Only slot 1 is ever looked at, so
 // with a negative value first the empty slots stay between the negative and
-// the positive values.
+// the positive values. Each of the kSlotCount - 1 passes rotates the set by
+// one place while slot 1 is empty, so together they rotate it by the number
+// of leading empty slots, at most kSlotCount - 1.
 void MoveEmptySlotsBack(FrequencySet& slots) {
-  for (std::size_t pass = 0; pass + 1 < kSlotCount; ++pass) {
-    if (!IsEmptySlot(slots[0])) continue;
-    const double first = slots[0];
-    for (std::size_t i = 0; i + 1 < kSlotCount; ++i) slots[i] = slots[i + 1];
-    slots[kSlotCount - 1] = first;
-  }
+  std::size_t leading = 0;
+  while (leading + 1 < kSlotCount && IsEmptySlot(slots[leading])) ++leading;
+  std::rotate(slots.begin(), slots.begin() + leading, slots.end());
 }
 
 bool AllSlotsEmpty(const FrequencySet& slots) {

@@ -1,24 +1,44 @@
-// One Calculate run: texts in, display texts and result text out.
+// One Calculate run: texts in, display texts, findings and result text out.
 #include "zelmar/engine.h"
 
 namespace zelmar {
+namespace {
 
-CheckResult RunChannelCheck(const FieldTexts& texts) {
-  ReportText report;
+// Fills `result` and `findings` in place, so that neither run function
+// copies or moves the twelve texts afterwards.
+CheckStatus Run(const FieldTexts& texts, CheckResult& result,
+                Findings& findings) {
   const PreparedSet prepared = PrepareFrequencySet(texts);
-  CheckResult result;
   if (prepared.empty) {
     result.resultText = kNoInputText;
-    return result;
+    return CheckStatus::kNoInput;
   }
-  CheckIntermodulation(prepared.slots, report);
-  CheckSpacing(prepared.slots, report);
+  FindIntermodulation(prepared.slots, findings);
+  FindSpacing(prepared.slots, findings);
   for (std::size_t k = 0; k < kSlotCount; ++k) {
     const double value = prepared.slots[k];
     if (!IsEmptySlot(value)) result.slotTexts[k] = FormatMHz(value);
   }
-  result.resultText =
-      report.IsEmpty() ? std::string(kLowRiskText) : report.Text();
+  if (findings.empty()) {
+    result.resultText = kLowRiskText;
+    return CheckStatus::kLowRisk;
+  }
+  result.resultText = RenderReport(findings);
+  return CheckStatus::kConflicts;
+}
+
+}  // namespace
+
+CheckReport RunChannelCheckWithFindings(const FieldTexts& texts) {
+  CheckReport report;
+  report.status = Run(texts, report.result, report.findings);
+  return report;
+}
+
+CheckResult RunChannelCheck(const FieldTexts& texts) {
+  CheckResult result;
+  Findings findings;
+  Run(texts, result, findings);
   return result;
 }
 

@@ -9,6 +9,8 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -60,12 +62,59 @@ class ReportText {
   std::string text_;
 };
 
-// Appends one line for every pair of slots whose third-order product hits
-// another slot exactly; at most one line per pair, in pair order.
-void CheckIntermodulation(const FrequencySet& slots, ReportText& report);
+// What the checks found, one finding per result line, in line order.
+enum class FindingKind : std::uint8_t {
+  kIntermodulation,  // `victim` is hit by a product of the pair
+  kCloseSpacing,     // the pair is `distance` apart, 0 < distance <= 0.125
+  kSameFrequency,    // the pair holds the same positive value
+};
 
-// Appends one line for every pair of neighbouring slots that are at most
+struct Finding {
+  FindingKind kind;
+  std::uint8_t victim;  // 1-based slot; intermodulation only, 0 otherwise
+  std::uint8_t first;   // the pair, 1-based: (j, k), or (k, k + 1) for the
+  std::uint8_t second;  // spacing kinds
+  double distance;      // close spacing: the difference the rule computed
+};
+
+// At most one finding per pair of slots and one per neighbour pair.
+inline constexpr std::size_t kPairCount = kSlotCount * (kSlotCount - 1) / 2;
+inline constexpr std::size_t kMaxFindings = kPairCount + kSlotCount - 1;
+static_assert(kSlotCount < 256, "slot numbers are held in one byte");
+
+// The findings of one run in a fixed array: a run never allocates for them.
+class Findings {
+ public:
+  void Add(const Finding& finding) {
+    // The checks add at most one finding per pair, so the array never fills;
+    // a fault there must not write past it.
+    if (size_ == items_.size()) std::abort();
+    items_[size_++] = finding;
+  }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  const Finding& operator[](std::size_t i) const { return items_[i]; }
+  const Finding* begin() const { return items_.data(); }
+  const Finding* end() const { return items_.data() + size_; }
+
+ private:
+  std::array<Finding, kMaxFindings> items_;
+  std::size_t size_ = 0;
+};
+
+// Adds a finding for every pair of slots whose third-order product hits
+// another slot exactly; at most one per pair, in pair order.
+void FindIntermodulation(const FrequencySet& slots, Findings& findings);
+
+// Adds a finding for every pair of neighbouring slots that are at most
 // kCloseSpacingMHz apart, or on the same positive frequency.
+void FindSpacing(const FrequencySet& slots, Findings& findings);
+
+// The result lines of the findings, in order: the report text of a run.
+std::string RenderReport(const Findings& findings);
+
+// The two checks as lines appended to a report.
+void CheckIntermodulation(const FrequencySet& slots, ReportText& report);
 void CheckSpacing(const FrequencySet& slots, ReportText& report);
 
 // A value as "%.3f"-style text: rounded to 17 significant digits first, then
@@ -85,5 +134,22 @@ struct CheckResult {
 
 // The whole computation behind the Calculate button.
 CheckResult RunChannelCheck(const FieldTexts& texts);
+
+// What a run concluded, for callers that act on it rather than show it.
+enum class CheckStatus : std::uint8_t {
+  kNoInput,    // no slot holds a value; no check ran
+  kLowRisk,    // the checks found nothing
+  kConflicts,  // at least one finding
+};
+
+// A run with its findings beside the texts (which are the same as those of
+// RunChannelCheck); slot numbers in the findings refer to `slotTexts`.
+struct CheckReport {
+  CheckResult result;
+  CheckStatus status = CheckStatus::kNoInput;
+  Findings findings;
+};
+
+CheckReport RunChannelCheckWithFindings(const FieldTexts& texts);
 
 }  // namespace zelmar
