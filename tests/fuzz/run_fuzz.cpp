@@ -11,7 +11,9 @@
 //    from the parsed texts here, and no-input means all of them are empty;
 //  - non-empty slot texts have the three-decimal shape and read back close
 //    to their value;
-//  - the whole result equals a plain reference model of the run.
+//  - the findings say what the result lines say, and agree with the status;
+//  - the whole result, status and findings included, equals the reference
+//    model of the run that the unit tests use too.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -22,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "check_model.h"
 #include "zelmar/engine.h"
 
 namespace {
@@ -124,58 +127,27 @@ void CheckLines(std::string_view result) {
   Require(spacing <= 11, "more than 11 spacing lines");
 }
 
-// Ascending order; without negative values the empty slots go last.
-zelmar::FrequencySet ReferencePrepare(zelmar::FrequencySet s) {
-  std::sort(s.begin(), s.end());
-  if (std::none_of(s.begin(), s.end(), [](double v) { return v < 0.0; })) {
-    std::stable_partition(s.begin(), s.end(),
-                          [](double v) { return v != 0.0; });
+// The findings must be what the result text says, line by line.
+void CheckFindingsAgainstText(const zelmar::CheckReport& report) {
+  std::string lines;
+  for (const auto& f : zelmar_test::AsModel(report.findings)) {
+    lines += zelmar_test::ModelLine(f);
   }
-  return s;
-}
-
-// The run, written straight from the rules, without any shortcut.
-zelmar::CheckResult ReferenceRun(const zelmar::FrequencySet& s) {
-  zelmar::CheckResult r;
-  if (std::all_of(s.begin(), s.end(), [](double v) { return v == 0.0; })) {
-    r.resultText = zelmar::kNoInputText;
-    return r;
+  const std::string& text = report.result.resultText;
+  switch (report.status) {
+    case zelmar::CheckStatus::kNoInput:
+      Require(text == zelmar::kNoInputText && report.findings.empty(),
+              "no-input status with findings or another text");
+      break;
+    case zelmar::CheckStatus::kLowRisk:
+      Require(text == zelmar::kLowRiskText && report.findings.empty(),
+              "low-risk status with findings or another text");
+      break;
+    case zelmar::CheckStatus::kConflicts:
+      Require(!report.findings.empty() && lines == text,
+              "findings do not match the result lines");
+      break;
   }
-  auto label = [](std::size_t i) { return "F" + std::to_string(i + 1); };
-  std::string report;
-  for (std::size_t j = 0; j < kSlotCount; ++j) {
-    for (std::size_t k = j + 1; k < kSlotCount; ++k) {
-      if (!(s[j] > 0.0 && s[k] > 0.0)) continue;
-      const double d = s[k] - s[j];
-      const double upper = d + s[k];
-      const double lower = s[j] - d;
-      std::vector<std::size_t> victims;
-      for (std::size_t x = k + 1; x < kSlotCount; ++x) {
-        if (upper == s[x]) victims.push_back(x);
-      }
-      for (std::size_t x = 0; x < j; ++x) {
-        if (lower == s[x]) victims.push_back(x);
-      }
-      if (!victims.empty()) {
-        report += "●" + label(victims.front()) + "は、" + label(j) + "と" +
-                  label(k) + "の相互変調で混信\r\n";
-      }
-    }
-  }
-  for (std::size_t k = 0; k + 1 < kSlotCount; ++k) {
-    const double d = s[k + 1] - s[k];
-    const std::string pair = "●" + label(k) + "と" + label(k + 1) + "は、";
-    if (d <= zelmar::kCloseSpacingMHz && d > 0.0) {
-      report += pair + zelmar::FormatMHz(d) + "MHz接近しています。\r\n";
-    } else if (s[k + 1] == s[k] && s[k] > 0.0 && s[k + 1] > 0.0) {
-      report += pair + "同一周波数です。\r\n";
-    }
-  }
-  r.resultText = report.empty() ? std::string(zelmar::kLowRiskText) : report;
-  for (std::size_t k = 0; k < kSlotCount; ++k) {
-    if (s[k] != 0.0) r.slotTexts[k] = zelmar::FormatMHz(s[k]);
-  }
-  return r;
 }
 
 }  // namespace
@@ -195,7 +167,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     start = bar + 1;
   }
 
-  const zelmar::CheckResult got = zelmar::RunChannelCheck(texts);
+  const zelmar::CheckReport report = zelmar::RunChannelCheckWithFindings(texts);
+  const zelmar::CheckResult& got = report.result;
+  CheckFindingsAgainstText(report);
+  {
+    const zelmar::CheckResult plain = zelmar::RunChannelCheck(texts);
+    Require(
+        plain.resultText == got.resultText && plain.slotTexts == got.slotTexts,
+        "the two run functions differ");
+  }
 
   zelmar::FrequencySet parsed{};
   std::size_t emptyTexts = 0;
@@ -204,7 +184,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     Require(!std::isnan(parsed[i]), "a text parsed to NaN");
     if (parsed[i] == 0.0) ++emptyTexts;
   }
-  const zelmar::FrequencySet prepared = ReferencePrepare(parsed);
+  const zelmar::FrequencySet prepared = zelmar_test::ModelPrepare(parsed);
   std::size_t emptySlotTexts = 0;
   for (std::size_t k = 0; k < kSlotCount; ++k) {
     const std::string& t = got.slotTexts[k];
@@ -237,11 +217,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   }
 
   // Every non-empty slot text is the value of a parsed text, in ascending
-  // order of the values; the reference run fixes the exact texts.
-  const zelmar::CheckResult want = ReferenceRun(prepared);
+  // order of the values; the reference model fixes the exact texts and
+  // findings.
+  const zelmar_test::ModelResult want = zelmar_test::ModelRun(parsed);
   Require(got.slotTexts == want.slotTexts,
-          "slot texts differ from the reference run");
+          "slot texts differ from the reference model");
   Require(got.resultText == want.resultText,
-          "result text differs from the reference run");
+          "result text differs from the reference model");
+  Require(report.status == want.status, "status differs from the model");
+  Require(zelmar_test::AsModel(report.findings) == want.findings,
+          "findings differ from the reference model");
   return 0;
 }
