@@ -1,8 +1,9 @@
 #include "cli.h"
 
-#include <unistd.h>
-
+#include <array>
 #include <cerrno>
+#include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <nlohmann/json.hpp>
 #include <utility>
@@ -13,9 +14,6 @@
 
 namespace zelmar::cli {
 namespace {
-
-// Output keeps keys in the order written, so the objects read naturally.
-using OutJson = nlohmann::ordered_json;
 
 // Answers are collected and written in blocks of about this size.
 constexpr std::size_t kOutputBlock = 1 << 16;
@@ -34,6 +32,95 @@ bool IsBlank(std::string_view line) {
   return line.find_first_not_of(" \t") == std::string_view::npos;
 }
 
+// Reads a --batch line as JSON events, without building a document: the
+// top-level value must be an array of at most kSlotCount strings, which go
+// straight into the fields. Every event is taken to the end of the line, so
+// that a syntax error anywhere is reported before a wrong shape.
+class BatchLineReader {
+ public:
+  explicit BatchLineReader(FieldTexts& fields) : fields_(fields) {}
+
+  // Says in `error` what is wrong with the line; empty when it is good.
+  void Read(std::string_view line, std::string& error) {
+    using Json = nlohmann::json;
+    Json::sax_parse(line.begin(), line.end(), this);
+    if (failed_) {
+      error = syntax_error_;
+    } else if (!top_is_array_) {
+      error = "not a JSON array";
+    } else if (elements_ > kSlotCount) {
+      error = "more than " + std::to_string(kSlotCount) + " elements (" +
+              std::to_string(elements_) + ")";
+    } else if (first_non_string_ != 0) {
+      error =
+          "element " + std::to_string(first_non_string_) + " is not a string";
+    }
+  }
+
+  // The event interface of nlohmann::json::sax_parse.
+  bool null() { return Value(); }
+  bool boolean(bool) { return Value(); }
+  bool number_integer(std::int64_t) { return Value(); }
+  bool number_unsigned(std::uint64_t) { return Value(); }
+  bool number_float(double, const std::string&) { return Value(); }
+  bool binary(nlohmann::json::binary_t&) { return Value(); }
+  bool string(std::string& text) {
+    if (depth_ == 1) {
+      if (elements_ < kSlotCount) fields_[elements_] = std::move(text);
+      ++elements_;
+    }
+    return true;
+  }
+  bool start_object(std::size_t) { return Open(false); }
+  bool start_array(std::size_t) { return Open(true); }
+  bool end_object() { return Close(); }
+  bool end_array() { return Close(); }
+  bool key(std::string&) { return true; }
+  bool parse_error(std::size_t, const std::string&,
+                   const nlohmann::json::exception& e) {
+    failed_ = true;
+    // A syntax error names its byte; any other failure (a number too large
+    // for the parser, for instance) is simply not valid JSON.
+    if (const auto* syntax =
+            dynamic_cast<const nlohmann::json::parse_error*>(&e)) {
+      syntax_error_ =
+          "not valid JSON (error at byte " + std::to_string(syntax->byte) + ")";
+    } else {
+      syntax_error_ = "not valid JSON";
+    }
+    return false;
+  }
+
+ private:
+  // A value that is not a string: at the top level not an array, inside it
+  // an element of the wrong kind.
+  bool Value() {
+    if (depth_ == 1) {
+      ++elements_;
+      if (first_non_string_ == 0) first_non_string_ = elements_;
+    }
+    return true;
+  }
+  bool Open(bool array) {
+    if (depth_ == 0) top_is_array_ = array;
+    if (depth_ == 1) Value();
+    ++depth_;
+    return true;
+  }
+  bool Close() {
+    --depth_;
+    return true;
+  }
+
+  FieldTexts& fields_;
+  std::size_t depth_ = 0;
+  bool top_is_array_ = false;
+  std::size_t elements_ = 0;
+  std::size_t first_non_string_ = 0;  // 1-based; 0 while all are strings
+  bool failed_ = false;
+  std::string syntax_error_;
+};
+
 // Fills `fields` from one --batch line or says in `error` why it cannot.
 bool ReadBatchFields(std::string_view line, FieldTexts& fields,
                      std::string& error) {
@@ -47,36 +134,59 @@ bool ReadBatchFields(std::string_view line, FieldTexts& fields,
     error = "invalid UTF-8";
     return false;
   }
-  nlohmann::json value;
-  try {
-    value = nlohmann::json::parse(line.begin(), line.end());
-  } catch (const nlohmann::json::parse_error& e) {
-    error = "not valid JSON (error at byte " + std::to_string(e.byte) + ")";
-    return false;
-  } catch (const nlohmann::json::exception&) {
-    // A number too large for the parser, for instance.
-    error = "not valid JSON";
-    return false;
+  BatchLineReader reader(fields);
+  reader.Read(line, error);
+  return error.empty();
+}
+
+std::string_view StatusName(CheckStatus status) {
+  switch (status) {
+    case CheckStatus::kNoInput:
+      return "no-input";
+    case CheckStatus::kLowRisk:
+      return "low-risk";
+    case CheckStatus::kConflicts:
+      return "conflicts";
   }
-  if (!value.is_array()) {
-    error = "not a JSON array";
-    return false;
+  return "unknown";
+}
+
+std::string_view KindName(FindingKind kind) {
+  switch (kind) {
+    case FindingKind::kIntermodulation:
+      return "intermodulation";
+    case FindingKind::kCloseSpacing:
+      return "close";
+    case FindingKind::kSameFrequency:
+      return "same";
   }
-  if (value.size() > kSlotCount) {
-    error = "more than " + std::to_string(kSlotCount) + " elements (" +
-            std::to_string(value.size()) + ")";
-    return false;
+  return "unknown";
+}
+
+void AppendNumber(std::size_t value, std::string& out) {
+  char digits[24];
+  const auto written = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, written.ptr);
+}
+
+void AppendFinding(const Finding& f, std::string& out) {
+  out += "{\"kind\":\"";
+  out += KindName(f.kind);
+  out += '"';
+  if (f.kind == FindingKind::kIntermodulation) {
+    out += ",\"victim\":";
+    AppendNumber(f.victim, out);
   }
-  for (std::size_t i = 0; i < value.size(); ++i) {
-    if (!value[i].is_string()) {
-      error = "element " + std::to_string(i + 1) + " is not a string";
-      return false;
-    }
+  out += ",\"pair\":[";
+  AppendNumber(f.first, out);
+  out += ',';
+  AppendNumber(f.second, out);
+  out += ']';
+  if (f.kind == FindingKind::kCloseSpacing) {
+    out += ",\"distance\":";
+    AppendJsonString(FormatMHz(f.distance), out);
   }
-  for (std::size_t i = 0; i < value.size(); ++i) {
-    fields[i] = std::move(value[i].get_ref<std::string&>());
-  }
-  return true;
+  out += '}';
 }
 
 }  // namespace
@@ -171,22 +281,22 @@ std::string QuoteForMessage(std::string_view text) {
 
 bool LineReader::Refill() {
   if (eof_ || error_ != 0) return false;
-  for (;;) {
-    const ssize_t n = read(fd_, buffer_.data(), buffer_.size());
-    if (n > 0) {
-      pos_ = 0;
-      end_ = static_cast<std::size_t>(n);
-      return true;
-    }
-    if (n == 0) {
-      eof_ = true;
-      return false;
-    }
-    if (errno != EINTR) {
-      error_ = errno;
-      return false;
-    }
+  const long n = ReadSome(fd_, buffer_.data(), buffer_.size());
+  if (n > 0) {
+    pos_ = 0;
+    end_ = static_cast<std::size_t>(n);
+    return true;
   }
+  if (n == 0) {
+    eof_ = true;
+  } else {
+    error_ = errno;
+  }
+  return false;
+}
+
+bool LineReader::HasBufferedLine() const {
+  return std::memchr(buffer_.data() + pos_, '\n', end_ - pos_) != nullptr;
 }
 
 bool LineReader::Next(std::string& line) {
@@ -207,7 +317,11 @@ bool LineReader::Next(std::string& line) {
     }
     line.append(start, available);
     pos_ = end_;
-    if (!Refill()) return true;  // a last line without "\n"
+    if (!Refill()) {
+      // A last line without "\n" counts only when the input really ended.
+      if (Failed()) line.clear();
+      return !Failed();
+    }
   }
 }
 
@@ -261,17 +375,76 @@ std::string FormatHuman(const CheckResult& result) {
   return out;
 }
 
-void AppendJson(const CheckResult& result, std::string& out) {
-  OutJson object;
-  object["fields"] = result.slotTexts;
-  object["result"] = result.resultText;
-  out += object.dump();
-  out += '\n';
+// The bytes a JSON string cannot hold as they are.
+constexpr std::array<bool, 256> kNeedsEscape = [] {
+  std::array<bool, 256> table{};
+  for (int c = 0; c < 0x20; ++c) table[c] = true;
+  table['"'] = table['\\'] = true;
+  return table;
+}();
+
+void AppendJsonString(std::string_view text, std::string& out) {
+  out += '"';
+  std::size_t plain = 0;  // start of the bytes not yet copied
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (!kNeedsEscape[byte]) continue;
+    out.append(text, plain, i - plain);
+    plain = i + 1;
+    out += '\\';
+    switch (byte) {
+      case '"':
+      case '\\':
+        out += static_cast<char>(byte);
+        break;
+      case '\b':
+        out += 'b';
+        break;
+      case '\f':
+        out += 'f';
+        break;
+      case '\n':
+        out += 'n';
+        break;
+      case '\r':
+        out += 'r';
+        break;
+      case '\t':
+        out += 't';
+        break;
+      default: {
+        static constexpr char kHex[] = "0123456789abcdef";
+        out += "u00";
+        out += kHex[byte >> 4];
+        out += kHex[byte & 0xF];
+      }
+    }
+  }
+  out.append(text, plain);
+  out += '"';
 }
 
-std::string FormatJson(const CheckResult& result) {
+void AppendJson(const CheckReport& report, std::string& out) {
+  out += "{\"fields\":[";
+  for (std::size_t k = 0; k < kSlotCount; ++k) {
+    if (k > 0) out += ',';
+    AppendJsonString(report.result.slotTexts[k], out);
+  }
+  out += "],\"result\":";
+  AppendJsonString(report.result.resultText, out);
+  out += ",\"status\":\"";
+  out += StatusName(report.status);
+  out += "\",\"findings\":[";
+  for (std::size_t i = 0; i < report.findings.size(); ++i) {
+    if (i > 0) out += ',';
+    AppendFinding(report.findings[i], out);
+  }
+  out += "]}\n";
+}
+
+std::string FormatJson(const CheckReport& report) {
   std::string out;
-  AppendJson(result, out);
+  AppendJson(report, out);
   return out;
 }
 
@@ -281,14 +454,14 @@ bool AppendBatchAnswer(std::string_view line, std::size_t line_number,
   FieldTexts fields;
   std::string error;
   if (!ReadBatchFields(line, fields, error)) {
-    OutJson object;
-    object["error"] = error;
-    object["line"] = line_number;
-    out += object.dump();
-    out += '\n';
+    out += "{\"error\":";
+    AppendJsonString(error, out);
+    out += ",\"line\":";
+    AppendNumber(line_number, out);
+    out += "}\n";
     return false;
   }
-  AppendJson(RunChannelCheck(fields), out);
+  AppendJson(RunChannelCheckWithFindings(fields), out);
   return true;
 }
 
@@ -327,19 +500,7 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
-int RunBatch(int in_fd, int out_fd, bool interactive) {
+int RunBatch(int in_fd, int out_fd) {
   LineReader reader(in_fd);
   std::string line;
   std::string out;
@@ -347,28 +508,34 @@ int RunBatch(int in_fd, int out_fd, bool interactive) {
   std::size_t line_number = 0;
   bool all_good = true;
   auto flush = [&]() {
-    if (WriteAll(out_fd, out)) {
+    if (out.empty() || WriteAll(out_fd, out)) {
       out.clear();
       return true;
     }
-    const std::string error =
-        Message("cannot write standard output: ") + std::strerror(errno) + "\n";
-    WriteAll(STDERR_FILENO, error);
+    ReportWriteError(errno);
     return false;
   };
-  while (reader.Next(line)) {
-    all_good &= AppendBatchAnswer(line, ++line_number, out);
-    if ((interactive || out.size() >= kOutputBlock) && !flush()) {
+  for (;;) {
+    // Before a read that may wait for input, the answers so far go out.
+    if ((out.size() >= kOutputBlock || !reader.HasBufferedLine()) && !flush()) {
       return kExitUsage;
     }
+    if (!reader.Next(line)) break;
+    all_good &= AppendBatchAnswer(line, ++line_number, out);
   }
   if (!flush()) return kExitUsage;
   if (reader.Failed()) {
-    WriteAll(STDERR_FILENO, Message("cannot read standard input: ") +
-                                std::strerror(reader.Error()) + "\n");
+    WriteAll(kStderrFd, Message("cannot read standard input: ") +
+                            std::strerror(reader.Error()) + "\n");
     return kExitUsage;
   }
   return all_good ? kExitOk : kExitBadBatchLine;
+}
+
+void ReportWriteError(int error) {
+  if (error == EPIPE) EndOnClosedOutput();
+  WriteAll(kStderrFd, Message("cannot write standard output: ") +
+                          std::strerror(error) + "\n");
 }
 
 }  // namespace zelmar::cli

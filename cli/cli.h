@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "io.h"
 #include "zelmar/engine.h"
 
 namespace zelmar::cli {
@@ -45,8 +46,9 @@ std::string VersionText();
 std::string QuoteForMessage(std::string_view text);
 
 // Splits a byte stream into lines: a line ends at "\n", which is not part of
-// it; bytes after the last "\n" form one more line. Reads in large chunks,
-// because --batch has to handle hundreds of thousands of lines quickly.
+// it; bytes after the last "\n" form one more line, unless reading failed
+// before the end of the input, which leaves no partial line. Reads in large
+// chunks, because --batch has to handle hundreds of thousands of lines quickly.
 // Reads the file descriptor directly (not through stdio) so that a line typed
 // on a terminal is available at once.
 class LineReader {
@@ -58,6 +60,8 @@ class LineReader {
   bool LastHadNewline() const { return last_had_newline_; }
   // True when at least one more byte is to come.
   bool HasMore() { return pos_ < end_ || Refill(); }
+  // True when a whole line is buffered, so that Next() need not read.
+  bool HasBufferedLine() const;
   // True when reading stopped because of an error rather than end of input.
   bool Failed() const { return error_ != 0; }
   int Error() const { return error_; }
@@ -88,9 +92,14 @@ FieldTexts FieldsFromTexts(const std::vector<std::string_view>& texts);
 // then the result text with "\n" line ends.
 std::string FormatHuman(const CheckResult& result);
 
-// One line: {"fields":[12 strings],"result":"..."} and "\n".
-std::string FormatJson(const CheckResult& result);
-void AppendJson(const CheckResult& result, std::string& out);
+// One line: {"fields":[12 strings],"result":"...","status":"...",
+// "findings":[...]} and "\n".
+std::string FormatJson(const CheckReport& report);
+void AppendJson(const CheckReport& report, std::string& out);
+
+// `text` as a JSON string, quotes included: '"', '\\' and the control
+// characters escaped, every other byte as it is (the texts are UTF-8).
+void AppendJsonString(std::string_view text, std::string& out);
 
 // Answers one --batch input line (without its "\n") by appending one JSON
 // line to `out`: the result object, or {"error":"...","line":N} when the line
@@ -103,12 +112,15 @@ bool AppendBatchAnswer(std::string_view line, std::size_t line_number,
 // nothing above U+10FFFF).
 bool IsValidUtf8(std::string_view text);
 
-// The --batch loop: answers every line of `in_fd` on `out_fd`. `interactive`
-// writes each answer at once instead of collecting them. Returns the exit
-// status; I/O failures are reported on standard error.
-int RunBatch(int in_fd, int out_fd, bool interactive);
+// The --batch loop: answers every line of `in_fd` on `out_fd`. Answers are
+// collected and written in blocks, and whenever the next line has not
+// arrived yet, so that a program that writes one line and waits for its
+// answer gets it. Returns the exit status; I/O failures are reported on
+// standard error.
+int RunBatch(int in_fd, int out_fd);
 
-// Writes all of `data`, retrying short writes; false on failure (errno set).
-bool WriteAll(int fd, std::string_view data);
+// Says on standard error that writing standard output failed with `error`;
+// a closed pipe instead ends the program at once and quietly.
+void ReportWriteError(int error);
 
 }  // namespace zelmar::cli

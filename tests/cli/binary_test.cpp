@@ -2,9 +2,12 @@
 // input, standard output, standard error and exit status.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <string>
@@ -19,55 +22,48 @@ namespace {
 
 using nlohmann::json;
 
-const std::string kClose125 = "●F1とF2は、0.125MHz接近しています。\r\n";
-const std::string kNoInput = "周波数を入力してください。\r\n";
-const std::string kLowRisk = "混信の恐れは低いと思われます。\r\n";
+// Golden outputs, byte for byte.
+const std::string kHumanClose =
+    "F1  806.125\nF2  806.250\nF3\nF4\nF5\nF6\nF7\nF8\nF9\nF10\nF11\nF12\n\n"
+    "●F1とF2は、0.125MHz接近しています。\n";
+const std::string kHumanNoInput =
+    "F1\nF2\nF3\nF4\nF5\nF6\nF7\nF8\nF9\nF10\nF11\nF12\n\n"
+    "周波数を入力してください。\n";
+const std::string kHuman806125 =
+    "F1  806.125\nF2\nF3\nF4\nF5\nF6\nF7\nF8\nF9\nF10\nF11\nF12\n\n"
+    "混信の恐れは低いと思われます。\n";
+const std::string kHuman806100 =
+    "F1  806.100\nF2\nF3\nF4\nF5\nF6\nF7\nF8\nF9\nF10\nF11\nF12\n\n"
+    "混信の恐れは低いと思われます。\n";
+const std::string kHumanMinus5 =
+    "F1  -5.000\nF2\nF3\nF4\nF5\nF6\nF7\nF8\nF9\nF10\nF11\nF12\n\n"
+    "混信の恐れは低いと思われます。\n";
 
-// The people-oriented output for the given leading field texts (the rest
-// empty) and result text, written out independently of the program.
-std::string HumanOutput(const std::vector<std::string>& fields,
-                        const std::string& result) {
-  static const char* const kLabels[] = {"F1 ", "F2 ", "F3 ", "F4 ",
-                                        "F5 ", "F6 ", "F7 ", "F8 ",
-                                        "F9 ", "F10", "F11", "F12"};
-  std::string out;
-  for (std::size_t i = 0; i < 12; ++i) {
-    std::string label = kLabels[i];
-    if (i < fields.size() && !fields[i].empty()) {
-      out += label + " " + fields[i] + "\n";
-    } else {
-      out += label.substr(0, label.find(' ')) + "\n";
-    }
-  }
-  out += '\n';
-  for (std::size_t i = 0; i < result.size(); ++i) {
-    if (result.compare(i, 2, "\r\n") == 0) continue;  // keep only the "\n"
-    out += result[i];
-  }
-  return out;
-}
-
-std::string JsonOutput(const std::vector<std::string>& fields,
-                       const std::string& result) {
-  std::string out = "{\"fields\":[";
-  for (std::size_t i = 0; i < 12; ++i) {
-    if (i > 0) out += ',';
-    out += '"';
-    if (i < fields.size()) out += fields[i];
-    out += '"';
-  }
-  std::string escaped;
-  for (char c : result) {
-    if (c == '\r') {
-      escaped += "\\r";
-    } else if (c == '\n') {
-      escaped += "\\n";
-    } else {
-      escaped += c;
-    }
-  }
-  return out + "],\"result\":\"" + escaped + "\"}\n";
-}
+const std::string kJsonClose =
+    R"({"fields":["806.125","806.250","","","","","","","","","",""],)"
+    R"("result":"●F1とF2は、0.125MHz接近しています。\r\n","status":"conflicts",)"
+    R"("findings":[{"kind":"close","pair":[1,2],"distance":"0.125"}]})"
+    "\n";
+const std::string kJsonNoInput =
+    R"({"fields":["","","","","","","","","","","",""],)"
+    R"("result":"周波数を入力してください。\r\n","status":"no-input",)"
+    R"("findings":[]})"
+    "\n";
+const std::string kJson806100 =
+    R"({"fields":["806.100","","","","","","","","","","",""],)"
+    R"("result":"混信の恐れは低いと思われます。\r\n","status":"low-risk",)"
+    R"("findings":[]})"
+    "\n";
+const std::string kJsonMinus5 =
+    R"({"fields":["-5.000","","","","","","","","","","",""],)"
+    R"("result":"混信の恐れは低いと思われます。\r\n","status":"low-risk",)"
+    R"("findings":[]})"
+    "\n";
+const std::string kJsonMinus5And806125 =
+    R"({"fields":["-5.000","","","","","","","","","","","806.125"],)"
+    R"("result":"混信の恐れは低いと思われます。\r\n","status":"low-risk",)"
+    R"("findings":[]})"
+    "\n";
 
 void ExpectSuccess(const ProcessResult& r, const std::string& expected_out) {
   EXPECT_FALSE(r.timed_out);
@@ -103,21 +99,15 @@ std::vector<std::string> SplitLines(const std::string& text) {
 }
 
 TEST(CheckBinary, TextsComeBackSortedWithResultForPeople) {
-  ExpectSuccess(RunCheck({"806.250", "806.125"}),
-                HumanOutput({"806.125", "806.250"}, kClose125));
+  ExpectSuccess(RunCheck({"806.250", "806.125"}), kHumanClose);
 }
 
 TEST(CheckBinary, JsonGivesExactBytes) {
-  const ProcessResult r = RunCheck({"--json", "806.250", "806.125"});
-  ExpectSuccess(r,
-                "{\"fields\":[\"806.125\",\"806.250\",\"\",\"\",\"\",\"\","
-                "\"\",\"\",\"\",\"\",\"\",\"\"],\"result\":\"●F1とF2は、"
-                "0.125MHz接近しています。\\r\\n\"}\n");
+  ExpectSuccess(RunCheck({"--json", "806.250", "806.125"}), kJsonClose);
 }
 
 TEST(CheckBinary, OptionsMayFollowTexts) {
-  ExpectSuccess(RunCheck({"806.250", "--json", "806.125"}),
-                JsonOutput({"806.125", "806.250"}, kClose125));
+  ExpectSuccess(RunCheck({"806.250", "--json", "806.125"}), kJsonClose);
 }
 
 TEST(CheckBinary, TwelveTextsFillEveryField) {
@@ -220,26 +210,23 @@ INSTANTIATE_TEST_SUITE_P(
             {"--json"}, std::string(13, '\n'), "more than 12 lines"}));
 
 TEST(CheckBinary, DoubleDashEndsOptions) {
-  ExpectSuccess(RunCheck({"--", "-5"}), HumanOutput({"-5.000"}, kLowRisk));
+  ExpectSuccess(RunCheck({"--", "-5"}), kHumanMinus5);
   // Options after "--" are texts (without digits: empty fields).
-  ExpectSuccess(RunCheck({"--", "--json"}), HumanOutput({}, kNoInput));
+  ExpectSuccess(RunCheck({"--", "--json"}), kHumanNoInput);
   // A second "--" is a text too.
-  ExpectSuccess(
-      RunCheck({"--json", "--", "-5", "--", "806.125"}),
-      JsonOutput({"-5.000", "", "", "", "", "", "", "", "", "", "", "806.125"},
-                 kLowRisk));
+  ExpectSuccess(RunCheck({"--json", "--", "-5", "--", "806.125"}),
+                kJsonMinus5And806125);
   // "-" alone is a text even before "--".
-  ExpectSuccess(RunCheck({"-", "806.125"}), HumanOutput({"806.125"}, kLowRisk));
+  ExpectSuccess(RunCheck({"-", "806.125"}), kHuman806125);
   // "--" with nothing after it: no texts, so standard input is read.
-  ExpectSuccess(RunCheck({"--"}, "806.250\n806.125\n"),
-                HumanOutput({"806.125", "806.250"}, kClose125));
+  ExpectSuccess(RunCheck({"--"}, "806.250\n806.125\n"), kHumanClose);
 }
 
 struct StdinCase {
   std::string name;
   std::string input;
-  std::vector<std::string> fields;
-  std::string result;
+  std::string human;  // the output without and with --json
+  std::string json;
 };
 
 void PrintTo(const StdinCase& c, std::ostream* os) { *os << c.name; }
@@ -248,30 +235,23 @@ class StdinLines : public testing::TestWithParam<StdinCase> {};
 
 TEST_P(StdinLines, OneFieldPerLine) {
   const StdinCase& c = GetParam();
-  ExpectSuccess(RunCheck({}, c.input), HumanOutput(c.fields, c.result));
-  ExpectSuccess(RunCheck({"--json"}, c.input), JsonOutput(c.fields, c.result));
+  ExpectSuccess(RunCheck({}, c.input), c.human);
+  ExpectSuccess(RunCheck({"--json"}, c.input), c.json);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     CheckBinary, StdinLines,
     testing::Values(
-        StdinCase{"Empty", "", {}, kNoInput},
-        StdinCase{
-            "Lf", "806.250\n806.125\n", {"806.125", "806.250"}, kClose125},
-        StdinCase{"CrLf",
-                  "806.250\r\n806.125\r\n",
-                  {"806.125", "806.250"},
-                  kClose125},
-        StdinCase{"LastLineWithoutEnd",
-                  "806.250\n806.125",
-                  {"806.125", "806.250"},
-                  kClose125},
-        StdinCase{"SingleLineWithoutEnd", "806.1", {"806.100"}, kLowRisk},
-        StdinCase{"BlankLinesAreEmptyFields",
-                  "\n\n\n806.250\r\n\n806.125",
-                  {"806.125", "806.250"},
-                  kClose125},
-        StdinCase{"TwelveBlankLines", std::string(12, '\n'), {}, kNoInput}),
+        StdinCase{"Empty", "", kHumanNoInput, kJsonNoInput},
+        StdinCase{"Lf", "806.250\n806.125\n", kHumanClose, kJsonClose},
+        StdinCase{"CrLf", "806.250\r\n806.125\r\n", kHumanClose, kJsonClose},
+        StdinCase{"LastLineWithoutEnd", "806.250\n806.125", kHumanClose,
+                  kJsonClose},
+        StdinCase{"SingleLineWithoutEnd", "806.1", kHuman806100, kJson806100},
+        StdinCase{"BlankLinesAreEmptyFields", "\n\n\n806.250\r\n\n806.125",
+                  kHumanClose, kJsonClose},
+        StdinCase{"TwelveBlankLines", std::string(12, '\n'), kHumanNoInput,
+                  kJsonNoInput}),
     [](const testing::TestParamInfo<StdinCase>& info) {
       return info.param.name;
     });
@@ -290,39 +270,35 @@ TEST(CheckBinary, StdinTwelveLinesMatchArguments) {
 }
 
 TEST(CheckBinary, TextsWinOverStandardInput) {
-  ExpectSuccess(RunCheck({"806.1"}, "806.250\n806.125\n"),
-                HumanOutput({"806.100"}, kLowRisk));
+  ExpectSuccess(RunCheck({"806.1"}, "806.250\n806.125\n"), kHuman806100);
 }
 
 TEST(CheckBinary, TerminalStdinGivesTwelveEmptyFields) {
   const ProcessResult r = RunCheck({}, {}, StdinKind::kTerminal);
   EXPECT_FALSE(r.timed_out) << "zelmar-check waited for terminal input";
-  ExpectSuccess(r, HumanOutput({}, kNoInput));
-  ExpectSuccess(RunCheck({"--json"}, {}, StdinKind::kTerminal),
-                JsonOutput({}, kNoInput));
+  ExpectSuccess(r, kHumanNoInput);
+  ExpectSuccess(RunCheck({"--json"}, {}, StdinKind::kTerminal), kJsonNoInput);
 }
 
 TEST(CheckBinary, NonAsciiBytesInTexts) {
   // Full-width digits (UTF-8), code page 932 bytes and stray high bytes all
   // end a number.
-  ExpectSuccess(RunCheck({"８０６．１２５"}), HumanOutput({}, kNoInput));
+  ExpectSuccess(RunCheck({"８０６．１２５"}), kHumanNoInput);
   ExpectSuccess(RunCheck({"806.125\x82\x4f", "\xff\xfe", "806.250ＭＨｚ"}),
-                HumanOutput({"806.125", "806.250"}, kClose125));
+                kHumanClose);
   ExpectSuccess(RunCheck({},
                          "806.125\xe3\x80\x80\n\x81\x40"
                          "806\n"),
-                HumanOutput({"806.125"}, kLowRisk));
-  ExpectSuccess(RunCheck({"--json", "\x80", "806.1\xc3"}),
-                JsonOutput({"806.100"}, kLowRisk));
+                kHuman806125);
+  ExpectSuccess(RunCheck({"--json", "\x80", "806.1\xc3"}), kJson806100);
 }
 
 TEST(CheckBinary, LongTexts) {
   const std::string tail(30000, 'x');
   const std::string spaces(30000, ' ');
-  ExpectSuccess(RunCheck({"806.250" + tail, spaces + "806.125"}),
-                HumanOutput({"806.125", "806.250"}, kClose125));
+  ExpectSuccess(RunCheck({"806.250" + tail, spaces + "806.125"}), kHumanClose);
   ExpectSuccess(RunCheck({}, "806.250" + tail + "\r\n" + spaces + "806.125"),
-                HumanOutput({"806.125", "806.250"}, kClose125));
+                kHumanClose);
   // Twelve long lines are more than one read buffer.
   std::string input;
   for (int i = 0; i < 12; ++i) input += "806.125" + tail + "\n";
@@ -345,7 +321,7 @@ void PrintTo(const BatchCase& c, std::ostream* os) { *os << c.name; }
 
 class BatchLines : public testing::TestWithParam<BatchCase> {};
 
-const std::string kCloseAnswer = JsonOutput({"806.125", "806.250"}, kClose125);
+const std::string kCloseAnswer = kJsonClose;
 
 std::string WithoutNewline(std::string text) {
   text.pop_back();
@@ -367,21 +343,12 @@ TEST_P(BatchLines, AnsweredAmongGoodLines) {
 INSTANTIATE_TEST_SUITE_P(
     CheckBinary, BatchLines,
     testing::Values(
-        BatchCase{
-            "Good", "[\"806.250\", \"806.125\"]",
-            WithoutNewline(JsonOutput({"806.125", "806.250"}, kClose125))},
-        BatchCase{"EmptyArray", "[]",
-                  "{\"fields\":[\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\","
-                  "\"\",\"\",\"\"],\"result\":\"周波数を入力してください。"
-                  "\\r\\n\"}"},
-        BatchCase{"TrailingCr", "[\"-5\"]\r",
-                  "{\"fields\":[\"-5.000\",\"\",\"\",\"\",\"\",\"\",\"\","
-                  "\"\",\"\",\"\",\"\",\"\"],\"result\":\"混信の恐れは低いと思"
-                  "われます。\\r\\n\"}"},
+        BatchCase{"Good", "[\"806.250\", \"806.125\"]",
+                  WithoutNewline(kJsonClose)},
+        BatchCase{"EmptyArray", "[]", WithoutNewline(kJsonNoInput)},
+        BatchCase{"TrailingCr", "[\"-5\"]\r", WithoutNewline(kJsonMinus5)},
         BatchCase{"Escapes", "[\"\\u0038\\u0030\\u0036.1\\u0000x\"]",
-                  "{\"fields\":[\"806.100\",\"\",\"\",\"\",\"\",\"\",\"\","
-                  "\"\",\"\",\"\",\"\",\"\"],\"result\":\"混信の恐れは低いと思"
-                  "われます。\\r\\n\"}"},
+                  WithoutNewline(kJson806100)},
         BatchCase{"Blank", "", "{\"error\":\"blank line\",\"line\":2}"},
         BatchCase{"BlankCr", "\r", "{\"error\":\"blank line\",\"line\":2}"},
         BatchCase{"Spaces", "  \t ", "{\"error\":\"blank line\",\"line\":2}"},
@@ -501,7 +468,7 @@ TEST(CheckBatch, RandomSetsMatchTheEngine) {
       array.push_back(fields[i]);
     }
     input += array.dump() + (rng() % 2 ? "\r\n" : "\n");
-    std::string answer = cli::FormatJson(RunChannelCheck(fields));
+    std::string answer = cli::FormatJson(RunChannelCheckWithFindings(fields));
     answer.pop_back();
     expected.push_back(answer);
   }
@@ -535,11 +502,54 @@ TEST(CheckBatch, AgreesWithJsonOption) {
     EXPECT_EQ(single.out, batch.out) << array.dump();
     // The answer reads back as the object it claims to be.
     const json answer = json::parse(single.out);
-    EXPECT_EQ(answer.size(), 2u);
+    EXPECT_EQ(answer.size(), 4u);
     EXPECT_EQ(answer["fields"].size(), 12u);
+    EXPECT_EQ(answer["findings"].empty(), answer["status"] != "conflicts");
     EXPECT_EQ(answer["result"].get<std::string>().substr(
                   answer["result"].get<std::string>().size() - 2),
               "\r\n");
+  }
+}
+
+// A program that writes one line and waits for its answer gets it while
+// the pipe stays open, line after line.
+TEST(CheckBatch, AnswersAsACoprocess) {
+  Coprocess check({"--batch"});
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_TRUE(check.Write("[\"806.250\",\"806.125\"]\n"));
+    EXPECT_EQ(check.ReadLine(10000), kJsonClose) << "round " << round;
+  }
+  ASSERT_TRUE(check.Write("[1]\n"));
+  EXPECT_EQ(check.ReadLine(10000),
+            "{\"error\":\"element 1 is not a string\",\"line\":4}\n");
+  EXPECT_EQ(check.Finish(), 1);
+}
+
+std::string ManyBatchLines() {
+  std::string input;
+  for (int i = 0; i < 100000; ++i) input += "[\"806.250\",\"806.125\"]\n";
+  return input;
+}
+
+// As other filters do: `zelmar-check --batch < big | head -c1` ends at once
+// by SIGPIPE, without a message.
+TEST(CheckBatch, ClosedOutputEndsQuietly) {
+  const ProcessResult r = RunCheck({"--batch"}, ManyBatchLines(),
+                                   StdinKind::kPipe, StdoutKind::kClosedEarly);
+  EXPECT_FALSE(r.timed_out);
+  EXPECT_EQ(r.exit_code, -SIGPIPE);
+  EXPECT_EQ(r.err, "");
+}
+
+// Any other failed write is an I/O error: status 2 and one line.
+TEST(CheckBatch, FullDiskIsAnError) {
+  for (const auto& args : {std::vector<std::string>{"--batch"},
+                           std::vector<std::string>{"--json"}}) {
+    const ProcessResult r =
+        RunCheck(args, "[\"806.125\"]\n", StdinKind::kPipe, StdoutKind::kFull);
+    EXPECT_EQ(r.exit_code, 2) << args[0];
+    EXPECT_EQ(r.err, "zelmar-check: cannot write standard output: " +
+                         std::string(std::strerror(ENOSPC)) + "\n");
   }
 }
 

@@ -3,6 +3,8 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -304,6 +306,33 @@ TEST(Cli, ReadErrorIsReported) {
   EXPECT_TRUE(reader.Failed());
 }
 
+// A terminal whose other side has closed fails with EIO after the data it
+// holds: the whole line is answered, the partial one after it is not.
+TEST(Cli, NoPartialLineAfterReadError) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master) | unlockpt(master), 0);
+  const int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+  ASSERT_GE(slave, 0);
+  termios raw{};
+  tcgetattr(slave, &raw);
+  cfmakeraw(&raw);
+  tcsetattr(slave, TCSANOW, &raw);
+  const std::string input = "[\"806.1\"]\n[\"806";
+  ASSERT_EQ(write(slave, input.data(), input.size()),
+            static_cast<ssize_t>(input.size()));
+  close(slave);
+  LineReader reader(master);
+  std::string line;
+  EXPECT_TRUE(reader.Next(line));
+  EXPECT_EQ(line, "[\"806.1\"]");
+  EXPECT_FALSE(reader.Next(line));
+  EXPECT_EQ(line, "");
+  EXPECT_TRUE(reader.Failed());
+  EXPECT_EQ(reader.Error(), EIO);
+  close(master);
+}
+
 TEST(Cli, FieldsFromTexts) {
   const FieldTexts fields = FieldsFromTexts({"a", "", "c"});
   EXPECT_EQ(fields[0], "a");
@@ -324,14 +353,40 @@ TEST(Cli, FormatHumanAlignsAndConvertsLineEnds) {
             "F10 1e999\nF11\nF12 0.000\n\n●one\n●two\nlast\rpart");
 }
 
-TEST(Cli, FormatJsonEscapes) {
-  CheckResult result;
-  result.slotTexts[0] = "806.125";
-  result.resultText = "●\"q\"\\\r\n\t\x01";
-  EXPECT_EQ(FormatJson(result),
-            "{\"fields\":[\"806.125\",\"\",\"\",\"\",\"\",\"\",\"\",\"\","
-            "\"\",\"\",\"\",\"\"],\"result\":\"●\\\"q\\\"\\\\\\r\\n\\t"
-            "\\u0001\"}\n");
+// Every byte below 0x20, quote and backslash escaped, the rest as it is; a
+// real parser reads the text back unchanged.
+TEST(Cli, JsonStringEscapesAndReadsBack) {
+  std::string text = "●\"q\"\\/\x7f";
+  for (char c = 0; c < 0x20; ++c) text += c;
+  std::string out;
+  AppendJsonString(text, out);
+  EXPECT_EQ(out,
+            "\"●\\\"q\\\"\\\\/\x7f\\u0000\\u0001\\u0002\\u0003\\u0004"
+            "\\u0005\\u0006\\u0007\\b\\t\\n\\u000b\\f\\r\\u000e\\u000f"
+            "\\u0010\\u0011\\u0012\\u0013\\u0014\\u0015\\u0016\\u0017\\u0018"
+            "\\u0019\\u001a\\u001b\\u001c\\u001d\\u001e\\u001f\"");
+  EXPECT_EQ(nlohmann::json::parse(out).get<std::string>(), text);
+}
+
+// The members of an answer, read back with a real parser: each kind of
+// finding with its slots, in the order of the result lines.
+TEST(Cli, JsonAnswerMembers) {
+  const FieldTexts fields = {"806.375", "806.125", "806.250",
+                             "807",     "807",     "806.1"};
+  const auto answer = nlohmann::json::parse(
+      FormatJson(zelmar::RunChannelCheckWithFindings(fields)));
+  EXPECT_EQ(answer["status"], "conflicts");
+  EXPECT_EQ(answer["fields"][0], "806.100");
+  const auto expected = nlohmann::json::parse(R"([
+      {"kind": "intermodulation", "victim": 4, "pair": [2, 3]},
+      {"kind": "intermodulation", "victim": 2, "pair": [3, 4]},
+      {"kind": "close", "pair": [1, 2], "distance": "0.025"},
+      {"kind": "close", "pair": [2, 3], "distance": "0.125"},
+      {"kind": "close", "pair": [3, 4], "distance": "0.125"},
+      {"kind": "same", "pair": [5, 6]}])");
+  EXPECT_EQ(answer["findings"], expected) << answer["result"];
+  const auto& result = answer["result"].get_ref<const std::string&>();
+  EXPECT_EQ(std::count(result.begin(), result.end(), '\n'), 6);
 }
 
 TEST(Cli, BatchAnswerReportsLineNumber) {

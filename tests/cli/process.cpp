@@ -46,11 +46,57 @@ void CloseFd(int& fd) {
 
 const char* CheckBinary() { return ZELMAR_CHECK_PATH; }
 
-ProcessResult RunCheck(const std::vector<std::string>& args,
-                       std::string_view input, StdinKind stdin_kind) {
-  // The child may exit before reading all input; that must not kill us.
-  signal(SIGPIPE, SIG_IGN);
+namespace {
 
+// Starts the binary with the given descriptors as its standard streams.
+pid_t Spawn(const std::vector<std::string>& args, int in, int out, int err) {
+  // The child may exit before reading all input; that must not kill us,
+  // but the child itself starts with the default, as from a shell.
+  signal(SIGPIPE, SIG_IGN);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, in, STDIN_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO);
+
+  std::vector<char*> argv;
+  std::string program = CheckBinary();
+  argv.push_back(program.data());
+  std::vector<std::string> copies(args);
+  for (std::string& arg : copies) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, program.c_str(), &actions, &attributes,
+                                  argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  Check(spawned == 0, "posix_spawn");
+  return pid;
+}
+
+int WaitForExit(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return -WTERMSIG(status);
+  return -1;
+}
+
+}  // namespace
+
+ProcessResult RunCheck(const std::vector<std::string>& args,
+                       std::string_view input, StdinKind stdin_kind,
+                       StdoutKind stdout_kind) {
   Pipe out;
   Pipe err;
   int child_stdin = -1;
@@ -69,27 +115,16 @@ ProcessResult RunCheck(const std::vector<std::string>& args,
     Check(child_stdin >= 0, "open pseudo-terminal");
   }
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, child_stdin, STDIN_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, out.write, STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, err.write, STDERR_FILENO);
-
-  std::vector<char*> argv;
-  std::string program = CheckBinary();
-  argv.push_back(program.data());
-  std::vector<std::string> copies(args);
-  for (std::string& arg : copies) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr,
-                                  argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  int child_stdout = out.write;
+  if (stdout_kind == StdoutKind::kFull) {
+    child_stdout = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    Check(child_stdout >= 0, "open /dev/full");
+  }
+  const pid_t pid = Spawn(args, child_stdin, child_stdout, err.write);
+  if (child_stdout != out.write) CloseFd(child_stdout);
   CloseFd(child_stdin);
   CloseFd(out.write);
   CloseFd(err.write);
-  Check(spawned == 0, "posix_spawn");
 
   if (input_fd >= 0) {
     fcntl(input_fd, F_SETFL, fcntl(input_fd, F_GETFL) | O_NONBLOCK);
@@ -125,12 +160,16 @@ ProcessResult RunCheck(const std::vector<std::string>& args,
         if ((n < 0 && errno != EAGAIN) || input.empty()) CloseFd(input_fd);
         continue;
       }
+      const bool from_out = fds[i].fd == out.read;
       const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
       if (n > 0) {
-        (fds[i].fd == out.read ? result.out : result.err)
+        (from_out ? result.out : result.err)
             .append(buffer, static_cast<std::size_t>(n));
+        if (from_out && stdout_kind == StdoutKind::kClosedEarly) {
+          CloseFd(out.read);
+        }
       } else if (n == 0 || errno != EINTR) {
-        CloseFd(fds[i].fd == out.read ? out.read : err.read);
+        CloseFd(from_out ? out.read : err.read);
       }
     }
   }
@@ -138,16 +177,65 @@ ProcessResult RunCheck(const std::vector<std::string>& args,
   CloseFd(out.read);
   CloseFd(err.read);
 
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
+  result.exit_code = WaitForExit(pid);
   CloseFd(terminal_fd);
-  if (WIFEXITED(status)) {
-    result.exit_code = WEXITSTATUS(status);
-  } else if (WIFSIGNALED(status)) {
-    result.exit_code = -WTERMSIG(status);
-  }
   return result;
+}
+
+Coprocess::Coprocess(const std::vector<std::string>& args) {
+  Pipe in;
+  Pipe out;
+  pid_ = Spawn(args, in.read, out.write, STDERR_FILENO);
+  close(in.read);
+  close(out.write);
+  in_ = in.write;
+  out_ = out.read;
+}
+
+Coprocess::~Coprocess() {
+  if (pid_ > 0) Finish();
+}
+
+bool Coprocess::Write(std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t n = write(in_, text.data(), text.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    text.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+std::string Coprocess::ReadLine(int timeout_ms) {
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  for (;;) {
+    if (const auto end = pending_.find('\n'); end != std::string::npos) {
+      std::string line = pending_.substr(0, end + 1);
+      pending_.erase(0, end + 1);
+      return line;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd fd{out_, POLLIN, 0};
+    if (left.count() <= 0 || poll(&fd, 1, static_cast<int>(left.count())) <= 0)
+      return {};
+    char buffer[4096];
+    const ssize_t n = read(out_, buffer, sizeof buffer);
+    if (n <= 0) return {};
+    pending_.append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
+int Coprocess::Finish() {
+  CloseFd(in_);
+  char buffer[4096];
+  while (read(out_, buffer, sizeof buffer) > 0) {
+  }
+  CloseFd(out_);
+  const int status = WaitForExit(pid_);
+  pid_ = -1;
+  return status;
 }
 
 }  // namespace zelmar::test

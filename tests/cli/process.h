@@ -20,11 +20,40 @@ enum class StdinKind {
   kTerminal,  // a pseudo-terminal that stays open and silent
 };
 
+enum class StdoutKind {
+  kPipe,         // collected whole
+  kClosedEarly,  // closed after the first bytes, as `| head -c1` does
+  kFull,         // /dev/full: every write fails with ENOSPC
+};
+
 // Path of the zelmar-check binary under test.
 const char* CheckBinary();
 
+// Children start with the default disposition of SIGPIPE, as from a shell.
 ProcessResult RunCheck(const std::vector<std::string>& args,
                        std::string_view input = {},
-                       StdinKind stdin_kind = StdinKind::kPipe);
+                       StdinKind stdin_kind = StdinKind::kPipe,
+                       StdoutKind stdout_kind = StdoutKind::kPipe);
+
+// zelmar-check started with pipes for standard input and output, to be
+// talked to line by line; Finish() closes its input and waits for it.
+class Coprocess {
+ public:
+  explicit Coprocess(const std::vector<std::string>& args);
+  ~Coprocess();
+  Coprocess(const Coprocess&) = delete;
+  Coprocess& operator=(const Coprocess&) = delete;
+
+  bool Write(std::string_view text);
+  // The next line of output with its "\n"; empty when none came in time.
+  std::string ReadLine(int timeout_ms);
+  int Finish();  // the exit status
+
+ private:
+  int pid_ = -1;
+  int in_ = -1;
+  int out_ = -1;
+  std::string pending_;
+};
 
 }  // namespace zelmar::test
