@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <vector>
 
 #include "zelmar/engine.h"
 
@@ -54,6 +55,7 @@ void BM_RunChannelCheckEmpty(benchmark::State& state) {
 }
 BENCHMARK(BM_RunChannelCheckEmpty);
 
+// A mix of awkward values, most of them outside the raster.
 void BM_FormatMHz(benchmark::State& state) {
   constexpr std::array<double, 8> kValues = {806.125,  770.5,  0.0625, -5.0,
                                              999.9995, 0.1245, 1e300,  512.002};
@@ -65,6 +67,20 @@ void BM_FormatMHz(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_FormatMHz);
+
+// Raster values: every 0.125 MHz and every 25 kHz step below 2,000 MHz.
+void BM_FormatMHzRaster(benchmark::State& state) {
+  std::vector<double> values;
+  for (int step = 1; step < 16000; ++step) values.push_back(step / 8.0);
+  for (int step = 1; step < 80000; step += 7) values.push_back(step * 0.025);
+  std::size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(zelmar::FormatMHz(values[i]));
+    if (++i == values.size()) i = 0;
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_FormatMHzRaster);
 
 void BM_ParseFrequencyText(benchmark::State& state) {
   const std::array<std::string, 8> kTexts = {

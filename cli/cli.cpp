@@ -235,7 +235,8 @@ order together with the result text.
   TEXT       the texts of fields F1, F2, ... (at most 12; missing ones are
              empty). Without TEXT, up to 12 lines of standard input are
              read, one field each, unless standard input is a terminal.
-  --json     print one JSON object {"fields": [12 strings], "result": "..."}
+  --json     print one JSON object {"fields": [12 strings], "result": "...",
+             "status": "...", "findings": [...]}
   --batch    read JSON lines from standard input, each an array of up to 12
              strings, and answer each with one JSON object as for --json
              (or {"error": "...", "line": N} for a malformed line)
@@ -245,6 +246,7 @@ order together with the result text.
              with '-'
 
 Exit status: 0 done, 1 some --batch line was malformed, 2 usage or I/O error.
+A closed output pipe ends the program at once and quietly (by SIGPIPE).
 )";
 }
 
