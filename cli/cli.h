@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "io.h"
+#include "streams.h"
 #include "zelmar/engine.h"
 
 namespace zelmar::cli {

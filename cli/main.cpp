@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "entry.h"
 
 namespace {
 
@@ -26,10 +27,9 @@ int Emit(const std::string& text) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  PrepareStandardStreams();
-  const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0),
-                                           argv + argc);
+namespace zelmar::cli {
+
+int RunProgram(const std::vector<std::string_view>& args) {
   const ParsedArguments parsed = ParseArguments(args);
   if (!parsed.error.empty()) return Fail(parsed.error);
   const Options& options = parsed.options;
@@ -61,3 +61,5 @@ int main(int argc, char** argv) {
       zelmar::RunChannelCheckWithFindings(fields);
   return Emit(options.json ? FormatJson(report) : FormatHuman(report.result));
 }
+
+}  // namespace zelmar::cli

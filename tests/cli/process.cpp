@@ -12,6 +12,7 @@
 #include <chrono>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 extern char** environ;
 
@@ -44,7 +45,14 @@ void CloseFd(int& fd) {
 
 }  // namespace
 
-const char* CheckBinary() { return ZELMAR_CHECK_PATH; }
+const char* CheckBinary() {
+  const char* program = std::getenv("ZELMAR_CHECK");
+  return program != nullptr && *program != '\0' ? program : ZELMAR_CHECK_PATH;
+}
+
+bool RunsWindowsProgram() {
+  return std::string_view(CheckBinary()).ends_with(".exe");
+}
 
 namespace {
 
@@ -67,16 +75,20 @@ pid_t Spawn(const std::vector<std::string>& args, int in, int out, int err) {
   posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO);
 
+  // A Windows build runs under the runner the environment names (Wine).
   std::vector<char*> argv;
   std::string program = CheckBinary();
+  const char* runner_name = std::getenv("ZELMAR_CHECK_RUNNER");
+  std::string runner = runner_name != nullptr ? runner_name : "";
+  if (!runner.empty()) argv.push_back(runner.data());
   argv.push_back(program.data());
   std::vector<std::string> copies(args);
   for (std::string& arg : copies) argv.push_back(arg.data());
   argv.push_back(nullptr);
 
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, program.c_str(), &actions, &attributes,
-                                  argv.data(), environ);
+  const int spawned =
+      posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   Check(spawned == 0, "posix_spawn");

@@ -26,8 +26,10 @@ enum class StdoutKind {
   kFull,         // /dev/full: every write fails with ENOSPC
 };
 
-// Path of the zelmar-check binary under test.
+// Path of the zelmar-check binary under test: $ZELMAR_CHECK when set (a
+// Windows build, run by $ZELMAR_CHECK_RUNNER, e.g. wine), else this build's.
 const char* CheckBinary();
+bool RunsWindowsProgram();
 
 // Children start with the default disposition of SIGPIPE, as from a shell.
 ProcessResult RunCheck(const std::vector<std::string>& args,

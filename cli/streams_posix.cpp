@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "io.h"
+#include "streams.h"
 
 namespace zelmar::cli {
 
