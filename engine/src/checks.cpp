@@ -2,6 +2,7 @@
 // exact comparison of doubles computed in the order given below; no
 // tolerance, no rounding to kHz.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -86,47 +87,69 @@ void FindIntermodulationSorted(const FrequencySet& s, std::size_t m,
 }
 
 // ---------------------------------------------------------------------------
-// Rendering. Lines are written with fixed-size copies: a label is copied as
-// four bytes and the write position advanced by its real length, so each
-// line needs a few bytes of slack behind it.
+// Rendering. A line is put together from a few pieces, each a label with
+// the fixed text around it, taken from tables made at compile time. Pieces
+// are copied at their fixed size and the write position advanced by their
+// real length, so a line needs some slack behind it.
 
-struct Label {
-  char bytes[4];
+constexpr std::string_view kLabelTexts[kSlotCount + 1] = {
+    "",   "F1", "F2", "F3",  "F4",  "F5", "F6",
+    "F7", "F8", "F9", "F10", "F11", "F12"};
+constexpr std::size_t kMaxLabelSize = 3;
+
+template <std::size_t kSize>
+struct Piece {
+  char bytes[kSize];
   std::size_t size;
 };
 
-constexpr Label kLabels[kSlotCount + 1] = {
-    {"", 0},    {"F1", 2},  {"F2", 2}, {"F3", 2}, {"F4", 2},
-    {"F5", 2},  {"F6", 2},  {"F7", 2}, {"F8", 2}, {"F9", 2},
-    {"F10", 3}, {"F11", 3}, {"F12", 3}};
-static_assert(kSlotCount == 12, "one label per slot");
-constexpr std::size_t kMaxLabelSize = 3;
-constexpr std::size_t kSlack = sizeof(Label::bytes);
+// before + label + after for every slot position.
+template <std::size_t kSize>
+constexpr std::array<Piece<kSize>, kSlotCount + 1> LabelPieces(
+    std::string_view before, std::string_view after) {
+  std::array<Piece<kSize>, kSlotCount + 1> pieces{};
+  for (std::size_t p = 1; p <= kSlotCount; ++p) {
+    Piece<kSize>& piece = pieces[p];
+    for (std::string_view part : {before, kLabelTexts[p], after}) {
+      for (char c : part) piece.bytes[piece.size++] = c;
+    }
+  }
+  return pieces;
+}
 
-constexpr std::string_view kBullet = "●";
-constexpr std::string_view kIs = "は、";
-constexpr std::string_view kAnd = "と";
-constexpr std::string_view kIntermodulationTail = "の相互変調で混信\r\n";
+// "●F3は、F1とF2の相互変調で混信\r\n"
+constexpr auto kVictimPieces = LabelPieces<16>("●", "は、");
+constexpr auto kFirstPieces = LabelPieces<8>("", "と");
+constexpr auto kIntermodulationPieces =
+    LabelPieces<32>("", "の相互変調で混信\r\n");
+// "●F1とF2は、0.125MHz接近しています。\r\n", "●F1とF2は、同一周波数です。\r\n"
+constexpr auto kPairPieces = LabelPieces<16>("●", "と");
+constexpr auto kCloseSecondPieces = LabelPieces<16>("", "は、");
 constexpr std::string_view kCloseTail = "MHz接近しています。\r\n";
-constexpr std::string_view kSameTail = "は、同一周波数です。\r\n";
+constexpr auto kSameSecondPieces =
+    LabelPieces<40>("", "は、同一周波数です。\r\n");
 
 // A close distance is above 0 and at most 0.125, so its text is "0.ddd".
 constexpr std::size_t kMaxDistanceSize = 5;
 
 constexpr std::size_t kMaxLineSize =
-    kBullet.size() + 3 * kMaxLabelSize + kIs.size() + kAnd.size() +
-    std::max({kIntermodulationTail.size(), kMaxDistanceSize + kCloseTail.size(),
-              kSameTail.size()});
+    std::max({kVictimPieces[12].size + kFirstPieces[12].size +
+                  kIntermodulationPieces[12].size,
+              kPairPieces[12].size + kCloseSecondPieces[12].size +
+                  kMaxDistanceSize + kCloseTail.size(),
+              kPairPieces[12].size + kSameSecondPieces[12].size});
+constexpr std::size_t kSlack = 40;  // the largest piece
+static_assert(kLabelTexts[kSlotCount].size() == kMaxLabelSize);
 
-char* Put(char* out, std::string_view piece) {
-  std::memcpy(out, piece.data(), piece.size());
-  return out + piece.size();
+template <std::size_t kSize>
+char* Put(char* out, const Piece<kSize>& piece) {
+  std::memcpy(out, piece.bytes, kSize);
+  return out + piece.size;
 }
 
-char* PutLabel(char* out, std::size_t position) {
-  const Label& label = kLabels[position];
-  std::memcpy(out, label.bytes, sizeof label.bytes);
-  return out + label.size;
+char* Put(char* out, std::string_view text) {
+  std::memcpy(out, text.data(), text.size());
+  return out + text.size();
 }
 
 // The text of the last distance written, since the distances of a report
@@ -152,27 +175,19 @@ class DistanceText {
 // Writes the line of one finding at `out` and returns its end. Needs
 // kMaxLineSize + kSlack bytes at `out`.
 char* WriteLine(const Finding& f, DistanceText& distances, char* out) {
-  out = Put(out, kBullet);
   switch (f.kind) {
     case FindingKind::kIntermodulation:
-      out = PutLabel(out, f.victim);
-      out = Put(out, kIs);
-      out = PutLabel(out, f.first);
-      out = Put(out, kAnd);
-      out = PutLabel(out, f.second);
-      return Put(out, kIntermodulationTail);
+      out = Put(out, kVictimPieces[f.victim]);
+      out = Put(out, kFirstPieces[f.first]);
+      return Put(out, kIntermodulationPieces[f.second]);
     case FindingKind::kCloseSpacing:
-      out = PutLabel(out, f.first);
-      out = Put(out, kAnd);
-      out = PutLabel(out, f.second);
-      out = Put(out, kIs);
+      out = Put(out, kPairPieces[f.first]);
+      out = Put(out, kCloseSecondPieces[f.second]);
       out = Put(out, distances.For(f.distance));
       return Put(out, kCloseTail);
     case FindingKind::kSameFrequency:
-      out = PutLabel(out, f.first);
-      out = Put(out, kAnd);
-      out = PutLabel(out, f.second);
-      return Put(out, kSameTail);
+      out = Put(out, kPairPieces[f.first]);
+      return Put(out, kSameSecondPieces[f.second]);
   }
   std::abort();  // not a kind
 }

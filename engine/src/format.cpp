@@ -210,8 +210,12 @@ std::size_t WriteThousandths(std::uint64_t thousandths, bool negative,
                              char* out) {
   std::uint64_t integer = thousandths / 1000;
   const auto fraction = static_cast<unsigned>(thousandths % 1000);
-  std::size_t integer_digits = 1;
-  for (std::uint64_t bound = 10; integer >= bound && integer_digits < 20;
+  // Frequencies have three or four integer digits: tested first.
+  std::size_t integer_digits = integer >= 100 && integer < 10000
+                                   ? (integer >= 1000 ? 4 : 3)
+                                   : (integer >= 10 ? 2 : 1);
+  for (std::uint64_t bound = kPowersOfTen[integer_digits];
+       integer >= bound && integer_digits + 1 < kPowersOfTen.size();
        bound *= 10) {
     ++integer_digits;
   }

@@ -1,4 +1,5 @@
 // One Calculate run: texts in, display texts, findings and result text out.
+#include "text.h"
 #include "zelmar/engine.h"
 
 namespace zelmar {
@@ -15,9 +16,12 @@ CheckStatus Run(const FieldTexts& texts, CheckResult& result,
   }
   FindIntermodulation(prepared.slots, findings);
   FindSpacing(prepared.slots, findings);
+  char text[text::kMaxMHzSize];
   for (std::size_t k = 0; k < kSlotCount; ++k) {
     const double value = prepared.slots[k];
-    if (!IsEmptySlot(value)) result.slotTexts[k] = FormatMHz(value);
+    if (!IsEmptySlot(value)) {
+      result.slotTexts[k].assign(text, text::WriteMHz(value, text));
+    }
   }
   if (findings.empty()) {
     result.resultText = kLowRiskText;
