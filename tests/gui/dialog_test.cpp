@@ -45,8 +45,8 @@ class ReferenceDialog {
         context != INVALID_HANDLE_VALUE && ActivateActCtx(context, &cookie);
     window_ = CreateDialogIndirectParamW(
         GetModuleHandleW(nullptr),
-        reinterpret_cast<LPCDLGTEMPLATEW>(copy.data()), nullptr,
-        [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+        reinterpret_cast<LPCDLGTEMPLATEW>(copy.data()), nullptr, IgnoreMessages,
+        0);
     if (active) DeactivateActCtx(0, cookie);
     if (context != INVALID_HANDLE_VALUE) ReleaseActCtx(context);
   }
@@ -57,6 +57,10 @@ class ReferenceDialog {
   HWND window() const { return window_; }
 
  private:
+  static INT_PTR CALLBACK IgnoreMessages(HWND, UINT, WPARAM, LPARAM) {
+    return FALSE;
+  }
+
   HMODULE module_ = nullptr;
   HWND window_ = nullptr;
 };

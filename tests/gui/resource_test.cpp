@@ -37,17 +37,28 @@ class ResourceTest : public ::testing::Test {
   }
   std::vector<WORD> Languages(LPCWSTR type, LPCWSTR name) {
     std::vector<WORD> langs;
-    EnumResourceLanguagesW(
-        module_, type, name,
-        [](HMODULE, LPCWSTR, LPCWSTR, WORD lang, LONG_PTR param) -> BOOL {
-          reinterpret_cast<std::vector<WORD>*>(param)->push_back(lang);
-          return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&langs));
+    EnumResourceLanguagesW(module_, type, name, AddLanguage,
+                           reinterpret_cast<LONG_PTR>(&langs));
     return langs;
   }
   HMODULE module_ = nullptr;
+
+ private:
+  // Callbacks of the system: stdcall on 32-bit x86, so no lambdas.
+  static BOOL CALLBACK AddLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD lang,
+                                   LONG_PTR param) {
+    reinterpret_cast<std::vector<WORD>*>(param)->push_back(lang);
+    return TRUE;
+  }
 };
+
+BOOL CALLBACK AddResourceName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param) {
+  reinterpret_cast<std::vector<std::wstring>*>(param)->push_back(
+      IS_INTRESOURCE(name)
+          ? L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(name))
+          : std::wstring(name));
+  return TRUE;
+}
 
 // Sequential little-endian reader over a template.
 class Reader {
@@ -172,7 +183,7 @@ TEST_F(ResourceTest, AboutTemplateIsThePlainTabledDialog) {
   EXPECT_EQ(r.Sz(), L"ＭＳ Ｐゴシック");
   for (std::size_t i = 0; i < 4; ++i) {
     const ControlSpec& spec = kAboutControls[i];
-    SCOPED_TRACE("about item " + std::to_string(i + 1));
+    SCOPED_TRACE(::testing::Message() << "about item " << i + 1);
     r.AlignDword();
     EXPECT_EQ(r.Dword(), spec.style);
     EXPECT_EQ(r.Dword(), 0u);
@@ -198,16 +209,8 @@ TEST_F(ResourceTest, AboutTemplateIsThePlainTabledDialog) {
 
 TEST_F(ResourceTest, OneIconOf32x32In16Colours) {
   std::vector<std::wstring> groups;
-  EnumResourceNamesW(
-      module_, RT_GROUP_ICON,
-      [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param) -> BOOL {
-        reinterpret_cast<std::vector<std::wstring>*>(param)->push_back(
-            IS_INTRESOURCE(name)
-                ? L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(name))
-                : std::wstring(name));
-        return TRUE;
-      },
-      reinterpret_cast<LONG_PTR>(&groups));
+  EnumResourceNamesW(module_, RT_GROUP_ICON, AddResourceName,
+                     reinterpret_cast<LONG_PTR>(&groups));
   EXPECT_EQ(groups, std::vector<std::wstring>{L"#128"});
   const std::vector<BYTE> group =
       Resource(RT_GROUP_ICON, MAKEINTRESOURCEW(kIdrMainFrame));
