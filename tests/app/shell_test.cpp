@@ -1,5 +1,6 @@
 // Tests of the shell's pure parts: the UTF-16 <-> UTF-8 boundary, the
-// Calculate mapping over it and the help file name. Runs under Wine.
+// Calculate mapping over it, the help file name and DPI scaling. Runs under
+// Wine.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -165,6 +166,13 @@ TEST(HelpFilePath, NamesThisProgramWithTheHelpExtension) {
   const std::wstring tail = L"\\zelmar_app_tests.HLP";
   ASSERT_GE(path.size(), tail.size());
   EXPECT_EQ(path.substr(path.size() - tail.size()), tail);
+}
+
+TEST(ScaleForDpi, KeepsTheProportionOfPixelsAt96Dpi) {
+  EXPECT_EQ(ScaleForDpi(30, 96), 30);
+  EXPECT_EQ(ScaleForDpi(30, 120), 38);  // 37.5, rounded away from 0
+  EXPECT_EQ(ScaleForDpi(30, 144), 45);
+  EXPECT_EQ(ScaleForDpi(30, 192), 60);
 }
 
 }  // namespace

@@ -309,15 +309,16 @@ TEST_F(ResourceTest, VersionRecord) {
   };
   for (const auto& [key, expected] : exact) {
     bool present = false;
-    EXPECT_EQ(value(key, present), expected) << ToUtf8(key);
-    EXPECT_TRUE(present) << ToUtf8(key);
+    EXPECT_EQ(value(key, present), expected) << Utf16ToUtf8(key);
+    EXPECT_TRUE(present) << Utf16ToUtf8(key);
   }
   for (const std::wstring& key : filled) {
     bool present = false;
     const std::wstring text = value(key, present);
-    EXPECT_TRUE(present) << ToUtf8(key);
-    EXPECT_FALSE(text.empty()) << ToUtf8(key);
-    EXPECT_EQ(text.find_first_of(L"\r\n"), std::wstring::npos) << ToUtf8(key);
+    EXPECT_TRUE(present) << Utf16ToUtf8(key);
+    EXPECT_FALSE(text.empty()) << Utf16ToUtf8(key);
+    EXPECT_EQ(text.find_first_of(L"\r\n"), std::wstring::npos)
+        << Utf16ToUtf8(key);
   }
 
   // Exactly one string table, "041104b0", with exactly these twelve keys.

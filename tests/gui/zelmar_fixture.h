@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "zelmar_session.h"
 
@@ -23,6 +24,23 @@ class ZelmarTest : public ::testing::Test {
   }
   ZelmarSession zelmar;
 };
+
+// The children of `parent` in creation (template) order.
+inline std::vector<HWND> ChildrenInOrder(HWND parent) {
+  std::vector<HWND> children;
+  for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT))
+    children.push_back(child);
+  return children;
+}
+
+// The window rectangle of `child` in the client coordinates of `parent`.
+inline RECT RectIn(HWND child, HWND parent) {
+  RECT rect{};
+  GetWindowRect(child, &rect);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
 
 struct ControlSpec {
   int id;

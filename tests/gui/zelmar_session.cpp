@@ -9,27 +9,6 @@ DriverOptions& Options() {
   return options;
 }
 
-std::string ToUtf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(),
-                                 static_cast<int>(text.size()), nullptr, 0,
-                                 nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                      out.data(), size, nullptr, nullptr);
-  return out;
-}
-
-std::wstring FromUtf8(const std::string& text) {
-  if (text.empty()) return {};
-  int size = MultiByteToWideChar(CP_UTF8, 0, text.data(),
-                                 static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                      out.data(), size);
-  return out;
-}
-
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
   const ULONGLONG end = GetTickCount64() + timeoutMs;
   for (;;) {
@@ -138,7 +117,7 @@ bool ZelmarSession::Start(std::string& error) {
   if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
                       0, nullptr, nullptr, &startup, &info_)) {
     error = "CreateProcessW failed: " + std::to_string(GetLastError()) +
-            " for " + ToUtf8(exe);
+            " for " + Utf16ToUtf8(exe);
     info_ = PROCESS_INFORMATION{};
     return false;
   }
@@ -203,7 +182,8 @@ bool ZelmarSession::InjectProbe(std::string& error) {
   CloseHandle(thread);
   VirtualFreeEx(process(), remote, 0, MEM_RELEASE);
   if (waited != WAIT_OBJECT_0 || loaded == 0) {
-    error = "LoadLibraryW of the probe failed inside Zelmar: " + ToUtf8(dll);
+    error =
+        "LoadLibraryW of the probe failed inside Zelmar: " + Utf16ToUtf8(dll);
     return false;
   }
   ProbeReply reply{};
@@ -234,6 +214,12 @@ bool ZelmarSession::Command(int id) {
   return SendMessageTimeoutW(dialog_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                              reinterpret_cast<LPARAM>(Item(id)), SMTO_NORMAL,
                              kWaitTimeoutMs * 3, &result) != 0;
+}
+
+bool ZelmarSession::CommandWithoutControl(int id, WORD code) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutW(dialog_, WM_COMMAND, MAKEWPARAM(id, code), 0,
+                             SMTO_NORMAL, kWaitTimeoutMs * 3, &result) != 0;
 }
 
 bool ZelmarSession::Click(int id) {
