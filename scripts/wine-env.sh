@@ -87,6 +87,9 @@ PY
   # Wine's drive Z: is the root of this file system.
   [ "$status" -eq 0 ] && wine_quiet regedit /S "Z:${reg_file//\//\\}" || status=$?
   rm -f "$reg_file"
+  # A Wine session started without a display cannot show windows later:
+  # let it end before the next program starts.
+  wineserver -w
   return "$status"
 }
 
