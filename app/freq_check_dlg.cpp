@@ -1,12 +1,12 @@
 #include "freq_check_dlg.h"
 
 #include "about_dlg.h"
-#include "channel_check.h"
+#include "field_check_utf16.h"
 #include "resource.h"
 
 using zelmar::kSlotCount;
+using zelmar::shell::FieldTextsW;
 using zelmar::win::Dialog;
-using zelmar::win::FieldTextsW;
 using zelmar::win::PaintDC;
 
 CFreqCheckDlg::CFreqCheckDlg(zelmar::win::WinApp& app, HWND parent)
@@ -58,8 +58,9 @@ void CFreqCheckDlg::SetHeadingFont(UINT dpi) {
   m_font.Swap(font);
 }
 
-zelmar::win::ShownTexts CFreqCheckDlg::CheckFields(const FieldTextsW& fields) {
-  return zelmar::win::CheckFieldTexts(fields);
+zelmar::shell::ShownTexts CFreqCheckDlg::CheckFields(
+    const FieldTextsW& fields) {
+  return zelmar::shell::CheckFieldTexts(fields);
 }
 
 void CFreqCheckDlg::OnHandlerFailed(UINT) noexcept {
@@ -80,7 +81,7 @@ void CFreqCheckDlg::OnOK() {
 
   // Everything is computed before the first field is written, so a failed
   // run leaves the fields as they were.
-  const zelmar::win::ShownTexts shown = CheckFields(fields);
+  const zelmar::shell::ShownTexts shown = CheckFields(fields);
 
   for (std::size_t i = 0; i < kSlotCount; ++i) {
     SetDlgItemTextW(window, IDC_FREQ1 + static_cast<int>(i),

@@ -3,7 +3,7 @@
 // lives in the controls only.
 #pragma once
 
-#include "channel_check.h"
+#include "field_check_utf16.h"
 #include "window.h"
 
 class CFreqCheckDlg : public zelmar::win::Dialog {
@@ -20,8 +20,8 @@ class CFreqCheckDlg : public zelmar::win::Dialog {
   void OnHandlerFailed(UINT message) noexcept override;
 
   // Calculate's computation; tests replace it to make it fail.
-  virtual zelmar::win::ShownTexts CheckFields(
-      const zelmar::win::FieldTextsW& fields);
+  virtual zelmar::shell::ShownTexts CheckFields(
+      const zelmar::shell::FieldTextsW& fields);
 
  private:
   void OnClear();

@@ -38,8 +38,8 @@ class FailingCheckDlg : public CFreqCheckDlg {
     PostMessageW(Handle(), kReadBack, 0, 0);
     return result;
   }
-  zelmar::win::ShownTexts CheckFields(
-      const zelmar::win::FieldTextsW&) override {
+  zelmar::shell::ShownTexts CheckFields(
+      const zelmar::shell::FieldTextsW&) override {
     throw std::bad_alloc();
   }
   bool HandleMessage(UINT message, WPARAM wparam, LPARAM lparam,

@@ -6,12 +6,16 @@
 #include <random>
 #include <string>
 
-#include "channel_check.h"
+#include "field_check_utf16.h"
 #include "text_utf.h"
 #include "window.h"
 
-namespace zelmar::win {
+namespace zelmar::shell {
 namespace {
+
+using win::HelpFilePath;
+using win::HelpPathFor;
+using win::ScaleForDpi;
 
 // Encodes one code point as UTF-16 (no validation; the tests pick valid
 // ones or deliberately lone surrogates).
@@ -176,4 +180,4 @@ TEST(ScaleForDpi, KeepsTheProportionOfPixelsAt96Dpi) {
 }
 
 }  // namespace
-}  // namespace zelmar::win
+}  // namespace zelmar::shell

@@ -39,8 +39,8 @@ inline constexpr DWORD kStartTimeoutMs = 20000;
 inline constexpr DWORD kWaitTimeoutMs = 10000;
 
 // The program's own conversions between its UTF-16 and UTF-8 texts.
-using zelmar::win::Utf16ToUtf8;
-using zelmar::win::Utf8ToUtf16;
+using zelmar::shell::Utf16ToUtf8;
+using zelmar::shell::Utf8ToUtf16;
 
 // Polls `condition` until it holds or `timeoutMs` passed.
 bool WaitFor(const std::function<bool()>& condition,
