@@ -1,5 +1,6 @@
 #include "zelmar_session.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace zelmar_gui {
@@ -39,10 +40,15 @@ std::wstring TextOf(HWND window) {
 }
 
 bool SetText(HWND window, const std::wstring& text) {
+  // Wine's edit control needs seconds for tens of thousands of characters,
+  // the more so in 32-bit Wine on a busy machine: the wait grows with the
+  // text (2 ms a character).
+  const DWORD timeout =
+      std::max<DWORD>(kWaitTimeoutMs, static_cast<DWORD>(text.size()) * 2);
   DWORD_PTR result = 0;
   return SendMessageTimeoutW(window, WM_SETTEXT, 0,
                              reinterpret_cast<LPARAM>(text.c_str()),
-                             SMTO_NORMAL, kWaitTimeoutMs, &result) != 0 &&
+                             SMTO_NORMAL, timeout, &result) != 0 &&
          result != 0;
 }
 
