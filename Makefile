@@ -4,14 +4,14 @@
 JOBS    ?= $(shell nproc)
 BUILD   ?= build
 CONFIG  ?= Release
-export WINEPREFIX ?= $(abspath $(BUILD))/wineprefix
-export WINEDEBUG  ?= -all
-export WINEDLLOVERRIDES ?= mscoree,mshtml=
+# Wine prefixes BUILD/wineprefix-win64 and -win32 (scripts/wine-env.sh owns
+# everything else about Wine).
+export ZELMAR_WINEPREFIX_BASE ?= $(abspath $(BUILD))/wineprefix
 
 CMAKE_CONFIGURE = cmake -S . -DCMAKE_BUILD_TYPE=$(CONFIG) -Wno-dev
 
 .PHONY: all deps native win64 win32 linux32 test test-native test-linux32 \
-        test-wine test-sanitizers test-fuzz run dist bench figures fuzz format clean
+        test-wine test-wine32 test-sanitizers test-fuzz run screenshot-144 dist bench figures fuzz format clean
 
 all: native
 
@@ -34,7 +34,7 @@ linux32: deps
 	$(CMAKE_CONFIGURE) -B $(BUILD)/linux32 -DCMAKE_TOOLCHAIN_FILE=cmake/linux-i686.cmake
 	cmake --build $(BUILD)/linux32 -j $(JOBS) --target zelmar_engine_tests
 
-test: test-native test-linux32 test-wine test-sanitizers test-fuzz
+test: test-native test-linux32 test-wine test-wine32 test-sanitizers test-fuzz
 	@echo "all test suites passed"
 
 test-native: native
@@ -44,12 +44,21 @@ test-native: native
 test-linux32: linux32
 	ctest --test-dir $(BUILD)/linux32 --output-on-failure -R '^engine'
 
-# Engine unit tests and GUI tests, 64-bit Windows build under Wine and Xvfb;
-# the 32-bit build's resources and imports (no 32-bit Wine here).
+# Engine unit tests, shell tests and GUI tests, 64-bit Windows build under
+# Wine and Xvfb; the 32-bit build's resources and imports.
 test-wine: win64 win32
-	scripts/wine-prefix.sh
 	ctest --test-dir $(BUILD)/win64 --output-on-failure
-	ctest --test-dir $(BUILD)/win32 --output-on-failure -R '^app_'
+	ctest --test-dir $(BUILD)/win32 --output-on-failure -R '^app_(resources|imports)$$'
+
+# The 32-bit build under 32-bit Wine, where this machine runs 32-bit code:
+# engine unit tests, shell tests, GUI tests with a Japanese locale.
+test-wine32: win32
+	@if reason=$$(scripts/probe-32bit.sh --wine); then \
+	  ctest --test-dir $(BUILD)/win32 --output-on-failure \
+	    -R '^(engine_unit|app_shell|app_start_without_display|gui\.ja_JP)$$'; \
+	else \
+	  echo "32-bit Wine runs skipped: $$reason"; \
+	fi
 
 test-sanitizers: deps
 	scripts/test-sanitizers.sh $(BUILD)/sanitize
@@ -61,8 +70,11 @@ fuzz: deps
 	scripts/fuzz.sh $(BUILD)/fuzz $(or $(SECONDS),600)
 
 run: win64
-	scripts/wine-prefix.sh
 	scripts/run-zelmar.sh $(BUILD)/win64
+
+# A screenshot of the dialog at 150 % scaling (144 DPI).
+screenshot-144: win64
+	env -u DISPLAY scripts/run-zelmar.sh --dpi 144 $(BUILD)/win64
 
 dist: win64 win32
 	scripts/dist.sh $(BUILD)
@@ -75,7 +87,6 @@ bench: deps
 # Sizes, imports, start-up time and peak memory of Zelmar.exe, then the
 # benchmarks: the figures the README quotes.
 figures: win64 win32 bench
-	scripts/wine-prefix.sh
 	scripts/figures.sh $(BUILD)
 
 format:

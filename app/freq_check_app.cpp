@@ -11,11 +11,19 @@ bool CFreqCheckApp::InitInstance() {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
 
+  INT_PTR result;
   {
     CFreqCheckDlg dialog(*this);
     SetMainWindow(&dialog);
-    dialog.DoModal();  // IDCANCEL after Exit, -1 if it cannot be created
+    result = dialog.DoModal();  // IDCANCEL after Exit
     SetMainWindow(nullptr);
+  }
+  if (result == -1) {
+    // The dialog could not be created (no display, no memory, ...): say so
+    // where any window can still be shown, and end with a failure status.
+    MessageBoxW(nullptr, L"Zelmar を起動できませんでした。", L"Zelmar",
+                MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+    SetExitCode(kExitStartFailed);
   }
   return false;  // no message loop of the application's own
 }

@@ -7,6 +7,9 @@ class CFreqCheckApp : public zelmar::win::WinApp {
  public:
   using WinApp::WinApp;
 
+  // The exit status when the main dialog could not be created.
+  static constexpr int kExitStartFailed = 1;
+
   bool OnCommand(UINT id, const zelmar::win::Dialog& source) override;
 
  protected:

@@ -1,12 +1,12 @@
 #include "freq_check_dlg.h"
 
 #include "about_dlg.h"
-#include "channel_check.h"
+#include "field_check_utf16.h"
 #include "resource.h"
 
 using zelmar::kSlotCount;
+using zelmar::shell::FieldTextsW;
 using zelmar::win::Dialog;
-using zelmar::win::FieldTextsW;
 using zelmar::win::PaintDC;
 
 CFreqCheckDlg::CFreqCheckDlg(zelmar::win::WinApp& app, HWND parent)
@@ -32,20 +32,39 @@ BOOL CFreqCheckDlg::OnInitDialog() {
   SendMessageW(window, WM_SETICON, ICON_SMALL,
                reinterpret_cast<LPARAM>(m_hIcon));
 
-  // The heading font: 30 pixels high, everything else left to the mapper
-  // (weight, charset, pitch and family all 0).
+  SetHeadingFont(zelmar::win::WindowDpi(window));
+  // After a move to a monitor of another DPI the heading keeps its own font
+  // (WM_DPICHANGED makes it anew), not the dialog's.
+  zelmar::win::KeepOwnFontOnDpiChange(GetDlgItem(window, IDC_INFO));
+
+  return TRUE;  // focus to the first tab stop, the Calculate button
+}
+
+void CFreqCheckDlg::SetHeadingFont(UINT dpi) {
+  // 30 pixels high at 96 DPI, everything else left to the mapper (weight,
+  // charset, pitch and family all 0).
   LOGFONTW logfont{};
-  logfont.lfHeight = 30;
+  logfont.lfHeight = zelmar::win::ScaleForDpi(30, dpi);
   static constexpr wchar_t kFace[] = L"ＭＳゴシック";
   static_assert(sizeof kFace <= sizeof logfont.lfFaceName);
   for (std::size_t i = 0; i < sizeof kFace / sizeof kFace[0]; ++i) {
     logfont.lfFaceName[i] = kFace[i];
   }
-  m_font.CreateIndirect(logfont);
-  SendMessageW(GetDlgItem(window, IDC_INFO), WM_SETFONT,
-               reinterpret_cast<WPARAM>(m_font.Get()), TRUE);
+  // The control gets the new font before the old one is deleted.
+  zelmar::win::Font font;
+  font.CreateIndirect(logfont);
+  SendMessageW(GetDlgItem(Handle(), IDC_INFO), WM_SETFONT,
+               reinterpret_cast<WPARAM>(font.Get()), TRUE);
+  m_font.Swap(font);
+}
 
-  return TRUE;  // focus to the first tab stop, the Calculate button
+zelmar::shell::ShownTexts CFreqCheckDlg::CheckFields(
+    const FieldTextsW& fields) {
+  return zelmar::shell::CheckFieldTexts(fields);
+}
+
+void CFreqCheckDlg::OnHandlerFailed(UINT) noexcept {
+  SetDlgItemTextW(Handle(), IDC_RESULT, L"計算を完了できませんでした。\r\n");
 }
 
 void CFreqCheckDlg::OnOK() {
@@ -60,7 +79,9 @@ void CFreqCheckDlg::OnOK() {
     fields[i] = std::move(text);
   }
 
-  const zelmar::win::ShownTexts shown = zelmar::win::CheckFieldTexts(fields);
+  // Everything is computed before the first field is written, so a failed
+  // run leaves the fields as they were.
+  const zelmar::shell::ShownTexts shown = CheckFields(fields);
 
   for (std::size_t i = 0; i < kSlotCount; ++i) {
     SetDlgItemTextW(window, IDC_FREQ1 + static_cast<int>(i),
@@ -121,6 +142,11 @@ bool CFreqCheckDlg::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam,
       // directly instead of through DWLP_MSGRESULT.
       result = reinterpret_cast<INT_PTR>(OnQueryDragIcon());
       return true;
+    case WM_DPICHANGED:
+      // The new DPI in both words of wparam; the dialog's own resizing is
+      // left to the default processing.
+      SetHeadingFont(HIWORD(wparam));
+      return false;
     case WM_COMMAND:
       if (LOWORD(wparam) == IDC_CLEAR && HIWORD(wparam) == BN_CLICKED) {
         OnClear();

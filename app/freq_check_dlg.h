@@ -3,6 +3,7 @@
 // lives in the controls only.
 #pragma once
 
+#include "field_check_utf16.h"
 #include "window.h"
 
 class CFreqCheckDlg : public zelmar::win::Dialog {
@@ -14,6 +15,13 @@ class CFreqCheckDlg : public zelmar::win::Dialog {
   void OnOK() override;  // Calculate; never ends the dialog
   bool HandleMessage(UINT message, WPARAM wparam, LPARAM lparam,
                      INT_PTR& result) override;
+  // Says in the result box that the calculation could not be completed; the
+  // fields keep what they held.
+  void OnHandlerFailed(UINT message) noexcept override;
+
+  // Calculate's computation; tests replace it to make it fail.
+  virtual zelmar::shell::ShownTexts CheckFields(
+      const zelmar::shell::FieldTextsW& fields);
 
  private:
   void OnClear();
@@ -21,6 +29,9 @@ class CFreqCheckDlg : public zelmar::win::Dialog {
   bool OnSysCommand(UINT id, LPARAM lparam);
   bool OnPaint();
   HCURSOR OnQueryDragIcon() const;
+  // The heading's font for the dialog's current DPI: 30 pixels at 96 DPI,
+  // in proportion at any other.
+  void SetHeadingFont(UINT dpi);
 
   HICON m_hIcon;  // shared resource handle, never destroyed
   zelmar::win::Font m_font;

@@ -4,7 +4,7 @@
 
 #include <climits>
 
-namespace zelmar::win {
+namespace zelmar::shell {
 
 std::string Utf16ToUtf8(std::wstring_view text) {
   if (text.empty() || text.size() > INT_MAX / 3) return {};
@@ -27,4 +27,4 @@ std::wstring Utf8ToUtf16(std::string_view text) {
   return out;
 }
 
-}  // namespace zelmar::win
+}  // namespace zelmar::shell

@@ -24,7 +24,7 @@ int WinApp::Run() {
   // InitInstance runs the whole program; its result only says that there
   // is no loop left to run.
   InitInstance();
-  return 0;
+  return exit_code_;
 }
 
 HWND WinApp::MainWindow() const {
@@ -59,6 +59,47 @@ std::wstring HelpPathFor(std::wstring module_path) {
     module_path.resize(dot);
   }
   return module_path + L".HLP";
+}
+
+namespace {
+
+// A function of user32 that older systems lack, or null.
+template <typename Function>
+Function User32Function(const char* name) {
+  HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  if (user32 == nullptr) return nullptr;
+  // Through the generic function type, which converts to any other.
+  return reinterpret_cast<Function>(
+      reinterpret_cast<void (*)()>(GetProcAddress(user32, name)));
+}
+
+}  // namespace
+
+UINT WindowDpi(HWND window) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  if (auto get = User32Function<GetDpiForWindowFn>("GetDpiForWindow")) {
+    if (const UINT dpi = get(window); dpi != 0) return dpi;
+  }
+  int dpi = 0;
+  if (HDC dc = GetDC(window)) {
+    dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(window, dc);
+  }
+  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+int ScaleForDpi(int pixels_at_96, UINT dpi) {
+  return MulDiv(pixels_at_96, static_cast<int>(dpi), 96);
+}
+
+void KeepOwnFontOnDpiChange(HWND control) {
+  // DIALOG_CONTROL_DPI_CHANGE_BEHAVIORS, DCDC_DISABLE_FONT_UPDATE = 1.
+  using SetBehaviourFn = BOOL(WINAPI*)(HWND, int, int);
+  constexpr int kDisableFontUpdate = 0x0001;
+  if (auto set =
+          User32Function<SetBehaviourFn>("SetDialogControlDpiChangeBehavior")) {
+    set(control, kDisableFontUpdate, kDisableFontUpdate);
+  }
 }
 
 INT_PTR Dialog::DoModal() {
@@ -110,13 +151,23 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT message, WPARAM wparam,
     self = reinterpret_cast<Dialog*>(lparam);
     SetWindowLongPtrW(window, DWLP_USER, lparam);
     self->window_ = window;
-    return self->OnInitDialog();
+  } else {
+    self = reinterpret_cast<Dialog*>(GetWindowLongPtrW(window, DWLP_USER));
+    // Messages before WM_INITDIALOG (WM_SETFONT, ...) get default handling.
+    if (self == nullptr) return FALSE;
   }
-  self = reinterpret_cast<Dialog*>(GetWindowLongPtrW(window, DWLP_USER));
-  // Messages before WM_INITDIALOG (WM_SETFONT, ...) get default handling.
-  if (self == nullptr) return FALSE;
-  INT_PTR result = FALSE;
-  return self->HandleMessage(message, wparam, lparam, result) ? result : FALSE;
+  // The system's frames above this procedure cannot carry a C++ exception,
+  // so every one ends here; the dialog lives on.
+  try {
+    if (message == WM_INITDIALOG) return self->OnInitDialog();
+    INT_PTR result = FALSE;
+    return self->HandleMessage(message, wparam, lparam, result) ? result
+                                                                : FALSE;
+  } catch (...) {
+    self->OnHandlerFailed(message);
+    if (message == WM_INITDIALOG) ::EndDialog(window, -1);
+    return TRUE;
+  }
 }
 
 }  // namespace zelmar::win

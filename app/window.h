@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 namespace zelmar::win {
 
@@ -26,6 +27,7 @@ class Font {
   bool CreateIndirect(const LOGFONTW& logfont);
   void Reset();
   HFONT Get() const { return handle_; }
+  void Swap(Font& other) { std::swap(handle_, other.handle_); }
 
  private:
   HFONT handle_ = nullptr;
@@ -47,6 +49,16 @@ class PaintDC {
   HDC dc_;
 };
 
+// The DPI a window is shown at (96 is 100 %): the window's own where the
+// system knows it (GetDpiForWindow, looked up at run time so that older
+// Windows still starts), else the screen's.
+UINT WindowDpi(HWND window);
+// A length in pixels at 96 DPI, scaled to `dpi` (rounded half away from 0).
+int ScaleForDpi(int pixels_at_96, UINT dpi);
+// Keeps the dialog manager from replacing the font of `control` when the
+// dialog's DPI changes (SetDialogControlDpiChangeBehavior, where present).
+void KeepOwnFontOnDpiChange(HWND control);
+
 class Dialog;
 
 // The application object. There is no message loop of its own: the modal
@@ -58,7 +70,8 @@ class WinApp {
   WinApp(const WinApp&) = delete;
   WinApp& operator=(const WinApp&) = delete;
 
-  // Runs InitInstance once; returns the process exit code.
+  // Runs InitInstance once; returns the process exit code: 0 unless
+  // InitInstance set another.
   int Run();
 
   HINSTANCE Instance() const { return instance_; }
@@ -72,6 +85,7 @@ class WinApp {
 
  protected:
   virtual bool InitInstance() = 0;
+  void SetExitCode(int code) { exit_code_ = code; }
   // Opens the help file (this program's path with the extension ".HLP")
   // at the context of the given dialog.
   void OnHelp(const Dialog& source);
@@ -79,6 +93,7 @@ class WinApp {
  private:
   HINSTANCE instance_;
   Dialog* main_window_ = nullptr;
+  int exit_code_ = 0;
 };
 
 // This program's path with its extension replaced by ".HLP".
@@ -115,6 +130,11 @@ class Dialog {
                              INT_PTR& result);
 
   void EndDialog(INT_PTR result) { ::EndDialog(window_, result); }
+
+  // Called when a handler of `message` ended by an exception, which the
+  // dialog procedure stops there: no exception crosses the system's frames.
+  // Must not throw. A failed WM_INITDIALOG ends the dialog with -1 anyway.
+  virtual void OnHandlerFailed(UINT message) noexcept { (void)message; }
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wparam,

@@ -7,9 +7,10 @@
 set -euo pipefail
 
 build=${1:?usage: figures.sh BUILD_DIR}
-: "${WINEPREFIX:=$(pwd)/build/wineprefix}"
-export WINEPREFIX WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# shellcheck source=scripts/wine-env.sh
+. "$(dirname "$0")/wine-env.sh" win64
+wine_prefix_ready
+wine_set_dpi 96
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)"
 for arch in win64 win32; do
@@ -36,7 +37,7 @@ wineserver -p 30 >/dev/null 2>&1 || true  # already running is fine
 times=()
 for run in 1 2 3 4 5; do
   start=$(date +%s%N)
-  wine "$exe" &
+  "$ZELMAR_WINE" "$exe" &
   wine_pid=$!
   window=$(wait_for_window Zelmar 3000 0.01 "$wine_pid") || true
   [ -n "$window" ] || { echo "figures: no dialog appeared" >&2; exit 1; }

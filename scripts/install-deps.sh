@@ -28,6 +28,19 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
+# 32-bit Windows programs run under Wine only where this machine runs 32-bit
+# x86 code at all (scripts/probe-32bit.sh): then Debian's i386 architecture
+# and wine32 are added, and `make test` runs the i686 build under Wine too.
+if "$(dirname "$0")/probe-32bit.sh" >/dev/null &&
+   ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+  echo "installing: wine32:i386 (this machine runs 32-bit x86 code)"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends wine32:i386
+fi
+
 # The GUI tests run Wine under ja_JP.UTF-8 and en_US.UTF-8 (Wine takes its
 # ANSI code page from LC_ALL), so both locales must exist.
 if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8' ||

@@ -1,21 +1,30 @@
-# Sourced by the scripts that drive Zelmar.exe on an X display.
-# start_private_xvfb starts Xvfb on the first free display number from 57 on,
-# exports DISPLAY and sets xvfb_pid; stop_private_xvfb ends it again.
+#!/usr/bin/env bash
+# The one place that starts Xvfb for Zelmar's scripts and tests.
+#
+# Source it: start_private_xvfb [WIDTHxHEIGHT] starts Xvfb on the first free
+# display number from 57 on (so that concurrent runs do not collide), exports
+# DISPLAY and sets xvfb_pid; stop_private_xvfb ends it again.
+# Run it: scripts/xvfb.sh COMMAND [ARGS] runs the command on the display
+# already set, or else on a private Xvfb that ends with it.
 
 start_private_xvfb() {
-  local number=57
-  while [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ]; do
-    number=$((number + 1))
+  local size=${1:-1280x1024} number=57
+  for number in $(seq 57 199); do
+    [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ] && continue
+    Xvfb ":$number" -screen 0 "${size}x24" -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+      [ -e "/tmp/.X11-unix/X$number" ] && break
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    if [ -e "/tmp/.X11-unix/X$number" ] && kill -0 "$xvfb_pid" 2>/dev/null; then
+      export DISPLAY=":$number"
+      return 0
+    fi
+    xvfb_pid=""  # lost a race for this display number; try the next one
   done
-  export DISPLAY=":$number"
-  Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 100); do
-    xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  echo "Xvfb did not start on $DISPLAY" >&2
+  echo "Xvfb did not start on any display from :57 on" >&2
   return 1
 }
 
@@ -53,3 +62,14 @@ type_sample_plan() {
   done
   xdotool key Return
 }
+
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+  set -euo pipefail
+  [ $# -gt 0 ] || { echo "usage: $0 COMMAND [ARGS]" >&2; exit 2; }
+  if [ -n "${DISPLAY:-}" ]; then exec "$@"; fi
+  trap stop_private_xvfb EXIT
+  start_private_xvfb
+  status=0
+  "$@" || status=$?
+  exit "$status"
+fi

@@ -5,6 +5,11 @@ The resource compiler quietly adds or drops style bits in some statements, so
 the dialog templates, the string table and the version record are read back
 from the compiled file and compared with the intended values.
 Usage: check_res.py FILE.res   (exit status 0 when everything matches)
+
+The tables below are the tests' one statement of the dialog templates: the
+GUI tests compare the running dialogs with them through a C++ header that
+this script writes.
+Usage: check_res.py --cxx-header FILE.h
 """
 import struct
 import sys
@@ -36,6 +41,8 @@ MAIN_CONTROLS = [
     (-1, STATIC, LABEL, 210, 190, 150, 10, CREDIT),
     (1033, EDIT, 0x50A10044, 185, 55, 175, 115, ""),
 ]
+ABOUT_CAPTION = "Zelmarのﾊﾞｰｼﾞｮﾝ情報"
+ABOUT_MENU_TEXT = "Zelmar のﾊﾞｰｼﾞｮﾝ情報(&A)..."
 ABOUT_CONTROLS = [
     (-1, STATIC, 0x50000003, 11, 17, 20, 20, 128),  # icon ordinal
     (-1, STATIC, 0x50020080, 40, 10, 119, 8, "Zelmar Version 1.0"),
@@ -177,7 +184,7 @@ def check_about(data):
            (0, 0, 235, 55))
     expect("IDD_ABOUTBOX menu", r.sz_or_ord(), "")
     expect("IDD_ABOUTBOX class", r.sz_or_ord(), "")
-    expect("IDD_ABOUTBOX caption", r.wstr(), "Zelmarのﾊﾞｰｼﾞｮﾝ情報")
+    expect("IDD_ABOUTBOX caption", r.wstr(), ABOUT_CAPTION)
     expect("IDD_ABOUTBOX font size", r.u16(), 9)
     expect("IDD_ABOUTBOX face", r.wstr(), "ＭＳ Ｐゴシック")
     check_controls("IDD_ABOUTBOX", r, ABOUT_CONTROLS, False)
@@ -192,7 +199,7 @@ def check_strings(data):
         texts.append(r.data[r.pos:r.pos + 2 * n].decode("utf-16-le"))
         r.pos += 2 * n
     want = [""] * 16
-    want[101 - 96] = "Zelmar のﾊﾞｰｼﾞｮﾝ情報(&A)..."
+    want[101 - 96] = ABOUT_MENU_TEXT
     expect("string table", texts, want)
 
 
@@ -247,7 +254,46 @@ def check_icon(resources):
     expect("icon images", len(icons), 1)
 
 
+def cxx_text(text):
+    """A C++ wide string literal, every non-ASCII character escaped."""
+    return 'L"' + "".join(
+        c if 0x20 <= ord(c) < 0x7F and c not in '"\\' else f"\\u{ord(c):04X}"
+        for c in text) + '"'
+
+
+def write_cxx_header(path):
+    classes = {BUTTON: 'L"Button"', EDIT: 'L"Edit"', STATIC: 'L"Static"'}
+
+    def table(name, controls):
+        rows = []
+        for cid, cls, style, x, y, cx, cy, text in controls:
+            shown = cxx_text(text) if isinstance(text, str) else 'L""'
+            rows.append(f"    {{{cid}, {classes[cls]}, 0x{style:08X}, {x}, {y}, "
+                        f"{cx}, {cy}, {shown}}},")
+        return ([f"inline const ControlSpec {name}[{len(controls)}] = {{"] +
+                rows + ["};"])
+
+    lines = [
+        "// Made by tests/app/check_res.py from its tables; do not edit.",
+        "#pragma once", "", "namespace zelmar_gui {", "",
+        "// The main dialog's controls in template (creation) order.",
+    ] + table("kMainControls", MAIN_CONTROLS) + [
+        "", "// The about box's controls (icon, name, credit, OK); an icon's",
+        "// text is empty.",
+    ] + table("kAboutControls", ABOUT_CONTROLS) + [
+        "",
+        f"inline const wchar_t kAboutCaption[] = {cxx_text(ABOUT_CAPTION)};",
+        f"inline const wchar_t kAboutMenuText[] = "
+        f"{cxx_text(ABOUT_MENU_TEXT)};",
+        "", "}  // namespace zelmar_gui", ""]
+    with open(path, "w", encoding="ascii") as f:
+        f.write("\n".join(lines))
+
+
 def main():
+    if sys.argv[1] == "--cxx-header":
+        write_cxx_header(sys.argv[2])
+        return 0
     resources = read_res(open(sys.argv[1], "rb").read())
     for (rtype, name), (lang, _) in resources.items():
         expect(f"language of {rtype}/{name}", hex(lang), hex(JAPANESE))

@@ -1,16 +1,21 @@
 // Tests of the shell's pure parts: the UTF-16 <-> UTF-8 boundary, the
-// Calculate mapping over it and the help file name. Runs under Wine.
+// Calculate mapping over it, the help file name and DPI scaling. Runs under
+// Wine.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
-#include "channel_check.h"
+#include "field_check_utf16.h"
 #include "text_utf.h"
 #include "window.h"
 
-namespace zelmar::win {
+namespace zelmar::shell {
 namespace {
+
+using win::HelpFilePath;
+using win::HelpPathFor;
+using win::ScaleForDpi;
 
 // Encodes one code point as UTF-16 (no validation; the tests pick valid
 // ones or deliberately lone surrogates).
@@ -167,5 +172,12 @@ TEST(HelpFilePath, NamesThisProgramWithTheHelpExtension) {
   EXPECT_EQ(path.substr(path.size() - tail.size()), tail);
 }
 
+TEST(ScaleForDpi, KeepsTheProportionOfPixelsAt96Dpi) {
+  EXPECT_EQ(ScaleForDpi(30, 96), 30);
+  EXPECT_EQ(ScaleForDpi(30, 120), 38);  // 37.5, rounded away from 0
+  EXPECT_EQ(ScaleForDpi(30, 144), 45);
+  EXPECT_EQ(ScaleForDpi(30, 192), 60);
+}
+
 }  // namespace
-}  // namespace zelmar::win
+}  // namespace zelmar::shell

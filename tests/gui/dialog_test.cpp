@@ -45,8 +45,8 @@ class ReferenceDialog {
         context != INVALID_HANDLE_VALUE && ActivateActCtx(context, &cookie);
     window_ = CreateDialogIndirectParamW(
         GetModuleHandleW(nullptr),
-        reinterpret_cast<LPCDLGTEMPLATEW>(copy.data()), nullptr,
-        [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+        reinterpret_cast<LPCDLGTEMPLATEW>(copy.data()), nullptr, IgnoreMessages,
+        0);
     if (active) DeactivateActCtx(0, cookie);
     if (context != INVALID_HANDLE_VALUE) ReleaseActCtx(context);
   }
@@ -57,24 +57,13 @@ class ReferenceDialog {
   HWND window() const { return window_; }
 
  private:
+  static INT_PTR CALLBACK IgnoreMessages(HWND, UINT, WPARAM, LPARAM) {
+    return FALSE;
+  }
+
   HMODULE module_ = nullptr;
   HWND window_ = nullptr;
 };
-
-std::vector<HWND> ChildrenInOrder(HWND parent) {
-  std::vector<HWND> children;
-  for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
-       child = GetWindow(child, GW_HWNDNEXT))
-    children.push_back(child);
-  return children;
-}
-
-RECT RectIn(HWND child, HWND parent) {
-  RECT rect{};
-  GetWindowRect(child, &rect);
-  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
-}
 
 using DialogTest = ZelmarTest;
 
@@ -135,13 +124,8 @@ TEST_F(DialogTest, ThirtyControlsWithIdsClassesStylesAndTexts) {
     EXPECT_EQ(style & kept, spec.style & kept) << std::hex << style;
     EXPECT_TRUE(IsWindowVisible(child));
     EXPECT_TRUE(IsWindowEnabled(child));
-    if (spec.text != nullptr) {
-      EXPECT_EQ(TextOf(child), spec.text);
-    } else {
-      const std::wstring credit = TextOf(child);
-      EXPECT_FALSE(credit.empty());
-      EXPECT_EQ(credit.find_first_of(L"\r\n"), std::wstring::npos);
-    }
+    // The credit line too: one line of text, as the table has it.
+    EXPECT_EQ(TextOf(child), spec.text);
   }
 }
 
@@ -221,7 +205,8 @@ TEST_F(DialogTest, HeadingHasItsOwnFontAndOtherControlsTheDialogFont) {
   ASSERT_NE(heading.values[0], 0);
   EXPECT_NE(heading.values[0], dialogFont.values[0]);
   const LOGFONTW& lf = heading.font;
-  EXPECT_EQ(lf.lfHeight, 30);
+  // 30 pixels at 96 DPI, in proportion at the DPI of the run.
+  EXPECT_EQ(lf.lfHeight, MulDiv(30, static_cast<int>(Options().dpi), 96));
   EXPECT_EQ(lf.lfWidth, 0);
   EXPECT_EQ(lf.lfEscapement, 0);
   EXPECT_EQ(lf.lfOrientation, 0);
@@ -267,8 +252,10 @@ TEST_F(DialogTest, BigAndSmallIconAreTheApplicationIcon) {
   EXPECT_EQ(big, loaded);
   EXPECT_EQ(small, loaded);
   EXPECT_EQ(dragged, loaded) << "WM_QUERYDRAGICON";
-  EXPECT_EQ(reply.values[4], 32);
-  EXPECT_EQ(reply.values[5], 32);
+  // The 32 x 32 image, loaded at the system's icon size for the DPI.
+  const int size = MulDiv(32, static_cast<int>(Options().dpi), 96);
+  EXPECT_EQ(reply.values[4], size);
+  EXPECT_EQ(reply.values[5], size);
 }
 
 TEST_F(DialogTest, SystemMenuEndsWithSeparatorAndAboutEntry) {
@@ -294,33 +281,39 @@ TEST_F(DialogTest, SystemMenuEndsWithSeparatorAndAboutEntry) {
   EXPECT_EQ(close, 1);
 }
 
+// F1 wherever the focus is, and the help command without a control (from a
+// menu or accelerator): each asks once for the program's .HLP file at the
+// main dialog's context, and changes nothing in the dialog.
 TEST_F(DialogTest, HelpRequestNamesTheProgramsHlpFileAndTemplateContext) {
   InjectProbe();
   ProbeReply reply{};
   ASSERT_TRUE(zelmar.Query(ProbeCommand::kHookHelp, reply))
       << "no WinHelpA/WinHelpW import in Zelmar.exe";
-  std::printf("help import patched: %s\n", ToUtf8(reply.text).c_str());
+  std::printf("help import patched: %s\n", Utf16ToUtf8(reply.text).c_str());
 
   std::wstring expectedFile = Options().exePath;
   expectedFile.erase(expectedFile.find_last_of(L'.'));
   expectedFile += L".HLP";
+  auto helpCalls = [&](ProbeReply& record) -> long {
+    record = ProbeReply{};
+    if (!zelmar.Query(ProbeCommand::kHelpRecord, record)) return -1;
+    return static_cast<long>(record.values[0]);
+  };
   auto expectCall = [&](long calls, const char* how) {
     SCOPED_TRACE(how);
     ProbeReply record{};
-    ASSERT_TRUE(WaitFor([&] {
-      return zelmar.Query(ProbeCommand::kHelpRecord, record) &&
-             record.values[0] >= calls;
-    })) << "no help request";
-    EXPECT_EQ(record.values[0], calls);
+    ASSERT_TRUE(WaitFor([&] { return helpCalls(record) >= calls; }))
+        << "no help request";
+    EXPECT_EQ(record.values[0], calls) << "exactly one help request";
     EXPECT_EQ(record.values[1], HELP_CONTEXT);
     EXPECT_EQ(record.values[2], 0x20000 + kIddMain);
     const std::wstring file = record.text;
     ASSERT_GE(file.size(), 4u);
-    EXPECT_EQ(file.substr(file.size() - 4), L".HLP") << ToUtf8(file);
+    EXPECT_EQ(file.substr(file.size() - 4), L".HLP") << Utf16ToUtf8(file);
     EXPECT_EQ(
         CompareStringOrdinal(file.c_str(), -1, expectedFile.c_str(), -1, TRUE),
         CSTR_EQUAL)
-        << ToUtf8(file) << " vs " << ToUtf8(expectedFile);
+        << Utf16ToUtf8(file) << " vs " << Utf16ToUtf8(expectedFile);
   };
 
   ASSERT_TRUE(zelmar.BringToFront());
@@ -340,8 +333,18 @@ TEST_F(DialogTest, HelpRequestNamesTheProgramsHlpFileAndTemplateContext) {
       WaitFor([&] { return zelmar.Focus() == zelmar.Item(kIdResult); }));
   PressKey(VK_F1);
   expectCall(3, "F1 in the result box");
+  // The help command from a menu, without a control.
+  ASSERT_TRUE(zelmar.CommandWithoutControl(kIdHelpCommand, 0));
+  expectCall(4, "help command without a control");
+  // Asking for help changes nothing in the dialog.
   EXPECT_TRUE(zelmar.Running());
   EXPECT_TRUE(IsWindowEnabled(zelmar.dialog()));
+  EXPECT_EQ(zelmar.Result(), L"");
+
+  // Calculate commands from a menu or accelerator ask for no help.
+  ASSERT_TRUE(zelmar.CommandWithoutControl(kIdOk, 1));
+  ASSERT_TRUE(zelmar.CommandWithoutControl(kIdOk, 0));
+  EXPECT_EQ(helpCalls(reply), 4);
 }
 
 }  // namespace

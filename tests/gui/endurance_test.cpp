@@ -89,7 +89,7 @@ void PrintTable(const std::vector<std::pair<std::string, Counts>>& rows) {
 
 void Rounds(ZelmarSession& z, int count) {
   const Texts texts = {L"806.250", L"806.125", L"806.000", L"806.500"};
-  const std::wstring expected = FromUtf8(RunEngine(texts).resultText);
+  const std::wstring expected = Utf8ToUtf16(RunEngine(texts).resultText);
   for (int i = 0; i < count; ++i) {
     // Every tenth run checks a full set; the others check an empty one,
     // which keeps the endurance run within a few minutes under Wine.

@@ -1,7 +1,9 @@
 // GUI test driver: starts the real Zelmar.exe and checks its windows,
 // resources and behaviour. Usage:
-//   zelmar_gui_tests --exe=<Zelmar.exe> [--probe=<probe dll>] [gtest flags]
-// The probe DLL defaults to the one next to this driver.
+//   zelmar_gui_tests --exe=<Zelmar.exe> [--probe=<probe dll>] [--dpi=N]
+//                    [gtest flags]
+// The probe DLL defaults to the one next to this driver; --dpi names the
+// screen DPI the run was set up with (96 unless given).
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -12,11 +14,16 @@
 
 int wmain(int argc, wchar_t** argv) {
   ::testing::InitGoogleTest(&argc, argv);
+  // Window coordinates as Zelmar (per-monitor aware) sees them, not scaled
+  // to 96 DPI for an unaware driver.
+  SetProcessDPIAware();
   auto& options = zelmar_gui::Options();
   for (int i = 1; i < argc; ++i) {
     std::wstring arg = argv[i];
     if (arg.rfind(L"--exe=", 0) == 0) options.exePath = arg.substr(6);
     if (arg.rfind(L"--probe=", 0) == 0) options.probePath = arg.substr(8);
+    if (arg.rfind(L"--dpi=", 0) == 0)
+      options.dpi = static_cast<UINT>(std::stoul(arg.substr(6)));
   }
   if (options.probePath.empty()) {
     wchar_t self[MAX_PATH] = {};
@@ -29,7 +36,8 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "usage: zelmar_gui_tests --exe=<Zelmar.exe>\n");
     return 2;
   }
-  std::printf("Zelmar: %s\nANSI code page: %u\n",
-              zelmar_gui::ToUtf8(options.exePath).c_str(), GetACP());
+  std::printf("Zelmar: %s\nANSI code page: %u\nscreen: %u DPI\n",
+              zelmar_gui::Utf16ToUtf8(options.exePath).c_str(), GetACP(),
+              options.dpi);
   return RUN_ALL_TESTS();
 }

@@ -66,10 +66,10 @@ TEST_F(KeyboardTest, EnterInAFieldOrTheResultBoxRunsCalculate) {
   FocusItem(zelmar, kIdFreq1 + 2);
   PressKey(VK_RETURN);
   ASSERT_TRUE(WaitFor([&] {
-    return zelmar.Result() == FromUtf8(expected.resultText);
-  })) << ToUtf8(zelmar.Result());
+    return zelmar.Result() == Utf8ToUtf16(expected.resultText);
+  })) << Utf16ToUtf8(zelmar.Result());
   for (int i = 0; i < 12; ++i)
-    EXPECT_EQ(zelmar.Field(i), FromUtf8(expected.slotTexts[i]));
+    EXPECT_EQ(zelmar.Field(i), Utf8ToUtf16(expected.slotTexts[i]));
 
   // Enter in the (multi-line) result box presses the default button too.
   ASSERT_TRUE(zelmar.Command(kIdClear));
@@ -77,8 +77,8 @@ TEST_F(KeyboardTest, EnterInAFieldOrTheResultBoxRunsCalculate) {
   FocusItem(zelmar, kIdResult);
   PressKey(VK_RETURN);
   ASSERT_TRUE(WaitFor([&] {
-    return zelmar.Result() == FromUtf8(std::string(zelmar::kLowRiskText));
-  })) << ToUtf8(zelmar.Result());
+    return zelmar.Result() == Utf8ToUtf16(std::string(zelmar::kLowRiskText));
+  })) << Utf16ToUtf8(zelmar.Result());
   EXPECT_EQ(zelmar.Field(0), L"470.500");
   EXPECT_TRUE(zelmar.Running());
 }

@@ -225,6 +225,14 @@ std::int64_t CountGdiSlots() {
   return count;
 }
 
+std::int64_t DpiForWindow(HWND window) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  const auto get =
+      reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void (*)()>(
+          GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  return get != nullptr ? get(window) : 0;
+}
+
 void Answer(const ProbeRequest& request, ProbeReply& reply) {
   const auto hwnd = reinterpret_cast<HWND>(request.hwnd);
   switch (request.command) {
@@ -316,6 +324,25 @@ void Answer(const ProbeRequest& request, ProbeReply& reply) {
       reply.values[zelmar_gui::kGdiHighWater] = GdiHighWater();
       reply.values[zelmar_gui::kUserHighWater] = UserHighWater();
       reply.values[zelmar_gui::kGdiSlotsInUse] = CountGdiSlots();
+      reply.ok = 1;
+      break;
+    }
+    case ProbeCommand::kDpiOf: {
+      reply.values[0] = DpiForWindow(hwnd);
+      HDC dc = GetDC(hwnd);
+      reply.values[1] = GetDeviceCaps(dc, LOGPIXELSY);
+      ReleaseDC(hwnd, dc);
+      reply.ok = 1;
+      break;
+    }
+    case ProbeCommand::kSendDpiChanged: {
+      // As the system sends it: the new DPI in both words, and a suggested
+      // window rectangle (here the current one) that lives in this process.
+      RECT suggested{};
+      GetWindowRect(hwnd, &suggested);
+      const auto dpi = static_cast<WORD>(request.rect.left);
+      SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                   reinterpret_cast<LPARAM>(&suggested));
       reply.ok = 1;
       break;
     }

@@ -23,7 +23,9 @@ enum class ProbeCommand : std::uint32_t {
   kResourceCounts,  // GDI/USER objects and handles of the process
   // Self-check of the counters: leaks rect.left brushes, rect.top kernel
   // handles, rect.right windows and rect.bottom menus on purpose.
-  kLeak
+  kLeak,
+  kDpiOf,          // hwnd: GetDpiForWindow (0 if absent), LOGPIXELSY of its DC
+  kSendDpiChanged  // hwnd: WM_DPICHANGED for rect.left DPI, its window rect
 };
 
 // Order of the numbers in a kResourceCounts reply.

@@ -1,5 +1,6 @@
 #include "zelmar_session.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace zelmar_gui {
@@ -7,27 +8,6 @@ namespace zelmar_gui {
 DriverOptions& Options() {
   static DriverOptions options;
   return options;
-}
-
-std::string ToUtf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(),
-                                 static_cast<int>(text.size()), nullptr, 0,
-                                 nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                      out.data(), size, nullptr, nullptr);
-  return out;
-}
-
-std::wstring FromUtf8(const std::string& text) {
-  if (text.empty()) return {};
-  int size = MultiByteToWideChar(CP_UTF8, 0, text.data(),
-                                 static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                      out.data(), size);
-  return out;
 }
 
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
@@ -60,10 +40,15 @@ std::wstring TextOf(HWND window) {
 }
 
 bool SetText(HWND window, const std::wstring& text) {
+  // Wine's edit control needs seconds for tens of thousands of characters,
+  // the more so in 32-bit Wine on a busy machine: the wait grows with the
+  // text (2 ms a character).
+  const DWORD timeout =
+      std::max<DWORD>(kWaitTimeoutMs, static_cast<DWORD>(text.size()) * 2);
   DWORD_PTR result = 0;
   return SendMessageTimeoutW(window, WM_SETTEXT, 0,
                              reinterpret_cast<LPARAM>(text.c_str()),
-                             SMTO_NORMAL, kWaitTimeoutMs, &result) != 0 &&
+                             SMTO_NORMAL, timeout, &result) != 0 &&
          result != 0;
 }
 
@@ -138,7 +123,7 @@ bool ZelmarSession::Start(std::string& error) {
   if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
                       0, nullptr, nullptr, &startup, &info_)) {
     error = "CreateProcessW failed: " + std::to_string(GetLastError()) +
-            " for " + ToUtf8(exe);
+            " for " + Utf16ToUtf8(exe);
     info_ = PROCESS_INFORMATION{};
     return false;
   }
@@ -203,7 +188,8 @@ bool ZelmarSession::InjectProbe(std::string& error) {
   CloseHandle(thread);
   VirtualFreeEx(process(), remote, 0, MEM_RELEASE);
   if (waited != WAIT_OBJECT_0 || loaded == 0) {
-    error = "LoadLibraryW of the probe failed inside Zelmar: " + ToUtf8(dll);
+    error =
+        "LoadLibraryW of the probe failed inside Zelmar: " + Utf16ToUtf8(dll);
     return false;
   }
   ProbeReply reply{};
@@ -234,6 +220,12 @@ bool ZelmarSession::Command(int id) {
   return SendMessageTimeoutW(dialog_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                              reinterpret_cast<LPARAM>(Item(id)), SMTO_NORMAL,
                              kWaitTimeoutMs * 3, &result) != 0;
+}
+
+bool ZelmarSession::CommandWithoutControl(int id, WORD code) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutW(dialog_, WM_COMMAND, MAKEWPARAM(id, code), 0,
+                             SMTO_NORMAL, kWaitTimeoutMs * 3, &result) != 0;
 }
 
 bool ZelmarSession::Click(int id) {

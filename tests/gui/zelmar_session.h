@@ -9,12 +9,14 @@
 #include <string>
 
 #include "probe_protocol.h"
+#include "text_utf.h"
 
 namespace zelmar_gui {
 
 struct DriverOptions {
   std::wstring exePath;    // Zelmar.exe
   std::wstring probePath;  // the probe DLL injected into Zelmar
+  UINT dpi = 96;           // the screen DPI the run was set up with
 };
 DriverOptions& Options();
 
@@ -27,6 +29,7 @@ inline constexpr int kIdInfo = 1018;
 inline constexpr int kIdFlabel1 = 1019;
 inline constexpr int kIdResult = 1033;
 inline constexpr int kIdmAboutBox = 0x0010;
+inline constexpr int kIdHelpCommand = 57670;
 inline constexpr int kIddAboutBox = 100;
 inline constexpr int kIdsAboutBox = 101;
 inline constexpr int kIddMain = 102;
@@ -35,8 +38,9 @@ inline constexpr int kIdrMainFrame = 128;
 inline constexpr DWORD kStartTimeoutMs = 20000;
 inline constexpr DWORD kWaitTimeoutMs = 10000;
 
-std::string ToUtf8(const std::wstring& text);
-std::wstring FromUtf8(const std::string& text);
+// The program's own conversions between its UTF-16 and UTF-8 texts.
+using zelmar::shell::Utf16ToUtf8;
+using zelmar::shell::Utf8ToUtf16;
 
 // Polls `condition` until it holds or `timeoutMs` passed.
 bool WaitFor(const std::function<bool()>& condition,
@@ -75,6 +79,9 @@ class ZelmarSession {
 
   // Sends a command to the dialog as its button would (synchronous).
   bool Command(int id);
+  // Sends a command with no control handle, as a menu (code 0) or an
+  // accelerator (code 1) would (synchronous).
+  bool CommandWithoutControl(int id, WORD code);
   bool Click(int id);  // BM_CLICK on the button
 
   // Text helpers for the twelve fields (index 0 = F1) and the result box.

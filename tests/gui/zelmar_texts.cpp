@@ -10,7 +10,7 @@ namespace zelmar_gui {
 
 zelmar::CheckResult RunEngine(const Texts& texts) {
   zelmar::FieldTexts fields;
-  for (std::size_t i = 0; i < 12; ++i) fields[i] = ToUtf8(texts[i]);
+  for (std::size_t i = 0; i < 12; ++i) fields[i] = Utf16ToUtf8(texts[i]);
   return zelmar::RunChannelCheck(fields);
 }
 
@@ -25,12 +25,12 @@ std::wstring ExpectCalculateMatchesEngine(ZelmarSession& zelmar,
   EXPECT_TRUE(zelmar.Command(kIdOk)) << "Calculate did not return";
   for (int i = 0; i < 12; ++i) {
     const std::wstring shown = zelmar.Field(i);
-    EXPECT_EQ(shown, FromUtf8(expected.slotTexts[i]))
-        << "F" << i + 1 << " shows \"" << ToUtf8(shown) << "\"";
+    EXPECT_EQ(shown, Utf8ToUtf16(expected.slotTexts[i]))
+        << "F" << i + 1 << " shows \"" << Utf16ToUtf8(shown) << "\"";
   }
   const std::wstring result = zelmar.Result();
-  EXPECT_EQ(result, FromUtf8(expected.resultText)) << "result box shows:\n"
-                                                   << ToUtf8(result);
+  EXPECT_EQ(result, Utf8ToUtf16(expected.resultText)) << "result box shows:\n"
+                                                      << Utf16ToUtf8(result);
   EXPECT_TRUE(zelmar.Running());
   return result;
 }
@@ -40,7 +40,7 @@ namespace {
 std::wstring Format(const char* format, double value) {
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, format, value);
-  return FromUtf8(buffer);
+  return Utf8ToUtf16(buffer);
 }
 
 std::wstring Junk(std::mt19937& random) {
@@ -127,7 +127,7 @@ Texts RandomTexts(std::mt19937& random) {
 std::string Describe(const Texts& texts) {
   std::string out;
   for (std::size_t i = 0; i < 12; ++i) {
-    std::string t = ToUtf8(texts[i]);
+    std::string t = Utf16ToUtf8(texts[i]);
     if (t.size() > 40)
       t = t.substr(0, 40) + "...(" + std::to_string(t.size()) + " bytes)";
     out += (i ? "|" : "") + t;

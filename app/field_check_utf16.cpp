@@ -1,8 +1,8 @@
-#include "channel_check.h"
+#include "field_check_utf16.h"
 
 #include "text_utf.h"
 
-namespace zelmar::win {
+namespace zelmar::shell {
 
 ShownTexts CheckFieldTexts(const FieldTextsW& fields) {
   FieldTexts texts;
@@ -18,4 +18,4 @@ ShownTexts CheckFieldTexts(const FieldTextsW& fields) {
   return shown;
 }
 
-}  // namespace zelmar::win
+}  // namespace zelmar::shell
