@@ -44,18 +44,27 @@ test-native: native
 test-linux32: linux32
 	ctest --test-dir $(BUILD)/linux32 --output-on-failure -R '^engine'
 
-# Engine unit tests, shell tests and GUI tests, 64-bit Windows build under
-# Wine and Xvfb; the 32-bit build's resources and imports.
-test-wine: win64 win32
+# The command-line tests of the native build, run against a Windows build's
+# tools under Wine: $(call windows-cli-tests,win64|win32).
+windows-cli-tests = ZELMAR_CHECK=$(abspath $(BUILD))/$(1)/cli/zelmar-check.exe \
+	ZELMAR_CHECK_RUNNER=$(CURDIR)/scripts/wine-env.sh \
+	ctest --test-dir $(BUILD)/native --output-on-failure -j $(JOBS) -R '^cli\.Check'
+
+# Engine unit tests, shell tests, GUI tests and the command-line tools,
+# 64-bit Windows build under Wine and Xvfb; the 32-bit build's resources and
+# imports.
+test-wine: native win64 win32
 	ctest --test-dir $(BUILD)/win64 --output-on-failure
-	ctest --test-dir $(BUILD)/win32 --output-on-failure -R '^app_(resources|imports)$$'
+	$(call windows-cli-tests,win64)
+	ctest --test-dir $(BUILD)/win32 --output-on-failure -R '^(app|cli)_(resources|imports)$$'
 
 # The 32-bit build under 32-bit Wine, where this machine runs 32-bit code:
 # engine unit tests, shell tests, GUI tests with a Japanese locale.
-test-wine32: win32
+test-wine32: native win32
 	@if reason=$$(scripts/probe-32bit.sh --wine); then \
 	  ctest --test-dir $(BUILD)/win32 --output-on-failure \
-	    -R '^(engine_unit|app_shell|app_start_without_display|gui\.ja_JP)$$'; \
+	    -R '^(engine_unit|app_shell|app_start_without_display|gui\.ja_JP)$$' && \
+	  $(call windows-cli-tests,win32); \
 	else \
 	  echo "32-bit Wine runs skipped: $$reason"; \
 	fi

@@ -12,7 +12,7 @@ int wmain(int argc, wchar_t** argv) {
   zelmar::cli::PrepareStandardStreams();
   std::vector<std::string> utf8;
   for (int i = 1; i < argc; ++i) {
-    utf8.push_back(zelmar::win::Utf16ToUtf8(argv[i]));
+    utf8.push_back(zelmar::shell::Utf16ToUtf8(argv[i]));
   }
   const std::vector<std::string_view> args(utf8.begin(), utf8.end());
   return zelmar::cli::RunProgram(args);

@@ -75,7 +75,7 @@ long ReadFromConsole(HANDLE console, char* buffer, std::size_t size) {
     for (std::size_t at; (at = text.find(L"\r\n")) != std::wstring::npos;) {
       text.erase(at, 1);
     }
-    input.pending = win::Utf16ToUtf8(text);
+    input.pending = shell::Utf16ToUtf8(text);
   }
   const std::size_t n = std::min(size, input.pending.size());
   std::memcpy(buffer, input.pending.data(), n);
@@ -98,7 +98,7 @@ long ReadSome(int fd, char* buffer, std::size_t size) {
 
 bool WriteAll(int fd, std::string_view data) {
   if (HANDLE console = ConsoleOf(fd)) {
-    const std::wstring wide = win::Utf8ToUtf16(data);
+    const std::wstring wide = shell::Utf8ToUtf16(data);
     std::wstring_view rest = wide;
     while (!rest.empty()) {
       DWORD written = 0;

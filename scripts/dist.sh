@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Packs the release archives BUILD/dist/Zelmar-<version>-win64.zip and
 # -win32.zip from BUILD/win64 and BUILD/win32 (make dist builds both first).
-# Each holds Zelmar.exe and the Japanese read-me; the executables stay where
-# the builds put them. The version and the read-me come from the builds,
+# Each holds Zelmar.exe, the command-line tools and the Japanese read-me; the
+# executables stay where the builds put them. The version and the read-me come from the builds,
 # which make them from the project version.
 set -euo pipefail
 
@@ -15,18 +15,27 @@ fi
 out="$build/dist"
 mkdir -p "$out"
 
+# The programs of a release, by their place in a build.
+programs=(app/Zelmar.exe cli/zelmar-check.exe)
+
 for arch in win64 win32; do
-  exe="$build/$arch/app/Zelmar.exe"
-  [ -f "$exe" ] || { echo "dist: $exe not found (make $arch)" >&2; exit 1; }
+  files=()
+  for program in "${programs[@]}"; do
+    exe="$build/$arch/$program"
+    [ -f "$exe" ] || { echo "dist: $exe not found (make $arch)" >&2; exit 1; }
+    files+=("$exe")
+  done
   archive="$out/Zelmar-$version-$arch.zip"
   rm -f "$archive"
-  python3 - "$archive" "$exe" "$build/$arch/dist/README-ja.txt" <<'PY'
+  python3 - "$archive" "$build/$arch/dist/README-ja.txt" "${files[@]}" <<'PY'
+import os
 import sys
 import zipfile
 
-archive, exe, readme = sys.argv[1:4]
+archive, readme, *programs = sys.argv[1:]
 with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as z:
-    z.write(exe, "Zelmar.exe")
+    for program in programs:
+        z.write(program, os.path.basename(program))
     z.write(readme, "README-ja.txt")
 PY
   echo "$archive"
