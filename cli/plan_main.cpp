@@ -52,8 +52,10 @@ int main(int argc, char** argv) {
             last_shown = now;
             const double seconds =
                 std::chrono::duration<double>(now - start).count();
-            WriteAll(STDERR_FILENO,
-                     "\r" + FormatProgress(progress, seconds) + "\033[K");
+            std::string line = FormatProgress(progress, seconds);
+            line.insert(line.begin(), '\r');
+            line += "\033[K";
+            WriteAll(STDERR_FILENO, line);
             progress_shown = true;
           }
           return false;
