@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <numeric>
 
 #include "zelmar/planner.h"
 
@@ -69,6 +70,12 @@ class Searcher {
       : cand_(candidates), fixed_(fixed), rules_(rules), stop_(stop) {
     top_ = candidates.empty() ? 0 : candidates.back();
     if (!fixed.empty()) top_ = std::max(top_, fixed.back());
+    // When every carrier lies on one raster, every gap and every distance
+    // |l + r - 2m| is a whole number of raster steps.
+    const Khz origin = candidates.empty() ? 0 : candidates.front();
+    for (Khz v : candidates) raster_ = std::gcd(raster_, v - origin);
+    for (Khz v : fixed) raster_ = std::gcd(raster_, v - origin);
+    if (raster_ == 0) raster_ = 1;
     Level& root = levels_[0];
     for (Khz f : fixed) Add(root, f);
   }
@@ -163,6 +170,10 @@ class Searcher {
     return need;
   }
 
+  Khz RoundUp(Khz value) const {
+    return (value + raster_ - 1) / raster_ * raster_;
+  }
+
   bool Tick() {
     ++nodes_;
     if (budget_end_ != 0 && nodes_ >= budget_end_) {
@@ -200,7 +211,7 @@ class Searcher {
   void Descend(int depth, std::size_t from) {
     const Level& level = levels_[depth];
     const int remaining = target_ - level.carrier_count;  // >= 1
-    const Khz step = rules_.spacing + 1;
+    const Khz step = RoundUp(rules_.spacing + 1);
     const std::size_t n = cand_.size();
     std::size_t i = from;
     if (level.last_chosen != 0) {
@@ -222,7 +233,7 @@ class Searcher {
       const auto fixed_above =
           fixed_.end() - std::upper_bound(fixed_.begin(), fixed_.end(), x);
       const Khz above = remaining - 1 + fixed_above;
-      if (top_ - x < above * step + above / 2 * threshold_) {
+      if (top_ - x < above * step + above / 2 * RoundUp(threshold_)) {
         if (fixed_above == 0) return;
         ++i;
         continue;
@@ -248,6 +259,7 @@ class Searcher {
   Rules rules_;
   const StopCheck& stop_;
   Khz top_ = 0;
+  Khz raster_ = 0;
   std::array<Level, kMaxCarriers + 1> levels_{};
   int target_ = 0;
   Khz threshold_ = 1;
