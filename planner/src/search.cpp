@@ -285,26 +285,41 @@ void Fill(PlanOutcome& outcome, const Searcher::Result& result, int size) {
 }
 
 // A good plan quickly, to start the exact search from: raises the margin
-// asked of a first-found plan while short, budgeted searches find one.
-Searcher::Result Climb(Searcher& searcher, int target, Khz guard,
+// asked of a first-found plan (doubling, then halving the interval) while
+// budgeted searches find one; a search cut short by its budget is tried
+// again with a larger one, a search that ran to its end proves the margin out
+// of reach.
+Searcher::Result Climb(Searcher& searcher, int target,
                        const Searcher::Result& start) {
-  constexpr std::uint64_t kBudget = 20'000;
+  constexpr std::uint64_t kFirstBudget = 20'000;
+  constexpr std::uint64_t kLastBudget = 5'120'000;
   Searcher::Result best = start;
-  Khz low = best.margin;  // reached
-  Khz high = kNoMargin;   // not reached within a budget
-  while (!searcher.stopped()) {
-    const Khz ask = high == kNoMargin ? low * 2 : low + (high - low) / 2;
-    if (ask <= low || ask <= guard) break;
-    const Searcher::Result r =
-        searcher.Run(target, ask, Searcher::Mode::kFirst, kBudget);
-    if (r.found) {
-      best = r;
-      low = r.margin;
-      searcher.NoteBest(MarginOf(low));
-    } else {
-      high = ask;
+  Khz low = best.margin;         // reached
+  Khz out_of_reach = kNoMargin;  // proven unreachable
+  for (std::uint64_t budget = kFirstBudget;
+       budget <= kLastBudget && !searcher.stopped(); budget *= 4) {
+    Khz high = out_of_reach;  // not reached within this budget
+    bool cut = false;
+    while (!searcher.stopped()) {
+      const Khz ask = high == kNoMargin ? low * 2 : low + (high - low) / 2;
+      if (ask <= low) break;
+      const Searcher::Result r =
+          searcher.Run(target, ask, Searcher::Mode::kFirst, budget);
+      if (r.found) {
+        best = r;
+        low = r.margin;
+        searcher.NoteBest(MarginOf(low));
+      } else {
+        high = ask;
+        if (searcher.cut()) {
+          cut = true;
+        } else {
+          out_of_reach = ask;
+        }
+      }
+      if (high != kNoMargin && high - low <= 1) break;
     }
-    if (high != kNoMargin && high - low <= 1) break;
+    if (!cut) break;
   }
   return best;
 }
@@ -393,7 +408,7 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
 
   Searcher::Result incumbent = start;
   if (start.margin != kNoMargin) {
-    incumbent = Climb(searcher, target, rules.guard, start);
+    incumbent = Climb(searcher, target, start);
   }
   Searcher::Result exact;
   if (!searcher.stopped()) {
