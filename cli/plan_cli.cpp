@@ -118,7 +118,10 @@ std::optional<int> ReadCount(ArgumentReader& reader, std::string_view value) {
   int count = 0;
   bool ok = !value.empty() && value.size() <= 2;
   for (char c : value) {
-    if (c < '0' || c > '9') ok = false;
+    if (!ok || c < '0' || c > '9') {
+      ok = false;
+      break;
+    }
     count = count * 10 + (c - '0');
   }
   if (!ok || count < 1 || count > plan::kMaxCarriers) {

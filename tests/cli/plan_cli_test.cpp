@@ -157,9 +157,10 @@ TEST(PlanCli, StoppedSearchesAreNotProven) {
   ExpectPlanShape(j);
   EXPECT_EQ(j["proven"], false);
 
-  // Twelve carriers do not fit the B band; stopped before that is proven,
-  // the answer knows no largest.
-  const ParsedPlanArguments b = Parse({"--count", "12", "--json"});
+  // Twelve carriers more than 10 MHz from every product do not fit 94 MHz;
+  // stopped before that is proven, the answer knows no largest.
+  const ParsedPlanArguments b = Parse(
+      {"--count", "12", "--band", "806:900:0.025", "--guard", "10", "--json"});
   const PlanReport none = RunPlan(b.options, stop_now);
   ASSERT_EQ(none.status, kExitNoPlan);
   EXPECT_EQ(json::parse(none.out),
