@@ -88,10 +88,12 @@ class Searcher {
 
   // Plans of `target` carriers whose triples are all at least `threshold`
   // apart. kFirst stops at the first; kBest keeps raising the threshold.
-  // `node_budget` (0: none) ends the run early like a stop does.
+  // `node_budget` (0: none) ends the run early like a stop does. No plan
+  // reaches `ceiling`, so kBest is done once its threshold gets there.
   Result Run(int target, Khz threshold, Mode mode,
-             std::uint64_t node_budget = 0) {
+             std::uint64_t node_budget = 0, Khz ceiling = kNoMargin) {
     target_ = target;
+    ceiling_ = ceiling;
     threshold_ = threshold;
     mode_ = mode;
     budget_end_ = node_budget == 0 ? 0 : nodes_ + node_budget;
@@ -108,6 +110,8 @@ class Searcher {
   }
 
   bool stopped() const { return stopped_; }
+  // The raster all carriers lie on (1 kHz at least).
+  Khz raster() const { return raster_; }
   bool cut() const { return cut_; }  // the last run ended early
   std::uint64_t nodes() const { return nodes_; }
   void NoteBest(std::optional<Khz> margin) {
@@ -171,6 +175,7 @@ class Searcher {
   }
 
   Khz RoundUp(Khz value) const {
+    if (value == kNoMargin) return value;
     return (value + raster_ - 1) / raster_ * raster_;
   }
 
@@ -200,8 +205,10 @@ class Searcher {
     result_.margin = level.margin;
     NoteBest(level.margin == kNoMargin ? std::nullopt
                                        : std::optional<Khz>(level.margin));
-    if (mode_ == Mode::kFirst || level.margin == kNoMargin) {
-      done_ = true;  // without triples every plan ties: the first is best
+    // Without triples every plan ties: the first is best.
+    if (mode_ == Mode::kFirst || level.margin == kNoMargin ||
+        RoundUp(level.margin + 1) >= ceiling_) {
+      done_ = true;
     } else {
       threshold_ = level.margin + 1;
     }
@@ -263,6 +270,7 @@ class Searcher {
   std::array<Level, kMaxCarriers + 1> levels_{};
   int target_ = 0;
   Khz threshold_ = 1;
+  Khz ceiling_ = kNoMargin;
   Mode mode_ = Mode::kFirst;
   std::uint64_t nodes_ = 0;
   std::uint64_t budget_end_ = 0;
@@ -288,25 +296,30 @@ void Fill(PlanOutcome& outcome, const Searcher::Result& result, int size) {
 // asked of a first-found plan (doubling, then halving the interval) while
 // budgeted searches find one; a search cut short by its budget is tried
 // again with a larger one, a search that ran to its end proves the margin out
-// of reach.
-Searcher::Result Climb(Searcher& searcher, int target,
-                       const Searcher::Result& start) {
+// of reach. Margins are whole raster steps, so only those are asked.
+struct Climbed {
+  Searcher::Result best;
+  Khz out_of_reach = kNoMargin;  // no plan has this margin or more
+};
+Climbed Climb(Searcher& searcher, int target, const Searcher::Result& start) {
   constexpr std::uint64_t kFirstBudget = 20'000;
   constexpr std::uint64_t kLastBudget = 5'120'000;
-  Searcher::Result best = start;
-  Khz low = best.margin;         // reached
-  Khz out_of_reach = kNoMargin;  // proven unreachable
+  const Khz raster = searcher.raster();
+  Climbed climbed;
+  climbed.best = start;
+  Khz low = start.margin;  // reached
   for (std::uint64_t budget = kFirstBudget;
        budget <= kLastBudget && !searcher.stopped(); budget *= 4) {
-    Khz high = out_of_reach;  // not reached within this budget
+    Khz high = climbed.out_of_reach;  // not reached within this budget
     bool cut = false;
     while (!searcher.stopped()) {
-      const Khz ask = high == kNoMargin ? low * 2 : low + (high - low) / 2;
-      if (ask <= low) break;
+      Khz ask = high == kNoMargin ? low * 2 : low + (high - low) / 2;
+      ask = (ask + raster - 1) / raster * raster;
+      if (ask <= low || ask >= high) break;
       const Searcher::Result r =
           searcher.Run(target, ask, Searcher::Mode::kFirst, budget);
       if (r.found) {
-        best = r;
+        climbed.best = r;
         low = r.margin;
         searcher.NoteBest(MarginOf(low));
       } else {
@@ -314,14 +327,13 @@ Searcher::Result Climb(Searcher& searcher, int target,
         if (searcher.cut()) {
           cut = true;
         } else {
-          out_of_reach = ask;
+          climbed.out_of_reach = ask;
         }
       }
-      if (high != kNoMargin && high - low <= 1) break;
     }
     if (!cut) break;
   }
-  return best;
+  return climbed;
 }
 
 // The most carriers (up to `limit`) of any valid plan, and the first such
@@ -406,10 +418,9 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
   }
   searcher.NoteBest(MarginOf(start.margin));
 
-  Searcher::Result incumbent = start;
-  if (start.margin != kNoMargin) {
-    incumbent = Climb(searcher, target, start);
-  }
+  Climbed climbed{start};
+  if (start.margin != kNoMargin) climbed = Climb(searcher, target, start);
+  const Searcher::Result& incumbent = climbed.best;
   Searcher::Result exact;
   if (!searcher.stopped()) {
     // Plans of the incumbent's margin are accepted again, so that the
@@ -417,7 +428,8 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
     const Khz threshold = incumbent.margin == kNoMargin
                               ? rules.guard + 1
                               : std::max(rules.guard + 1, incumbent.margin);
-    exact = searcher.Run(target, threshold, Searcher::Mode::kBest);
+    exact = searcher.Run(target, threshold, Searcher::Mode::kBest, 0,
+                         climbed.out_of_reach);
   }
   const bool exact_better =
       exact.found &&

@@ -30,7 +30,7 @@ void Require(bool ok, const char* what) {
   if (!ok) Fail(what);
 }
 
-constexpr std::size_t kMaxModelChannels = 20;
+constexpr std::size_t kMaxModelChannels = 16;
 
 }  // namespace
 

@@ -109,7 +109,8 @@ inline std::optional<std::vector<Khz>> BestOf(const std::vector<Khz>& channels,
   return best;
 }
 
-// count 0: as many carriers as fit.
+// count 0: as many carriers as fit. A carrier taken away never makes a
+// valid plan invalid, so sizes are tried upwards until one has no plan.
 inline Answer Solve(const std::vector<Khz>& channels,
                     const std::vector<Khz>& fixed, const plan::Rules& rules,
                     int count) {
@@ -118,18 +119,23 @@ inline Answer Solve(const std::vector<Khz>& channels,
     answer.fixed_broken = true;
     return answer;
   }
-  const std::size_t most =
-      std::min<std::size_t>(plan::kMaxCarriers, fixed.size() + channels.size());
-  int largest = 0;
-  for (std::size_t n = most; n >= 1 && largest == 0; --n) {
-    if (BestOf(channels, fixed, rules, n)) largest = static_cast<int>(n);
-  }
-  const int size = count == 0 ? largest : count;
-  if (size == 0 || size > largest) {
+  std::optional<std::vector<Khz>> best;
+  if (count > 0) best = BestOf(channels, fixed, rules, count);
+  if (!best) {
+    const std::size_t most = std::min<std::size_t>(
+        plan::kMaxCarriers, fixed.size() + channels.size());
+    int largest = 0;
+    for (std::size_t n = std::max<std::size_t>(1, fixed.size()); n <= most;
+         ++n) {
+      std::optional<std::vector<Khz>> plan = BestOf(channels, fixed, rules, n);
+      if (!plan) break;
+      largest = static_cast<int>(n);
+      if (count == 0) best = plan;
+    }
     answer.largest = largest;
-    return answer;
+    if (count > 0 || largest == 0) return answer;
   }
-  answer.plan = *BestOf(channels, fixed, rules, static_cast<std::size_t>(size));
+  answer.plan = *best;
   answer.margin = Judge(answer.plan, rules).margin;
   return answer;
 }

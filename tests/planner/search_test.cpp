@@ -66,7 +66,7 @@ RandomCase MakeCase(std::mt19937_64& rng) {
 TEST(PlanSearch, AgreesWithTheModelOnRandomSmallCases) {
   std::mt19937_64 rng(20261208);
   int found = 0, none = 0, broken = 0;
-  for (int round = 0; round < 2000; ++round) {
+  for (int round = 0; round < 4000; ++round) {
     const RandomCase c = MakeCase(rng);
     const PlanRequest& r = c.request;
     SCOPED_TRACE("round " + std::to_string(round) + ", candidates " +
@@ -97,9 +97,9 @@ TEST(PlanSearch, AgreesWithTheModelOnRandomSmallCases) {
     }
   }
   // The generator reaches every kind of answer often enough to matter.
-  EXPECT_GT(found, 1000);
-  EXPECT_GT(none, 100);
-  EXPECT_GT(broken, 70);
+  EXPECT_GT(found, 2000);
+  EXPECT_GT(none, 200);
+  EXPECT_GT(broken, 140);
 }
 
 // A stop asked at once still leaves a valid plan when one was found, and
