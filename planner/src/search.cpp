@@ -237,12 +237,14 @@ class Searcher {
       }
       // The carriers still to come above x, with gaps of at least `step`
       // whose neighbours differ by at least the threshold.
-      const auto fixed_above =
-          fixed_.end() - std::upper_bound(fixed_.begin(), fixed_.end(), x);
-      const Khz above = remaining - 1 + fixed_above;
+      // Up to the next fixed carrier, a candidate that fails this bound
+      // leaves every later one failing it too.
+      const auto next_fixed = std::upper_bound(fixed_.begin(), fixed_.end(), x);
+      const Khz above = remaining - 1 + (fixed_.end() - next_fixed);
       if (top_ - x < above * step + above / 2 * RoundUp(threshold_)) {
-        if (fixed_above == 0) return;
-        ++i;
+        if (next_fixed == fixed_.end()) return;
+        i = std::upper_bound(cand_.begin() + i, cand_.end(), *next_fixed) -
+            cand_.begin();
         continue;
       }
       if (Tick()) return;
