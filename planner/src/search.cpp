@@ -77,7 +77,10 @@ class Searcher {
     for (Khz v : fixed) raster_ = std::gcd(raster_, v - origin);
     if (raster_ == 0) raster_ = 1;
     Level& root = levels_[0];
-    for (Khz f : fixed) Add(root, f);
+    for (Khz f : fixed) {
+      root.margin = MarginWith(root, f);
+      Add(root, f);
+    }
   }
 
   struct Result {
@@ -102,7 +105,7 @@ class Searcher {
     result_ = Result{};
     progress_.carriers = target;
     if (levels_[0].carrier_count == target) {
-      Record(levels_[0]);
+      if (levels_[0].margin >= threshold) Record(levels_[0]);
     } else {
       Descend(0, 0);
     }

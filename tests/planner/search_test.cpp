@@ -39,7 +39,7 @@ TEST(PlanSearch, AgreesWithTheModelOnRandomSmallCases) {
       const Khz low = base + pick(0, 2'500);
       excludes.push_back({low, low + (pick(0, 1) ? 0 : pick(0, 500))});
     }
-    for (int f = pick(0, 5) / 2; f > 0; --f) {
+    for (int f = pick(0, 7) / 2; f > 0; --f) {
       r.fixed.push_back(std::max<Khz>(1, base + pick(-300, 3'000)));
     }
     r.rules = {kSpacings[pick(0, 5)], kGuards[pick(0, 7)]};
