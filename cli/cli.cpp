@@ -534,10 +534,13 @@ int RunBatch(int in_fd, int out_fd) {
   return all_good ? kExitOk : kExitBadBatchLine;
 }
 
-void ReportWriteError(int error) {
+void ReportWriteError(int error, std::string_view program) {
   if (error == EPIPE) EndOnClosedOutput();
-  WriteAll(kStderrFd, Message("cannot write standard output: ") +
-                          std::strerror(error) + "\n");
+  std::string line(program);
+  line += ": cannot write standard output: ";
+  line += std::strerror(error);
+  line += '\n';
+  WriteAll(kStderrFd, line);
 }
 
 }  // namespace zelmar::cli

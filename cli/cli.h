@@ -121,6 +121,6 @@ int RunBatch(int in_fd, int out_fd);
 
 // Says on standard error that writing standard output failed with `error`;
 // a closed pipe instead ends the program at once and quietly.
-void ReportWriteError(int error);
+void ReportWriteError(int error, std::string_view program = kProgramName);
 
 }  // namespace zelmar::cli

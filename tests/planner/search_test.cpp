@@ -1,0 +1,85 @@
+// The search against the plain model on random small cases, and the check
+// run on every plan it gives.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "plan_model.h"
+#include "zelmar/engine.h"
+
+namespace zelmar::plan {
+namespace {
+
+std::string Show(const std::vector<Khz>& plan) {
+  std::string text;
+  for (Khz f : plan) text += FormatKhz(f).append(" ");
+  return text;
+}
+
+TEST(PlanSearch, AgreesWithTheModelOnRandomSmallCases) {
+  std::mt19937_64 rng(20261208);
+  auto pick = [&](Khz low, Khz high) {
+    return std::uniform_int_distribution<Khz>(low, high)(rng);
+  };
+  static constexpr Khz kSteps[] = {1, 25, 50, 100, 125, 125, 200, 250, 333};
+  static constexpr Khz kSpacings[] = {125, 125, 150, 200, 250, 400};
+  static constexpr Khz kGuards[] = {0, 0, 0, 1, 10, 25, 75, 200};
+  int found = 0, none = 0, broken = 0;
+  for (int round = 0; round < 4000; ++round) {
+    std::vector<Band> bands;
+    std::vector<Range> excludes;
+    PlanRequest r;
+    const Khz base = pick(1, 3) == 1 ? pick(1, 2'000) : pick(470'000, 810'000);
+    for (int b = pick(1, 2); b > 0; --b) {
+      const Khz step = kSteps[pick(0, 8)], low = base + pick(0, 1'500);
+      bands.push_back({low, low + step * pick(0, 12), step});
+    }
+    for (int e = pick(0, 2); e > 0; --e) {
+      const Khz low = base + pick(0, 2'500);
+      excludes.push_back({low, low + (pick(0, 1) ? 0 : pick(0, 500))});
+    }
+    for (int f = pick(0, 7) / 2; f > 0; --f) {
+      r.fixed.push_back(std::max<Khz>(1, base + pick(-300, 3'000)));
+    }
+    r.rules = {kSpacings[pick(0, 5)], kGuards[pick(0, 7)]};
+    r.count = pick(0, 2) == 0 ? 0 : pick(std::max<Khz>(1, r.fixed.size()), 7);
+    r.candidates = BuildCandidates(bands, excludes).channels;
+    ASSERT_EQ(r.candidates, model::Channels(bands, excludes));
+    SCOPED_TRACE("candidates " + Show(r.candidates) + "fixed " + Show(r.fixed) +
+                 "spacing " + std::to_string(r.rules.spacing) + " guard " +
+                 std::to_string(r.rules.guard) + " count " +
+                 std::to_string(r.count));
+
+    const model::Answer want =
+        model::Solve(r.candidates, r.fixed, r.rules, r.count);
+    const PlanOutcome got = FindBestPlan(r, {});
+    ASSERT_TRUE(got.proven);
+    if (want.fixed_broken) {
+      ++broken;
+      EXPECT_EQ(got.status, PlanOutcome::Status::kFixedBroken);
+      EXPECT_EQ(got.largest, 0);
+    } else if (want.plan.empty()) {
+      ++none;
+      EXPECT_EQ(got.status, PlanOutcome::Status::kNone);
+      EXPECT_EQ(got.largest, want.largest);
+    } else {
+      ++found;
+      ASSERT_EQ(got.status, PlanOutcome::Status::kFound);
+      EXPECT_EQ(Show(got.plan), Show(want.plan));
+      EXPECT_EQ(got.margin, want.margin);
+      FieldTexts texts;
+      for (std::size_t i = 0; i < got.plan.size(); ++i) {
+        texts[i] = FormatKhz(got.plan[i]);
+      }
+      EXPECT_EQ(RunChannelCheck(texts).resultText, kLowRiskText);
+    }
+  }
+  // The generator reaches every kind of answer often enough to matter.
+  EXPECT_GT(found, 2000);
+  EXPECT_GT(none, 200);
+  EXPECT_GT(broken, 140);
+}
+
+}  // namespace
+}  // namespace zelmar::plan
