@@ -87,6 +87,13 @@ long ReadFromConsole(HANDLE console, char* buffer, std::size_t size) {
 
 void PrepareStandardStreams() {
   for (int fd : {kStdinFd, kStdoutFd, kStderrFd}) _setmode(fd, _O_BINARY);
+  // A progress line is redrawn with "\r" and an erase sequence, which a
+  // console understands once asked to (older ones simply show it).
+  if (HANDLE console = ConsoleOf(kStderrFd)) {
+    DWORD mode = 0;
+    GetConsoleMode(console, &mode);
+    SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+  }
 }
 
 long ReadSome(int fd, char* buffer, std::size_t size) {

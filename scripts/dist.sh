@@ -16,7 +16,7 @@ out="$build/dist"
 mkdir -p "$out"
 
 # The programs of a release, by their place in a build.
-programs=(app/Zelmar.exe cli/zelmar-check.exe)
+programs=(app/Zelmar.exe cli/zelmar-check.exe cli/zelmar-plan.exe)
 
 for arch in win64 win32; do
   files=()

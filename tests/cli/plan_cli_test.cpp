@@ -167,11 +167,20 @@ struct Ran {
   int status;
   std::string out, err;
 };
+// $ZELMAR_PLAN names a Windows build to test instead, run by
+// $ZELMAR_CLI_RUNNER (Wine), as for zelmar-check.
+std::string PlanCommand() {
+  const char* program = std::getenv("ZELMAR_PLAN");
+  const char* runner = std::getenv("ZELMAR_CLI_RUNNER");
+  std::string command = runner != nullptr ? std::string(runner) + " " : "";
+  return command + (program != nullptr ? program : ZELMAR_PLAN_PATH);
+}
+
 Ran RunBinary(const std::string& args) {
   const std::string base = ::testing::TempDir() + "zelmar_plan_test";
-  const int raw = std::system((std::string(ZELMAR_PLAN_PATH) + " " + args +
-                               " >" + base + ".out 2>" + base + ".err")
-                                  .c_str());
+  const int raw = std::system(
+      (PlanCommand() + " " + args + " >" + base + ".out 2>" + base + ".err")
+          .c_str());
   const auto slurp = [](const std::string& path) {
     std::stringstream text;
     text << std::ifstream(path).rdbuf();

@@ -22,6 +22,8 @@ namespace {
 // A hung child (for instance one that waits on a terminal) fails the test
 // instead of blocking the whole suite.
 constexpr auto kTimeout = std::chrono::seconds(30);
+// Starting Wine on a busy machine can take most of that.
+constexpr auto kWindowsTimeout = std::chrono::seconds(120);
 
 void Check(bool ok, const char* what) {
   if (!ok) throw std::runtime_error(std::string(what) + " failed");
@@ -78,7 +80,7 @@ pid_t Spawn(const std::vector<std::string>& args, int in, int out, int err) {
   // A Windows build runs under the runner the environment names (Wine).
   std::vector<char*> argv;
   std::string program = CheckBinary();
-  const char* runner_name = std::getenv("ZELMAR_CHECK_RUNNER");
+  const char* runner_name = std::getenv("ZELMAR_CLI_RUNNER");
   std::string runner = runner_name != nullptr ? runner_name : "";
   if (!runner.empty()) argv.push_back(runner.data());
   argv.push_back(program.data());
@@ -144,7 +146,8 @@ ProcessResult RunCheck(const std::vector<std::string>& args,
   }
 
   ProcessResult result;
-  const auto deadline = std::chrono::steady_clock::now() + kTimeout;
+  const auto deadline = std::chrono::steady_clock::now() +
+                        (RunsWindowsProgram() ? kWindowsTimeout : kTimeout);
   char buffer[1 << 16];
   while (out.read >= 0 || err.read >= 0) {
     pollfd fds[3];

@@ -27,7 +27,7 @@ enum class StdoutKind {
 };
 
 // Path of the zelmar-check binary under test: $ZELMAR_CHECK when set (a
-// Windows build, run by $ZELMAR_CHECK_RUNNER, e.g. wine), else this build's.
+// Windows build, run by $ZELMAR_CLI_RUNNER, e.g. wine), else this build's.
 const char* CheckBinary();
 bool RunsWindowsProgram();
 
