@@ -436,12 +436,18 @@ void AppendJson(const CheckReport& report, std::string& out) {
   AppendJsonString(report.result.resultText, out);
   out += ",\"status\":\"";
   out += StatusName(report.status);
-  out += "\",\"findings\":[";
-  for (std::size_t i = 0; i < report.findings.size(); ++i) {
+  out += "\",\"findings\":";
+  AppendFindingsJson(report.findings, out);
+  out += "}\n";
+}
+
+void AppendFindingsJson(const Findings& findings, std::string& out) {
+  out += '[';
+  for (std::size_t i = 0; i < findings.size(); ++i) {
     if (i > 0) out += ',';
-    AppendFinding(report.findings[i], out);
+    AppendFinding(findings[i], out);
   }
-  out += "]}\n";
+  out += ']';
 }
 
 std::string FormatJson(const CheckReport& report) {

@@ -97,6 +97,11 @@ std::string FormatHuman(const CheckResult& result);
 std::string FormatJson(const CheckReport& report);
 void AppendJson(const CheckReport& report, std::string& out);
 
+// The findings as a JSON array of objects, one per result line:
+// {"kind":"intermodulation","victim":5,"pair":[2,4]},
+// {"kind":"close","pair":[3,4],"distance":"0.125"}, {"kind":"same",...}.
+void AppendFindingsJson(const Findings& findings, std::string& out);
+
 // `text` as a JSON string, quotes included: '"', '\\' and the control
 // characters escaped, every other byte as it is (the texts are UTF-8).
 void AppendJsonString(std::string_view text, std::string& out);

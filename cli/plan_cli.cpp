@@ -193,7 +193,8 @@ PlanReport FixedBroken(const PlanOptions& options, std::vector<Khz> fixed) {
   std::sort(fixed.begin(), fixed.end());
   const plan::Violation v = plan::FindViolation(fixed, options.rules);
   const std::string words = DescribeViolation(v, options.rules);
-  const CheckResult check = RunChannelCheck(TextsOf(fixed));
+  const CheckReport checked = RunChannelCheckWithFindings(TextsOf(fixed));
+  const CheckResult& check = checked.result;
   std::vector<std::string> findings;
   if (check.resultText != kLowRiskText) findings = SplitLines(check.resultText);
 
@@ -208,7 +209,10 @@ PlanReport FixedBroken(const PlanOptions& options, std::vector<Khz> fixed) {
     j["broken"] = v.rule == plan::Violation::Rule::kSpacing ? "spacing"
                                                             : "intermodulation";
     j["reason"] = "the fixed carriers already break " + words;
-    j["findings"] = findings;
+    // The check's findings, as zelmar-check writes them.
+    std::string findings_json;
+    cli::AppendFindingsJson(checked.findings, findings_json);
+    j["findings"] = OutJson::parse(findings_json);
     report.out = j.dump() + "\n";
     return report;
   }

@@ -93,15 +93,15 @@ TEST(PlanCli, FixedCarriersThatBreakTheRulesSayWhich) {
   EXPECT_EQ(spacing["largest"], 0);
   EXPECT_EQ(spacing["proven"], true);
   EXPECT_EQ(spacing["broken"], "spacing");
-  EXPECT_EQ(spacing["findings"],
-            json::array({"●F1とF2は、0.075MHz接近しています。"}));
+  EXPECT_EQ(spacing["findings"], json::parse(R"([{"kind": "close",
+      "pair": [1, 2], "distance": "0.075"}])"));
   json products = RunJson({"--max", "--fixed", "806.125", "--fixed", "806.375",
                            "--fixed", "806.625"},
                           kExitNoPlan);
   EXPECT_EQ(products["broken"], "intermodulation");
-  EXPECT_EQ(products["findings"],
-            json::array({"●F3は、F1とF2の相互変調で混信",
-                         "●F1は、F2とF3の相互変調で混信"}));
+  EXPECT_EQ(products["findings"], json::parse(R"([
+      {"kind": "intermodulation", "victim": 3, "pair": [1, 2]},
+      {"kind": "intermodulation", "victim": 1, "pair": [2, 3]}])"));
   // Only the guard is broken: the check itself has nothing to name.
   json guard = RunJson({"--max", "--guard", "0.010", "--fixed", "806.125",
                         "--fixed", "806.375", "--fixed", "806.630"},
