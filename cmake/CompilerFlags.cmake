@@ -1,8 +1,13 @@
+# The flags of Zelmar's own targets, as a target they link (the engine passes
+# it on to everything built on it); third-party code such as GoogleTest
+# keeps its own flags.
+add_library(zelmar_compiler_flags INTERFACE)
 # Frequencies are compared as exact IEEE 754 doubles, so the compiler must not
 # fuse, reassociate or widen any operation on them.
-add_compile_options(-Wall -Wextra -ffp-contract=off -fno-fast-math)
+target_compile_options(zelmar_compiler_flags INTERFACE
+  -Wall -Wextra -ffp-contract=off -fno-fast-math)
 
 # 32-bit x86 would otherwise compute in x87 extended precision.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(i[3-6]86|x86|X86)$")
-  add_compile_options(-msse2 -mfpmath=sse)
+  target_compile_options(zelmar_compiler_flags INTERFACE -msse2 -mfpmath=sse)
 endif()
