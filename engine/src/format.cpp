@@ -22,7 +22,7 @@ namespace zelmar {
 namespace {
 
 constexpr std::size_t kSignificantDigits = 17;
-constexpr std::size_t kDecimals = 3;
+constexpr std::size_t kDecimals = text::kShownDecimals;
 
 // |value| = mantissa * 2^exponent with an odd mantissa (0 for zero).
 struct BinaryValue {

@@ -13,6 +13,7 @@
 #include <limits>
 #include <optional>
 
+#include "text.h"
 #include "zelmar/engine.h"
 
 namespace zelmar {
@@ -112,11 +113,24 @@ constexpr std::uint64_t kMaxExactInteger = std::uint64_t{1} << 53;
 constexpr std::size_t kMaxFastDigits = 19;
 static_assert(std::numeric_limits<std::uint64_t>::digits10 >= kMaxFastDigits);
 
-// Plain decimals such as 806.125, the texts the fields hold nearly always:
-// without an exponent, with a mantissa of at most 2^53 and at most 22
-// decimals, the value is the quotient of two exactly held doubles, which one
-// correctly rounded division gives. Returns false to leave every other text
-// to the exact path.
+// Plain decimals such as 806.125: without an exponent, with a mantissa of
+// at most 2^53 and at most 22 decimals, the value is the quotient of two
+// exactly held doubles, which one correctly rounded division gives.
+bool FitsPlainDivision(std::size_t digits, std::size_t decimals,
+                       std::uint64_t mantissa) {
+  // More digits may have wrapped the mantissa around; no digit means no
+  // number, which the exact path reads by its own rule.
+  return digits != 0 && digits <= kMaxFastDigits &&
+         decimals <= kMaxFastDecimals && mantissa <= kMaxExactInteger;
+}
+
+double DividePlain(std::uint64_t mantissa, std::size_t decimals) {
+  return static_cast<double>(mantissa) / kExactPowersOfTen[decimals];
+}
+
+// A plain decimal at text[pos...], ended by any byte that is not a digit,
+// the first point or an exponent letter. Returns false to leave every other
+// text to the exact path.
 bool ReadPlainDecimal(std::string_view text, std::size_t pos, double& value) {
   const char* p = text.data() + pos;
   const char* const end = text.data() + text.size();
@@ -131,20 +145,64 @@ bool ReadPlainDecimal(std::string_view text, std::size_t pos, double& value) {
     decimals = static_cast<std::size_t>(p - fraction);
     digits += decimals;
   }
-  // More digits may have wrapped the mantissa around; an exponent letter may
-  // start an exponent; no digit means no number, which the exact path reads
-  // by its own rule.
-  if (digits == 0 || digits > kMaxFastDigits || decimals > kMaxFastDecimals ||
-      mantissa > kMaxExactInteger || (p != end && IsExponentLetter(*p))) {
+  // An exponent letter may start an exponent.
+  if (!FitsPlainDivision(digits, decimals, mantissa) ||
+      (p != end && IsExponentLetter(*p))) {
     return false;
   }
-  value = static_cast<double>(mantissa) / kExactPowersOfTen[decimals];
+  value = DividePlain(mantissa, decimals);
+  return true;
+}
+
+// A text in the form WriteMHz writes: an optional "-", integer digits
+// without a leading zero (or a lone "0"), ".", three decimals and nothing
+// else. With at most kMaxShownIntegerDigits integer digits such a text is
+// exactly what WriteMHz writes for the value read from it: that value and its
+// 17-digit rounding lie within 3e-9 of the text's decimal, far inside the
+// 0.0005 that would change the third decimal.
+constexpr std::size_t kMaxShownIntegerDigits = 7;
+
+// The whole text as "[-]digits[.digits]", the texts the fields hold nearly
+// always, read in one pass; false for any other text. Reads what the general
+// path reads for such a text.
+bool ReadWholePlainDecimal(std::string_view text, text::FieldValue& read) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const bool negative = p != end && *p == '-';
+  if (negative) ++p;
+  const char* const first = p;
+  const char* point = end;
+  std::uint64_t mantissa = 0;
+  for (; p != end; ++p) {
+    const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+    if (digit < 10) {
+      mantissa = mantissa * 10 + digit;
+    } else if (*p == '.' && point == end) {
+      point = p;
+    } else {
+      return false;
+    }
+  }
+  const bool has_point = point != end;
+  const auto decimals =
+      has_point ? static_cast<std::size_t>(end - point - 1) : 0;
+  const auto digits =
+      static_cast<std::size_t>(end - first) - (has_point ? 1 : 0);
+  if (!FitsPlainDivision(digits, decimals, mantissa)) return false;
+  const double magnitude = DividePlain(mantissa, decimals);
+  read.value = negative ? -magnitude : magnitude;
+  const std::size_t integer_digits = digits - decimals;
+  read.shown_form = decimals == text::kShownDecimals && integer_digits != 0 &&
+                    integer_digits <= kMaxShownIntegerDigits &&
+                    (*first != '0' || integer_digits == 1);
   return true;
 }
 
 // Every other number: the digits normalised, then converted exactly.
-// Nothing when no digit follows.
-std::optional<double> ReadDecimal(std::string_view text, std::size_t pos) {
+// Nothing when no digit follows. Kept out of line so that the plain path
+// does not set up its large frame.
+[[gnu::noinline]] std::optional<double> ReadDecimal(std::string_view text,
+                                                    std::size_t pos) {
   Decimal decimal;
   bool sawDigit = false;
   bool sawPoint = false;
@@ -192,9 +250,8 @@ std::optional<double> ReadDecimal(std::string_view text, std::size_t pos) {
   return ToDouble(decimal);
 }
 
-}  // namespace
-
-double ParseFrequencyText(std::string_view text) {
+// Any text, by the rules in full.
+[[gnu::noinline]] double ReadAnyText(std::string_view text) {
   std::size_t pos = 0;
   while (pos < text.size() && IsWhiteSpace(text[pos])) ++pos;
 
@@ -203,7 +260,7 @@ double ParseFrequencyText(std::string_view text) {
     negative = text[pos] == '-';
     ++pos;
   }
-  if (pos == text.size()) return 0.0;  // an empty field, most often
+  if (pos == text.size()) return 0.0;
   double magnitude = 0.0;
   if (!ReadPlainDecimal(text, pos, magnitude)) {
     const std::optional<double> exact = ReadDecimal(text, pos);
@@ -212,6 +269,22 @@ double ParseFrequencyText(std::string_view text) {
     magnitude = *exact;
   }
   return negative ? -magnitude : magnitude;
+}
+
+}  // namespace
+
+namespace text {
+
+FieldValue ReadFieldText(std::string_view text) {
+  FieldValue read;
+  if (!ReadWholePlainDecimal(text, read)) read.value = ReadAnyText(text);
+  return read;
+}
+
+}  // namespace text
+
+double ParseFrequencyText(std::string_view text) {
+  return text::ReadFieldText(text).value;
 }
 
 }  // namespace zelmar

@@ -1,4 +1,5 @@
 // One Calculate run: texts in, display texts, findings and result text out.
+#include "prepared.h"
 #include "text.h"
 #include "zelmar/engine.h"
 
@@ -9,18 +10,20 @@ namespace {
 // copies or moves the twelve texts afterwards.
 CheckStatus Run(const FieldTexts& texts, CheckResult& result,
                 Findings& findings) {
-  const PreparedSet prepared = PrepareFrequencySet(texts);
-  if (prepared.empty) {
+  const detail::PreparedTexts prepared = detail::PrepareWithShownTexts(texts);
+  const FrequencySet& slots = prepared.set.slots;
+  if (prepared.set.empty) {
     result.resultText = kNoInputText;
     return CheckStatus::kNoInput;
   }
-  FindIntermodulation(prepared.slots, findings);
-  FindSpacing(prepared.slots, findings);
+  FindIntermodulation(slots, findings);
+  FindSpacing(slots, findings);
   char text[text::kMaxMHzSize];
   for (std::size_t k = 0; k < kSlotCount; ++k) {
-    const double value = prepared.slots[k];
-    if (!IsEmptySlot(value)) {
-      result.slotTexts[k].assign(text, text::WriteMHz(value, text));
+    if (const std::string* shown = prepared.shown[k]; shown != nullptr) {
+      result.slotTexts[k] = *shown;
+    } else if (!IsEmptySlot(slots[k])) {
+      result.slotTexts[k].assign(text, text::WriteMHz(slots[k], text));
     }
   }
   if (findings.empty()) {

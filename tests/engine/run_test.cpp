@@ -1,5 +1,7 @@
 // The whole run behind the Calculate button: result text, slot texts, and
 // what a second run over the texts written back into the fields gives.
+#include <charconv>
+
 #include "test_support.h"
 
 namespace zelmar_test {
@@ -138,6 +140,37 @@ TEST(RunChannelCheck, ComposesPreparationChecksAndTexts) {
         EXPECT_EQ(ModelFormatMHz(v), result.slotTexts[i]);
       }
     }
+  }
+}
+
+// Texts in or near the form the run writes: a slot shows exactly what the
+// model writes for the value, whether or not the field held that text.
+TEST(RunChannelCheck, TextsInAndNearTheWrittenForm) {
+  const char* const signs[] = {"", "", "-", "+", " "};
+  const char* const tails[] = {"", "", "", "0", "5", "MHz", "e1", "."};
+  auto rng = Rng(0x5eed0503);
+  auto digits = [&](std::size_t n) {
+    std::string d;
+    for (std::size_t i = 0; i < n; ++i) d += "0599123"[rng() % 7];
+    return d;
+  };
+  for (int iteration = 0; iteration < 3000; ++iteration) {
+    FieldTexts texts;
+    for (auto& t : texts) {
+      const std::string integer = digits(rng() % 16);
+      const std::string point = rng() % 8 == 0 ? "" : ".";
+      t = signs[rng() % 5] + integer + point + digits(2 + rng() % 3) +
+          tails[rng() % 8];
+      if (t.find_first_not_of("-0123456789.") == std::string::npos &&
+          std::count(t.begin(), t.end(), '.') <= 1 && t != "-") {
+        double want = 0.0;
+        std::from_chars(t.data(), t.data() + t.size(), want);
+        ASSERT_TRUE(SameBits(want, zelmar::ParseFrequencyText(t))) << t;
+      }
+    }
+    SCOPED_TRACE(::testing::PrintToString(texts));
+    ASSERT_EQ(ModelRun(ParsedTexts(texts)).slotTexts,
+              RunChannelCheck(texts).slotTexts);
   }
 }
 
