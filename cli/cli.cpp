@@ -1,6 +1,8 @@
 #include "cli.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
@@ -385,55 +387,138 @@ constexpr std::array<bool, 256> kNeedsEscape = [] {
   return table;
 }();
 
-void AppendJsonString(std::string_view text, std::string& out) {
-  out += '"';
-  std::size_t plain = 0;  // start of the bytes not yet copied
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if (!kNeedsEscape[byte]) continue;
-    out.append(text, plain, i - plain);
-    plain = i + 1;
-    out += '\\';
-    switch (byte) {
-      case '"':
-      case '\\':
-        out += static_cast<char>(byte);
-        break;
-      case '\b':
-        out += 'b';
-        break;
-      case '\f':
-        out += 'f';
-        break;
-      case '\n':
-        out += 'n';
-        break;
-      case '\r':
-        out += 'r';
-        break;
-      case '\t':
-        out += 't';
-        break;
-      default: {
-        static constexpr char kHex[] = "0123456789abcdef";
-        out += "u00";
-        out += kHex[byte >> 4];
-        out += kHex[byte & 0xF];
-      }
+// A byte escaped takes at most six bytes: \u00XX.
+constexpr std::size_t kMaxEscapedSize = 6;
+
+char* WriteEscaped(unsigned char byte, char* p) {
+  *p++ = '\\';
+  switch (byte) {
+    case '"':
+    case '\\':
+      *p++ = static_cast<char>(byte);
+      return p;
+    case '\b':
+      *p++ = 'b';
+      return p;
+    case '\f':
+      *p++ = 'f';
+      return p;
+    case '\n':
+      *p++ = 'n';
+      return p;
+    case '\r':
+      *p++ = 'r';
+      return p;
+    case '\t':
+      *p++ = 't';
+      return p;
+  }
+  static constexpr char kHex[] = "0123456789abcdef";
+  *p++ = 'u';
+  *p++ = '0';
+  *p++ = '0';
+  *p++ = kHex[byte >> 4];
+  *p++ = kHex[byte & 0xF];
+  return p;
+}
+
+// Eight bytes at a time: the high bit of each byte below 0x20 or equal to
+// '"' or '\\' set, and perhaps of some bytes above the first such byte (a
+// borrow runs upwards), never below it; so the lowest marked byte is exactly
+// the first byte to escape.
+constexpr std::uint64_t kEachByte = 0x0101010101010101;
+constexpr std::uint64_t kHighBits = 0x8080808080808080;
+
+constexpr std::uint64_t BytesBelow(std::uint64_t word, unsigned bound) {
+  return (word - kEachByte * bound) & ~word & kHighBits;
+}
+
+constexpr std::uint64_t EscapeMarks(std::uint64_t word) {
+  return BytesBelow(word, 0x20) | BytesBelow(word ^ (kEachByte * '"'), 1) |
+         BytesBelow(word ^ (kEachByte * '\\'), 1);
+}
+
+// The position in memory order of the lowest marked byte of a mark word.
+std::size_t FirstMarked(std::uint64_t marks) {
+  if constexpr (std::endian::native == std::endian::little) {
+    return static_cast<std::size_t>(std::countr_zero(marks)) / 8;
+  } else {
+    return static_cast<std::size_t>(std::countl_zero(marks)) / 8;
+  }
+}
+
+// Writes `text` as a JSON string at `p`, which has room for
+// MaxJsonStringSize(text.size()) bytes, and returns the end.
+char* WriteJsonString(std::string_view text, char* p) {
+  *p++ = '"';
+  const char* in = text.data();
+  const char* const end = in + text.size();
+  constexpr std::size_t kWord = sizeof(std::uint64_t);
+  // Eight bytes are copied whole, even when some need escaping: the room
+  // left always exceeds them.
+  while (static_cast<std::size_t>(end - in) >= kWord) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, in, kWord);
+    std::memcpy(p, in, kWord);
+    const std::uint64_t marks = EscapeMarks(word);
+    if (marks == 0) {
+      in += kWord;
+      p += kWord;
+      continue;
+    }
+    const std::size_t plain = FirstMarked(marks);
+    p = WriteEscaped(static_cast<unsigned char>(in[plain]), p + plain);
+    in += plain + 1;
+  }
+  for (; in != end; ++in) {
+    const auto byte = static_cast<unsigned char>(*in);
+    if (kNeedsEscape[byte]) {
+      p = WriteEscaped(byte, p);
+    } else {
+      *p++ = *in;
     }
   }
-  out.append(text, plain);
-  out += '"';
+  *p++ = '"';
+  return p;
+}
+
+constexpr std::size_t MaxJsonStringSize(std::size_t size) {
+  return 2 + kMaxEscapedSize * size;
+}
+
+// Grows `out` by `room` bytes, lets `write` fill them from a pointer and
+// cuts `out` to what was written: one size check, not one per byte.
+template <typename Write>
+void AppendWritten(std::size_t room, std::string& out, Write write) {
+  const std::size_t start = out.size();
+  out.resize(start + room);
+  char* const end = write(out.data() + start);
+  out.resize(static_cast<std::size_t>(end - out.data()));
+}
+
+void AppendJsonString(std::string_view text, std::string& out) {
+  AppendWritten(MaxJsonStringSize(text.size()), out,
+                [&](char* p) { return WriteJsonString(text, p); });
 }
 
 void AppendJson(const CheckReport& report, std::string& out) {
-  out += "{\"fields\":[";
-  for (std::size_t k = 0; k < kSlotCount; ++k) {
-    if (k > 0) out += ',';
-    AppendJsonString(report.result.slotTexts[k], out);
+  constexpr std::string_view kFields = "{\"fields\":[";
+  constexpr std::string_view kResult = "],\"result\":";
+  const CheckResult& result = report.result;
+  std::size_t room = kFields.size() + kSlotCount + kResult.size() +
+                     MaxJsonStringSize(result.resultText.size());
+  for (const std::string& text : result.slotTexts) {
+    room += MaxJsonStringSize(text.size());
   }
-  out += "],\"result\":";
-  AppendJsonString(report.result.resultText, out);
+  AppendWritten(room, out, [&](char* p) {
+    p = std::copy(kFields.begin(), kFields.end(), p);
+    for (std::size_t k = 0; k < kSlotCount; ++k) {
+      if (k > 0) *p++ = ',';
+      p = WriteJsonString(result.slotTexts[k], p);
+    }
+    p = std::copy(kResult.begin(), kResult.end(), p);
+    return WriteJsonString(result.resultText, p);
+  });
   out += ",\"status\":\"";
   out += StatusName(report.status);
   out += "\",\"findings\":";

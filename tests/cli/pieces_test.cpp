@@ -368,6 +368,28 @@ TEST(Cli, JsonStringEscapesAndReadsBack) {
   EXPECT_EQ(nlohmann::json::parse(out).get<std::string>(), text);
 }
 
+// Strings are escaped eight bytes at a time and byte by byte at their end:
+// any byte at any place, beside plain and non-ASCII bytes, comes out as that
+// byte escaped on its own.
+TEST(Cli, JsonStringEscapesEveryByteAtEveryPlace) {
+  auto inner = [](std::string_view text) {
+    std::string out;
+    AppendJsonString(text, out);
+    return out.substr(1, out.size() - 2);
+  };
+  for (const char filler : {'a', '\xE3', '\x1f'}) {
+    for (int byte = 0; byte < 256; ++byte) {
+      for (std::size_t place = 0; place < 17; ++place) {
+        std::string text(17, filler);
+        text[place] = static_cast<char>(byte);
+        std::string want;
+        for (char c : text) want += inner(std::string(1, c));
+        ASSERT_EQ(want, inner(text)) << byte << " at " << place;
+      }
+    }
+  }
+}
+
 // The members of an answer, read back with a real parser: each kind of
 // finding with its slots, in the order of the result lines.
 TEST(Cli, JsonAnswerMembers) {
