@@ -59,9 +59,12 @@ std::size_t SortedCarrierCount(const FrequencySet& s) {
 // up and the lower one down. So the first slot above k not below the upper
 // product, and the first slot not below the lower product, only ever move
 // one way. The upper product is positive, so the empty slots after the
-// values never match it; every slot below j holds a value.
+// values never match it; every slot below j holds a value. Once the upper
+// product is above the highest value and the lower one below the lowest
+// value (or there is no value below j), no larger k can hit anything.
 void FindIntermodulationSorted(const FrequencySet& s, std::size_t m,
                                Findings& findings) {
+  const double highest = s[m - 1];
   for (std::size_t j = 0; j + 1 < m; ++j) {
     std::size_t up = j + 1;  // 0-based cursor for the upper product
     std::size_t down = j;    // 0-based cursor for the lower product
@@ -69,6 +72,7 @@ void FindIntermodulationSorted(const FrequencySet& s, std::size_t m,
       const double d = s[k] - s[j];
       const double upper = d + s[k];
       const double lower = s[j] - d;
+      if (upper > highest && (j == 0 || lower < s[0])) break;
       if (up <= k) up = k + 1;
       while (up < m && s[up] < upper) ++up;
       while (down > 0 && s[down - 1] >= lower) --down;
