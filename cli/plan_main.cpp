@@ -3,7 +3,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>

@@ -5,30 +5,25 @@
 //    the plan, margin, count and largest of the plain model of the rules
 //    (tests/planner/plan_model.h), and never the internal error;
 //  - every plan it prints is low-risk for the check.
-#include <cstdio>
-#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "../planner/plan_model.h"
+#include "fuzz_check.h"
 #include "plan_cli.h"
 #include "zelmar/engine.h"
+
+const char* const fuzz::kTargetName = "plan_fuzz";
 
 namespace {
 
 using namespace zelmar;
 using plan::Khz;
 
-[[noreturn]] void Fail(const char* what) {
-  std::fprintf(stderr, "plan_fuzz: %s\n", what);
-  std::abort();
-}
-
-void Require(bool ok, const char* what) {
-  if (!ok) Fail(what);
-}
+using fuzz::Fail;
+using fuzz::Require;
 
 constexpr std::size_t kMaxModelChannels = 16;
 

@@ -18,27 +18,22 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "check_model.h"
+#include "fuzz_check.h"
 #include "zelmar/engine.h"
+
+const char* const fuzz::kTargetName = "run_fuzz";
 
 namespace {
 
 using zelmar::kSlotCount;
 
-[[noreturn]] void Fail(const char* what) {
-  std::fprintf(stderr, "run_fuzz: %s\n", what);
-  std::abort();
-}
-
-void Require(bool ok, const char* what) {
-  if (!ok) Fail(what);
-}
+using fuzz::Fail;
+using fuzz::Require;
 
 constexpr std::string_view kBullet = "●";
 constexpr std::string_view kCrLf = "\r\n";
