@@ -113,6 +113,15 @@ void AppendJsonString(std::string_view text, std::string& out);
 bool AppendBatchAnswer(std::string_view line, std::size_t line_number,
                        std::string& out);
 
+// The two readers of a --batch line. The quick one fills `fields` from a
+// line that is a JSON array of at most kSlotCount strings, and returns false
+// for any other line (and perhaps for some such lines), leaving `fields` in
+// any state. The full one reads any line the way the answers promise, and
+// says in `error` what is wrong with it; both fill `fields` alike.
+bool ReadBatchFieldsQuickly(std::string_view line, FieldTexts& fields);
+bool ReadBatchFieldsFully(std::string_view line, FieldTexts& fields,
+                          std::string& error);
+
 // True when `text` is well-formed UTF-8 (no overlong forms, no surrogates,
 // nothing above U+10FFFF).
 bool IsValidUtf8(std::string_view text);

@@ -179,6 +179,69 @@ TEST(Cli, Utf8AgreesWithJsonParser) {
   }
 }
 
+// Longer texts, mostly ASCII, which is checked eight bytes at a time: a
+// fault at any place is still found.
+TEST(Cli, Utf8InLongerTextsAgreesWithJsonParser) {
+  std::mt19937 rng(0x5eed0902);
+  for (int round = 0; round < 20000; ++round) {
+    std::string text(rng() % 25, 'a');
+    for (int faults = rng() % 3; faults > 0 && !text.empty(); --faults)
+      text[rng() % text.size()] = static_cast<char>(0x80 + rng() % 0x80);
+    const bool parsed = nlohmann::json::accept("\"" + text + "\"", false);
+    ASSERT_EQ(IsValidUtf8(text), parsed) << testing::PrintToString(text);
+  }
+}
+
+// The quick batch reader takes only lines the full reader takes, and fills
+// the fields alike; and it takes the arrays of strings that scripts send.
+TEST(Cli, QuickBatchReaderAgreesWithTheFullOne) {
+  const char* const elements[] = {"\"806.125\"",
+                                  "\"\"",
+                                  "\"a\\\"b\\\\\"",
+                                  "\"\\u0041\\u00e9\\/\"",
+                                  "\"\\ud83d\\ude00\"",
+                                  "\"\\ud800\"",
+                                  "\"\\udc00x\"",
+                                  "\"\xE2\x97\x8F\"",
+                                  "\"\\n\\r\\t\"",
+                                  "\"\t\"",
+                                  "\"\\x\"",
+                                  "\"\\u12\"",
+                                  "1",
+                                  "null",
+                                  "{}",
+                                  "{\"a\":\"b\"}",
+                                  "[\"x\"]",
+                                  "\"806",
+                                  " \"1\" ",
+                                  ""};
+  const char* const around[] = {"",   "",   "",  " ",
+                                "\r", "\f", "x", "\xEF\xBB\xBF"};
+  std::mt19937 rng(0x5eed0901);
+  int taken = 0;
+  for (int round = 0; round < 20000; ++round) {
+    std::string line = around[rng() % 8];
+    line += '[';
+    const std::size_t count = rng() % 15;
+    for (std::size_t i = 0; i < count; ++i) {
+      if (i > 0) line += rng() % 30 == 0 ? "" : ",";
+      // Mostly plain strings, so that many lines are good ones.
+      line += elements[rng() % 3 == 0 ? rng() % std::size(elements) : 0];
+    }
+    line += rng() % 30 == 0 ? "" : "]";
+    line += around[rng() % 8];
+    FieldTexts quick;
+    FieldTexts full;
+    std::string error;
+    const bool full_ok = ReadBatchFieldsFully(line, full, error);
+    if (!ReadBatchFieldsQuickly(line, quick)) continue;
+    ++taken;
+    ASSERT_TRUE(full_ok) << testing::PrintToString(line) << error;
+    ASSERT_EQ(full, quick) << testing::PrintToString(line);
+  }
+  EXPECT_GT(taken, 2000);
+}
+
 std::vector<std::string> ReadAllLines(int fd, std::vector<bool>* newlines) {
   LineReader reader(fd);
   std::vector<std::string> lines;
