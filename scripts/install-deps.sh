@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake make git python3 clang-format
   googletest libgtest-dev libbenchmark-dev nlohmann-json3-dev
+  libboost1.81-dev
   clang libclang-rt-14-dev
   g++-multilib qemu-user
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
