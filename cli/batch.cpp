@@ -34,8 +34,13 @@ class BatchLineReader {
     } else if (!top_is_array_) {
       error = "not a JSON array";
     } else if (elements_ > kSlotCount) {
-      error = "more than " + std::to_string(kSlotCount) + " elements (" +
-              std::to_string(elements_) + ")";
+      // Appended piece by piece: GCC 12 warns wrongly (-Wrestrict) on the
+      // same text built with operator+ for i686.
+      error = "more than ";
+      error += std::to_string(kSlotCount);
+      error += " elements (";
+      error += std::to_string(elements_);
+      error += ')';
     } else if (first_non_string_ != 0) {
       error =
           "element " + std::to_string(first_non_string_) + " is not a string";
