@@ -7,6 +7,7 @@
 // used header-only, so the Windows builds need nothing beyond the headers,
 // and without the rest of it (values, serializer, streams).
 #include <boost/json/detail/impl/default_resource.ipp>
+#include <boost/json/detail/impl/shared_resource.ipp>
 #include <boost/json/detail/impl/stack.ipp>
 #include <boost/json/impl/error.ipp>
 
