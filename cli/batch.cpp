@@ -181,9 +181,8 @@ int RunBatch(int in_fd, int out_fd) {
   }
   if (!flush()) return kExitUsage;
   if (reader.Failed()) {
-    WriteAll(kStderrFd, std::string(kProgramName) +
-                            ": cannot read standard input: " +
-                            std::strerror(reader.Error()) + "\n");
+    WriteAll(kStderrFd, Message(std::string("cannot read standard input: ") +
+                                std::strerror(reader.Error()) + "\n"));
     return kExitUsage;
   }
   return all_good ? kExitOk : kExitBadBatchLine;

@@ -19,13 +19,6 @@ namespace {
 // Longest piece of an argument quoted in an error message.
 constexpr std::size_t kMaxQuoted = 60;
 
-std::string Message(std::string_view text) {
-  std::string line(kProgramName);
-  line += ": ";
-  line += text;
-  return line;
-}
-
 std::string_view StatusName(CheckStatus status) {
   switch (status) {
     case CheckStatus::kNoInput:
@@ -471,13 +464,18 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
+std::string Message(std::string_view text, std::string_view program) {
+  std::string line(program);
+  line += ": ";
+  line += text;
+  return line;
+}
+
 void ReportWriteError(int error, std::string_view program) {
   if (error == EPIPE) EndOnClosedOutput();
-  std::string line(program);
-  line += ": cannot write standard output: ";
-  line += std::strerror(error);
-  line += '\n';
-  WriteAll(kStderrFd, line);
+  WriteAll(kStderrFd, Message(std::string("cannot write standard output: ") +
+                                  std::strerror(error) + "\n",
+                              program));
 }
 
 }  // namespace zelmar::cli

@@ -133,6 +133,10 @@ bool IsValidUtf8(std::string_view text);
 // standard error.
 int RunBatch(int in_fd, int out_fd);
 
+// "PROGRAM: TEXT", the form of every message on standard error.
+std::string Message(std::string_view text,
+                    std::string_view program = kProgramName);
+
 // Says on standard error that writing standard output failed with `error`;
 // a closed pipe instead ends the program at once and quietly.
 void ReportWriteError(int error, std::string_view program = kProgramName);

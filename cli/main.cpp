@@ -46,13 +46,13 @@ int RunProgram(const std::vector<std::string_view>& args) {
       case FieldReadStatus::kOk:
         break;
       case FieldReadStatus::kTooManyLines:
-        return Fail(std::string(kProgramName) +
-                    ": more than 12 lines on standard input (one line per "
-                    "field)");
+        return Fail(
+            Message("more than 12 lines on standard input (one line per "
+                    "field)"));
       case FieldReadStatus::kReadError: {
         const int error = reader.Error();
-        return Fail(std::string(kProgramName) +
-                    ": cannot read standard input: " + std::strerror(error));
+        return Fail(Message(std::string("cannot read standard input: ") +
+                            std::strerror(error)));
       }
     }
   }

@@ -18,10 +18,7 @@ using plan::Khz;
 using OutJson = nlohmann::ordered_json;
 
 std::string Message(std::string_view text) {
-  std::string line(kProgramName);
-  line += ": ";
-  line += text;
-  return line;
+  return cli::Message(text, kProgramName);
 }
 
 std::string Quote(std::string_view text) {
@@ -462,8 +459,8 @@ PlanReport RunPlan(const PlanOptions& options, const plan::StopCheck& stop) {
 
 std::string FormatProgress(const plan::SearchProgress& progress,
                            double seconds) {
-  std::string line = std::string(kProgramName) + ": searching plans of " +
-                     std::to_string(progress.carriers) + " carriers, ";
+  std::string line = Message("searching plans of " +
+                             std::to_string(progress.carriers) + " carriers, ");
   if (!progress.have_plan) {
     line += "none found yet";
   } else if (progress.best_margin) {
