@@ -10,7 +10,7 @@ export ZELMAR_WINEPREFIX_BASE ?= $(abspath $(BUILD))/wineprefix
 
 CMAKE_CONFIGURE = cmake -S . -DCMAKE_BUILD_TYPE=$(CONFIG) -Wno-dev
 
-.PHONY: all deps native win64 win32 linux32 test test-native test-linux32 \
+.PHONY: all deps run-deps native win64 win32 linux32 test test-native test-linux32 \
         test-wine test-wine32 test-sanitizers test-fuzz run screenshot-144 dist bench figures fuzz format clean
 
 all: native
@@ -18,12 +18,18 @@ all: native
 deps:
 	@scripts/install-deps.sh
 
+# What showing the dialog needs, and no more.
+run-deps:
+	@scripts/install-deps.sh --run
+
 native: deps
 	$(CMAKE_CONFIGURE) -B $(BUILD)/native
 	cmake --build $(BUILD)/native -j $(JOBS)
 
+WIN64_CONFIGURE = $(CMAKE_CONFIGURE) -B $(BUILD)/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+
 win64: deps
-	$(CMAKE_CONFIGURE) -B $(BUILD)/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+	$(WIN64_CONFIGURE) -DZELMAR_BUILD_TOOLS=ON -DZELMAR_BUILD_TESTS=ON
 	cmake --build $(BUILD)/win64 -j $(JOBS)
 
 win32: deps
@@ -82,7 +88,10 @@ test-fuzz: deps
 fuzz: deps
 	scripts/fuzz.sh $(BUILD)/fuzz $(or $(SECONDS),600)
 
-run: win64
+# Only Zelmar.exe: the tools and tests come with `make test`.
+run: run-deps
+	$(WIN64_CONFIGURE) -DZELMAR_BUILD_TOOLS=OFF -DZELMAR_BUILD_TESTS=OFF
+	cmake --build $(BUILD)/win64 -j $(JOBS) --target Zelmar
 	scripts/run-zelmar.sh $(BUILD)/win64
 
 # A screenshot of the dialog at 150 % scaling (144 DPI).

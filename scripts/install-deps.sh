@@ -1,19 +1,31 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build and the tests need, and nothing
-# when all of them are present already. Safe to run again and again.
+# Installs the Debian packages that are missing, and nothing when all of
+# them are present already. Safe to run again and again.
+#   usage: install-deps.sh [--run]
+# --run: only what building Zelmar.exe and showing it under Wine needs
+# (`make run`); without it, everything the tools, the tests and the release
+# archives need as well.
 set -euo pipefail
 
+run_only=false
+[ "${1:-}" = --run ] && run_only=true
+
 packages=(
-  build-essential cmake make git python3 clang-format
-  googletest libgtest-dev libbenchmark-dev nlohmann-json3-dev
-  libboost1.81-dev
-  clang libclang-rt-14-dev
-  g++-multilib qemu-user
-  g++-mingw-w64-x86-64 g++-mingw-w64-i686
-  binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-  wine wine64 xvfb xauth x11-apps fonts-ipafont-gothic imagemagick locales
-  xdotool zip
+  build-essential cmake make python3
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+  wine wine64 xvfb xauth fonts-ipafont-gothic imagemagick locales xdotool
 )
+if ! $run_only; then
+  packages+=(
+    git clang-format
+    googletest libgtest-dev libbenchmark-dev nlohmann-json3-dev
+    libboost1.81-dev
+    clang libclang-rt-14-dev
+    g++-multilib qemu-user
+    g++-mingw-w64-i686 binutils-mingw-w64-i686
+    x11-apps zip
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -32,7 +44,7 @@ fi
 # 32-bit Windows programs run under Wine only where this machine runs 32-bit
 # x86 code at all (scripts/probe-32bit.sh): then Debian's i386 architecture
 # and wine32 are added, and `make test` runs the i686 build under Wine too.
-if "$(dirname "$0")/probe-32bit.sh" >/dev/null &&
+if ! $run_only && "$(dirname "$0")/probe-32bit.sh" >/dev/null &&
    ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
   echo "installing: wine32:i386 (this machine runs 32-bit x86 code)"
   sudo=""
