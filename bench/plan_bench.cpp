@@ -70,13 +70,11 @@ void BM_PlanWideFirstPlan(benchmark::State& state) {
 }
 BENCHMARK(BM_PlanWideFirstPlan)->Unit(benchmark::kMillisecond);
 
-// The same with a deadline of state.range(0) milliseconds: the best plan in
-// hand when it passes.
-void BM_PlanWideDeadline(benchmark::State& state) {
-  PlanRequest request;
-  request.candidates = Channels(470'000, 714'000, 25);
-  request.count = 12;
-  const auto limit = std::chrono::milliseconds(state.range(0));
+// A request with a deadline of `ms` milliseconds: the best plan in hand when
+// it passes (or the proven one before).
+void Deadline(benchmark::State& state, const PlanRequest& request,
+              std::int64_t ms) {
+  const auto limit = std::chrono::milliseconds(ms);
   std::chrono::steady_clock::time_point start;
   const StopCheck stop = [&](const SearchProgress&) {
     return std::chrono::steady_clock::now() - start >= limit;
@@ -90,10 +88,64 @@ void BM_PlanWideDeadline(benchmark::State& state) {
     allocations = g_allocations - before;
   }
   Report(state, outcome, allocations);
+  for (std::size_t f = 1; f < outcome.margins.size(); ++f) {
+    if (outcome.margins[f] && WindowOf(request.rules, kFamilies[f])) {
+      state.counters[f == 1 ? "margin3_kHz" : "margin5_kHz"] =
+          static_cast<double>(*outcome.margins[f]);
+    }
+  }
+}
+
+// Twelve carriers on 9,761 channels, no other rule.
+void BM_PlanWideDeadline(benchmark::State& state) {
+  PlanRequest request;
+  request.candidates = Channels(470'000, 714'000, 25);
+  request.count = 12;
+  Deadline(state, request, state.range(0));
 }
 BENCHMARK(BM_PlanWideDeadline)
     ->Arg(500)
     ->Arg(5000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// 470-714 MHz at 25 kHz without TV channels 13, 16, 21 and 27, fixed
+// carriers 500 and 600 MHz, spacing 0.4 MHz, guard 0.1 MHz: range(0)
+// carriers, range(1) milliseconds.
+void BM_PlanWideShow(benchmark::State& state) {
+  PlanRequest request;
+  std::vector<Range> tv;
+  for (int channel : {13, 16, 21, 27}) tv.push_back(TvChannelRange(channel));
+  request.candidates =
+      BuildCandidates(std::vector<Band>{{470'000, 714'000, 25}}, tv).channels;
+  request.fixed = {500'000, 600'000};
+  request.rules.spacing = 400;
+  request.rules.guard = 100;
+  request.count = static_cast<int>(state.range(0));
+  Deadline(state, request, state.range(1));
+}
+BENCHMARK(BM_PlanWideShow)
+    ->Args({12, 1000})
+    ->Args({12, 10000})
+    ->Args({24, 10000})
+    ->Args({40, 10000})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// The largest plans with exact 3tx3 (and 2tx5) windows, proven: the B band,
+// and 770.125-778.875 MHz (71 channels; also to 778.625 with spacing 0.375).
+void BM_PlanExactWindows(benchmark::State& state) {
+  PlanRequest request;
+  const Khz high = state.range(0) == 3 ? 778'625 : 778'875;
+  request.candidates = state.range(0) <= 1 ? Channels(806'125, 809'750, 125)
+                                           : Channels(770'125, high, 125);
+  request.rules.window_3tx3 = 0;
+  if (state.range(0) == 1) request.rules.window_2tx5 = 0;
+  if (state.range(0) == 3) request.rules.spacing = 375;
+  Deadline(state, request, 60'000);
+}
+BENCHMARK(BM_PlanExactWindows)
+    ->DenseRange(0, 3)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 

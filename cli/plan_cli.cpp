@@ -121,7 +121,7 @@ std::optional<int> ReadCount(ArgumentReader& reader, std::string_view value) {
     }
     count = count * 10 + (c - '0');
   }
-  if (!ok || count < 1 || count > plan::kMaxCarriers) {
+  if (!ok || count < 1 || count > plan::kCheckedCarriers) {
     reader.Fail("--count " + Quote(value) + ": expected a whole number from " +
                 "1 to 12");
     return std::nullopt;
@@ -178,12 +178,19 @@ std::string DescribeViolation(const plan::Violation& v,
            " MHz are " + FormatKhz(v.b - v.a) + " MHz apart, not more than " +
            FormatKhz(rules.spacing) + " MHz";
   }
-  const Khz off =
-      v.product > v.victim ? v.product - v.victim : v.victim - v.product;
-  return "the intermodulation rule: the product " + FormatKhz(v.product) +
-         " MHz of " + FormatKhz(v.a) + " and " + FormatKhz(v.b) + " MHz lies " +
-         FormatKhz(off) + " MHz from " + FormatKhz(v.victim) +
-         " MHz, not more than the guard " + FormatKhz(rules.guard) + " MHz";
+  const plan::Product& q = v.product;
+  std::string makers;
+  for (int i = 0; i < q.carrier_count; ++i) {
+    makers += (i == 0                     ? ""
+               : i + 1 == q.carrier_count ? " and "
+                                          : ", ") +
+              FormatKhz(q.carriers[i]);
+  }
+  return "the " + std::string(plan::FamilyName(q.family)) +
+         " rule: the product " + FormatKhz(q.product) + " MHz of " + makers +
+         " MHz lies " + FormatKhz(q.Distance()) + " MHz from " +
+         FormatKhz(q.victim) + " MHz, not more than the window " +
+         FormatKhz(*plan::WindowOf(rules, q.family)) + " MHz";
 }
 
 PlanReport FixedBroken(const PlanOptions& options, std::vector<Khz> fixed) {
@@ -314,7 +321,7 @@ ParsedPlanArguments ParsePlanArguments(
   if (have_count == options.max) {
     reader.Fail(options.max ? "give either --count N or --max, not both"
                             : "give --count N or --max (see --help)");
-  } else if (options.fixed.size() > plan::kMaxCarriers) {
+  } else if (options.fixed.size() > plan::kCheckedCarriers) {
     reader.Fail("at most 12 fixed carriers");
   } else if (have_count &&
              static_cast<std::size_t>(options.count) < options.fixed.size()) {

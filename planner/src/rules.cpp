@@ -149,54 +149,237 @@ Candidates BuildCandidates(std::span<const Band> bands,
   return result;
 }
 
-std::optional<Khz> PlanMargin(std::span<const Khz> plan) {
-  std::vector<Khz> sorted(plan.begin(), plan.end());
-  std::sort(sorted.begin(), sorted.end());
-  if (sorted.size() < 3) return std::nullopt;
-  Khz margin = std::numeric_limits<Khz>::max();
-  for (std::size_t m = 1; m + 1 < sorted.size(); ++m) {
-    for (std::size_t l = 0; l < m; ++l) {
-      for (std::size_t r = m + 1; r < sorted.size(); ++r) {
-        const Khz d = sorted[l] + sorted[r] - 2 * sorted[m];
-        margin = std::min(margin, d < 0 ? -d : d);
+int BBandChannel(Khz khz) {
+  if (khz < kBBand.low || khz > kBBand.high) return 0;
+  if ((khz - kBBand.low) % kBBand.step != 0) return 0;
+  return static_cast<int>((khz - kBBand.low) / kBBand.step) + 1;
+}
+
+Range TvChannelRange(int channel) {
+  const Khz low = 470'000 + kTvChannelWidth * (channel - kFirstTvChannel);
+  return Range{low, low + kTvChannelWidth};
+}
+
+std::optional<Band> TvChannelBand(int channel, Khz step, Khz edge) {
+  if (channel < kFirstTvChannel || channel > kLastTvChannel || step <= 0 ||
+      edge < 0 || edge > kTvChannelWidth) {
+    return std::nullopt;
+  }
+  const Range range = TvChannelRange(channel);
+  const Khz from = range.low + edge;  // included
+  const Khz to = range.high - edge;   // excluded
+  const Khz low = (from + step - 1) / step * step;
+  const Khz high = (to - 1) / step * step;  // the last multiple below `to`
+  if (to <= from || low > high) return std::nullopt;
+  return Band{low, high, step};
+}
+
+int TvChannelOf(Khz khz) {
+  const Range first = TvChannelRange(kFirstTvChannel);
+  const Range last = TvChannelRange(kLastTvChannel);
+  if (khz < first.low || khz >= last.high) return 0;
+  return kFirstTvChannel +
+         static_cast<int>((khz - first.low) / kTvChannelWidth);
+}
+
+std::string_view FamilyName(Family family) {
+  switch (family) {
+    case Family::k2tx3:
+      return "2tx3";
+    case Family::k3tx3:
+      return "3tx3";
+    case Family::k2tx5:
+      return "2tx5";
+  }
+  return "?";
+}
+
+std::optional<Khz> WindowOf(const Rules& rules, Family family) {
+  switch (family) {
+    case Family::k2tx3:
+      return rules.guard;
+    case Family::k3tx3:
+      return rules.window_3tx3;
+    case Family::k2tx5:
+      return rules.window_2tx5;
+  }
+  return std::nullopt;
+}
+
+namespace {
+
+// Calls visit(product) for every product of every family and a carrier not
+// used to make it, in a sorted plan; each coincidence once per family (a
+// 2tx3 distance |2a - b - c| once, as 2a - b near c with b < c; a 3tx3
+// distance |a + b - c - d| once, as a + b - c near d with the pair {a, b}
+// holding the smallest of the four and c < d). `visit` returns false to stop.
+// Families outside `families` are left out.
+template <typename Visit>
+void ForEachProduct(const std::vector<Khz>& p,
+                    const std::array<bool, kFamilyCount>& families,
+                    Visit&& visit) {
+  const std::size_t n = p.size();
+  const auto at = [&](Family family, std::initializer_list<Khz> carriers,
+                      Khz product, Khz victim) {
+    Product q;
+    q.family = family;
+    for (Khz c : carriers) {
+      // Insertion into the ascending list (at most three).
+      int k = q.carrier_count++;
+      for (; k > 0 && q.carriers[k - 1] > c; --k) {
+        q.carriers[k] = q.carriers[k - 1];
+      }
+      q.carriers[k] = c;
+    }
+    q.product = product;
+    q.victim = victim;
+    return visit(q);
+  };
+  for (std::size_t a = 0; a < n && families[0]; ++a) {
+    for (std::size_t b = 0; b < n; ++b) {
+      if (b == a) continue;
+      for (std::size_t c = b + 1; c < n; ++c) {
+        if (c == a) continue;
+        if (!at(Family::k2tx3, {p[a], p[b]}, 2 * p[a] - p[b], p[c])) return;
       }
     }
   }
-  return margin;
-}
-
-Violation FindViolation(std::span<const Khz> plan, const Rules& rules) {
-  std::vector<Khz> sorted(plan.begin(), plan.end());
-  std::sort(sorted.begin(), sorted.end());
-  Violation v;
-  for (std::size_t i = 0; i + 1 < sorted.size(); ++i) {
-    if (sorted[i + 1] - sorted[i] <= rules.spacing) {
-      v.rule = Violation::Rule::kSpacing;
-      v.a = sorted[i];
-      v.b = sorted[i + 1];
-      return v;
-    }
-  }
-  for (std::size_t i = 0; i < sorted.size(); ++i) {
-    for (std::size_t j = i + 1; j < sorted.size(); ++j) {
-      for (std::size_t k = 0; k < sorted.size(); ++k) {
-        if (k == i || k == j) continue;
-        const Khz a = sorted[i], b = sorted[j], c = sorted[k];
-        for (const Khz product : {2 * b - a, 2 * a - b}) {
-          const Khz d = product > c ? product - c : c - product;
-          if (d <= rules.guard) {
-            v.rule = Violation::Rule::kProducts;
-            v.a = a;
-            v.b = b;
-            v.victim = c;
-            v.product = product;
-            return v;
+  for (std::size_t a = 0; a < n && families[1]; ++a) {
+    for (std::size_t b = a + 1; b < n; ++b) {
+      for (std::size_t c = a + 1; c < n; ++c) {
+        if (c == b) continue;
+        for (std::size_t d = c + 1; d < n; ++d) {
+          if (d == b) continue;
+          if (!at(Family::k3tx3, {p[a], p[b], p[c]}, p[a] + p[b] - p[c],
+                  p[d])) {
+            return;
           }
         }
       }
     }
   }
-  return v;
+  for (std::size_t a = 0; a < n && families[2]; ++a) {
+    for (std::size_t b = 0; b < n; ++b) {
+      if (b == a) continue;
+      for (std::size_t c = 0; c < n; ++c) {
+        if (c == a || c == b) continue;
+        if (!at(Family::k2tx5, {p[a], p[b]}, 3 * p[a] - 2 * p[b], p[c])) {
+          return;
+        }
+      }
+    }
+  }
+}
+
+std::vector<Khz> Sorted(std::span<const Khz> plan) {
+  std::vector<Khz> sorted(plan.begin(), plan.end());
+  std::sort(sorted.begin(), sorted.end());
+  return sorted;
+}
+
+}  // namespace
+
+PlanFigures MeasurePlan(std::span<const Khz> plan) {
+  PlanFigures figures;
+  ForEachProduct(Sorted(plan), {true, true, true}, [&](const Product& q) {
+    const int f = static_cast<int>(q.family);
+    if (!figures.margins[f] || q.Distance() < *figures.margins[f]) {
+      figures.margins[f] = q.Distance();
+      figures.closest[f] = q;
+    }
+    return true;
+  });
+  return figures;
+}
+
+std::optional<Khz> PlanMargin(std::span<const Khz> plan) {
+  return MeasurePlan(plan).margins[0];
+}
+
+std::vector<Violation> FindViolations(std::span<const Khz> plan,
+                                      const Rules& rules, std::size_t limit) {
+  const std::vector<Khz> sorted = Sorted(plan);
+  std::vector<Violation> found;
+  for (std::size_t i = 0; i < sorted.size(); ++i) {
+    for (std::size_t j = i + 1; j < sorted.size(); ++j) {
+      if (sorted[j] - sorted[i] > rules.spacing) break;
+      if (found.size() == limit) return found;
+      Violation v;
+      v.rule = Violation::Rule::kSpacing;
+      v.a = sorted[i];
+      v.b = sorted[j];
+      found.push_back(v);
+    }
+  }
+  const std::array<bool, kFamilyCount> checked = {
+      true, rules.window_3tx3.has_value(), rules.window_2tx5.has_value()};
+  ForEachProduct(sorted, checked, [&](const Product& q) {
+    const std::optional<Khz> window = WindowOf(rules, q.family);
+    if (q.Distance() > *window) return true;
+    if (found.size() == limit) return false;
+    Violation v;
+    v.rule = Violation::Rule::kProducts;
+    v.product = q;
+    found.push_back(v);
+    return true;
+  });
+  return found;
+}
+
+Violation FindViolation(std::span<const Khz> plan, const Rules& rules) {
+  const std::vector<Violation> found = FindViolations(plan, rules, 1);
+  return found.empty() ? Violation{} : found.front();
+}
+
+RequestError CheckRequest(const PlanRequest& request) {
+  const int fixed = static_cast<int>(
+      std::min<std::size_t>(request.fixed.size(), kMaxCarriers + 1));
+  if (request.count < 0 || request.count > kMaxCarriers) {
+    return RequestError::kCountTooLarge;
+  }
+  if (fixed > kMaxCarriers) return RequestError::kTooManyFixed;
+  if (request.count > 0 && request.count < fixed) {
+    return RequestError::kCountBelowFixed;
+  }
+  const Rules& rules = request.rules;
+  for (const std::optional<Khz>& w :
+       {std::optional<Khz>(rules.spacing), std::optional<Khz>(rules.guard),
+        rules.window_3tx3, rules.window_2tx5}) {
+    if (w && (*w < 0 || *w > kMaxKhz)) {
+      return RequestError::kFrequencyOutOfRange;
+    }
+  }
+  if (rules.spacing < kDefaultSpacing) return RequestError::kSpacingBelowCheck;
+  for (Khz f : request.fixed) {
+    if (f <= 0 || f > kMaxKhz) return RequestError::kFrequencyOutOfRange;
+  }
+  if (request.candidates.size() > kMaxCandidates) {
+    return RequestError::kTooManyCandidates;
+  }
+  Khz previous = 0;
+  for (Khz f : request.candidates) {
+    if (f > kMaxKhz) return RequestError::kFrequencyOutOfRange;
+    if (f <= previous) return RequestError::kCandidatesUnordered;
+    previous = f;
+  }
+  if (request.group_counts.empty()) {
+    if (!request.groups.empty()) return RequestError::kBadGroups;
+    return RequestError::kNone;
+  }
+  if (request.group_counts.size() > kMaxGroups ||
+      request.groups.size() != request.candidates.size()) {
+    return RequestError::kBadGroups;
+  }
+  for (std::uint8_t g : request.groups) {
+    if (g >= request.group_counts.size()) return RequestError::kBadGroups;
+  }
+  long long sum = fixed;
+  for (int n : request.group_counts) {
+    if (n < 1 || n > kMaxCarriers) return RequestError::kBadGroups;
+    sum += n;
+  }
+  if (sum != request.count) return RequestError::kCountNotGroupSum;
+  return RequestError::kNone;
 }
 
 }  // namespace zelmar::plan

@@ -1,21 +1,34 @@
-// Exact branch and bound over the candidate channels.
+// Exact branch and bound over the candidate channels, and an improvement
+// phase that hands it good plans early.
 //
 // A node is a set of carriers: the fixed ones plus candidates chosen in
 // ascending order, so the depth-first search meets complete plans in
 // lexicographic order. Every node keeps, sorted, the values its carriers
-// forbid for the next one:
-//  - products 2p - q of every ordered pair: a new carrier x needs
-//    |x - (2p - q)| >= threshold (p is then the middle of a triple);
-//  - sums p + q of every pair: x needs |2x - (p + q)| >= threshold (x is the
-//    middle);
+// forbid or measure for the next one:
+//  - 2tx3: products 2p - q of every ordered pair (a new carrier x is then
+//    the victim) and sums p + q of every pair (|2x - (p + q)|: x makes the
+//    product with one of them);
+//  - 3tx3: sums p + q with the pair's indices (|x + a - (p + q)| over
+//    carriers a not in the pair covers every four carriers with x);
+//  - 2tx5: 3a - 2b (x the victim), 2b + c (3x - 2b near c) and 3a - c
+//    (3a - 2x near c) over ordered pairs;
 //  - the fixed carriers and the last chosen one, by the spacing.
-// A forbidden candidate is skipped with one jump to the first value past its
-// window. The threshold is the guard plus one at first; once a plan of margin
-// m is found it becomes m + 1, so only strictly better plans follow, and the
-// first plan of the best margin met in lexicographic order is the one kept.
-// Every node's state lives in fixed arrays: no heap allocation per node.
+// A candidate whose 2tx3 distance falls below the threshold is skipped with
+// one jump to the first value past its window. A node's margins only fall as
+// carriers join, so a node whose margins (in family order) are below the
+// best plan's is cut. Every node's state lives in buffers sized once per
+// search: no heap allocation per node.
+//
+// The improvement phase is a large-neighbourhood search: it takes a carrier
+// of the plan's closest 2tx3 product out and puts the best candidate for it
+// back (all candidates scanned with the same jumps), with a short tabu list
+// and kicks from the best plan when it stalls. It runs in rounds of growing
+// budgets between rounds of the exact search; all budgets count moves and
+// nodes, never time, so a search that runs to its end gives the same answer
+// on every run.
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <limits>
 #include <numeric>
 
@@ -25,18 +38,30 @@ namespace zelmar::plan {
 namespace {
 
 constexpr Khz kNoMargin = std::numeric_limits<Khz>::max();
-constexpr int kMaxPairs = kMaxCarriers * (kMaxCarriers - 1) / 2;
 constexpr std::uint64_t kStopCheckInterval = 4096;
 
+// Margins in family order; kNoMargin where nothing is measured (or the
+// family is not checked). Larger is better, compared lexicographically.
+struct Score {
+  std::array<Khz, kFamilyCount> m{kNoMargin, kNoMargin, kNoMargin};
+  auto operator<=>(const Score&) const = default;
+};
+
+struct PairSum {
+  Khz sum;
+  std::uint8_t i, j;  // indices into the level's carriers
+};
+
 struct Level {
-  std::array<Khz, 2 * kMaxPairs> products;
-  std::array<Khz, kMaxPairs> sums;
-  std::array<Khz, kMaxCarriers> carriers;  // unordered
-  int product_count = 0;
-  int sum_count = 0;
-  int carrier_count = 0;
-  Khz margin = kNoMargin;
+  Khz* products = nullptr;      // 2p - q, n (n - 1)
+  Khz* sums = nullptr;          // p + q, n (n - 1) / 2
+  PairSum* pairs = nullptr;     // 3tx3 only
+  std::array<Khz*, 3> fifth{};  // 2tx5 only: 3a - 2b, 2b + c, 3a - c
+  Khz* carriers = nullptr;      // in the order added
+  int n = 0;                    // carriers
+  Score score;
   Khz last_chosen = 0;  // 0: nothing chosen yet
+  std::array<std::uint8_t, kMaxGroups> taken{};
 };
 
 // Distance from `x` to the nearest of the sorted values, or kNoMargin.
@@ -48,127 +73,297 @@ Khz Nearest(const Khz* begin, const Khz* end, Khz x) {
   return best;
 }
 
-// Merges the sorted `add` into the sorted `values[0, count)`, in place and
-// from the back (std::inplace_merge may take a heap buffer).
-void MergeInto(Khz* values, int count, const Khz* add, int add_count) {
-  int i = count - 1, j = add_count - 1, k = count + add_count - 1;
-  while (j >= 0) {
-    if (i >= 0 && values[i] > add[j]) {
-      values[k--] = values[i--];
-    } else {
-      values[k--] = add[j--];
-    }
+// The optimal Golomb ruler lengths for 1, 2, ... marks: no k marks with
+// pairwise distinct differences span fewer units.
+constexpr std::array<Khz, 28> kGolombLength = {
+    0,   1,   3,   6,   11,  17,  25,  34,  44,  55,  72,  85,  106, 127,
+    151, 177, 199, 216, 246, 283, 333, 356, 372, 425, 480, 492, 553, 585};
+
+// A small deterministic generator for the improvement phase.
+struct Random {
+  std::uint64_t state = 0x9E3779B97F4A7C15ull;
+  std::uint64_t Next() {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    return state;
   }
-}
+  std::size_t Below(std::size_t n) { return n == 0 ? 0 : Next() % n; }
+};
 
 class Searcher {
  public:
   enum class Mode { kFirst, kBest };
 
-  Searcher(std::span<const Khz> candidates, std::span<const Khz> fixed,
-           const Rules& rules, const StopCheck& stop)
-      : cand_(candidates), fixed_(fixed), rules_(rules), stop_(stop) {
-    top_ = candidates.empty() ? 0 : candidates.back();
-    if (!fixed.empty()) top_ = std::max(top_, fixed.back());
-    // When every carrier lies on one raster, every gap and every distance
-    // |l + r - 2m| is a whole number of raster steps.
-    const Khz origin = candidates.empty() ? 0 : candidates.front();
-    for (Khz v : candidates) raster_ = std::gcd(raster_, v - origin);
-    for (Khz v : fixed) raster_ = std::gcd(raster_, v - origin);
-    if (raster_ == 0) raster_ = 1;
-    Level& root = levels_[0];
-    for (Khz f : fixed) {
-      root.margin = MarginWith(root, f);
-      Add(root, f);
-    }
-  }
-
   struct Result {
     bool found = false;
     std::array<Khz, kMaxCarriers> plan{};  // sorted
-    Khz margin = kNoMargin;
+    int size = 0;
+    Score score;
   };
 
-  // Plans of `target` carriers whose triples are all at least `threshold`
-  // apart. kFirst stops at the first; kBest keeps raising the threshold.
-  // `node_budget` (0: none) ends the run early like a stop does. No plan
-  // reaches `ceiling`, so kBest is done once its threshold gets there.
+  Searcher(const PlanRequest& request, std::span<const Khz> fixed,
+           int most_carriers, const StopCheck& stop)
+      : cand_(request.candidates),
+        fixed_(fixed),
+        rules_(request.rules),
+        stop_(stop),
+        check3_(request.rules.window_3tx3.has_value()),
+        check5_(request.rules.window_2tx5.has_value()) {
+    groups_ = request.groups;
+    need_ = request.group_counts;
+    counted_ = !need_.empty();
+    if (counted_) {
+      group_index_.resize(need_.size());
+      for (std::size_t i = 0; i < groups_.size(); ++i) {
+        group_index_[groups_[i]].push_back(static_cast<std::uint32_t>(i));
+      }
+    }
+    top_ = cand_.empty() ? 0 : cand_.back();
+    if (!fixed.empty()) top_ = std::max(top_, fixed.back());
+    // When every carrier lies on one raster, every gap and every distance
+    // is a whole number of raster steps.
+    const Khz origin = cand_.empty() ? 0 : cand_.front();
+    for (Khz v : cand_) raster_ = std::gcd(raster_, v - origin);
+    for (Khz v : fixed) raster_ = std::gcd(raster_, v - origin);
+    if (raster_ == 0) raster_ = 1;
+
+    // One buffer for every level: sized for the most carriers once.
+    const std::size_t n = static_cast<std::size_t>(most_carriers);
+    const std::size_t ordered = n * (n - 1 + (n == 0));
+    const std::size_t per_level =
+        ordered + ordered / 2 + (check5_ ? 3 * ordered : 0) + n;
+    levels_.resize(n + 2);
+    khz_pool_.resize(per_level * levels_.size());
+    pair_pool_.resize(check3_ ? ordered / 2 * levels_.size() : 0);
+    for (std::size_t l = 0; l < levels_.size(); ++l) {
+      Khz* at = khz_pool_.data() + l * per_level;
+      Level& level = levels_[l];
+      level.products = at;
+      at += ordered;
+      level.sums = at;
+      at += ordered / 2;
+      for (Khz*& f : level.fifth) {
+        f = at;
+        if (check5_) at += ordered;
+      }
+      level.carriers = at;
+      if (check3_) level.pairs = pair_pool_.data() + l * (ordered / 2);
+    }
+    // The fixed carriers, added back and forth between two levels.
+    int at = 0;
+    for (Khz f : fixed) {
+      Level& from = levels_[at];
+      Level& to = levels_[1 - at];
+      to.score = ScoreWith(from, f);
+      Add(from, to, f);
+      at = 1 - at;
+    }
+    if (at == 1) std::swap(levels_[0], levels_[1]);
+    root_score_ = levels_[0].score;
+    sorted_.resize(n + 1);
+  }
+
+  // The fixed carriers' own margins (they are valid: checked before).
+  Score root_score() const { return root_score_; }
+  bool has_secondary() const { return check3_ || check5_; }
+
+  // Plans of `target` carriers, valid, with a 2tx3 margin of at least
+  // `threshold`. kFirst stops at the first; kBest finds the best plan
+  // better than `floor` (or equal to it when `accept_equal`). `node_budget`
+  // (0: none) ends the run early like a stop does. No plan has a 2tx3
+  // margin of `ceiling` or more.
   Result Run(int target, Khz threshold, Mode mode,
-             std::uint64_t node_budget = 0, Khz ceiling = kNoMargin) {
+             std::uint64_t node_budget = 0, Khz ceiling = kNoMargin,
+             std::optional<Score> floor = std::nullopt,
+             bool accept_equal = false) {
     target_ = target;
     ceiling_ = ceiling;
-    threshold_ = threshold;
+    threshold_ = std::max(threshold, rules_.guard + 1);
     mode_ = mode;
+    floor_ = floor;
+    accept_equal_ = accept_equal;
+    if (floor_ && mode_ == Mode::kBest) {
+      const Khz m = floor_->m[0];
+      if (m != kNoMargin) {
+        threshold_ = std::max(threshold_,
+                              (has_secondary() || accept_equal_) ? m : m + 1);
+      }
+    }
     budget_end_ = node_budget == 0 ? 0 : nodes_ + node_budget;
     cut_ = false;
     done_ = false;
     result_ = Result{};
     progress_.carriers = target;
-    if (levels_[0].carrier_count == target) {
-      if (levels_[0].margin >= threshold) Record(levels_[0]);
+    if (levels_[0].n == target) {
+      if (Acceptable(levels_[0].score)) Record(levels_[0]);
     } else {
       Descend(0, 0);
     }
     return result_;
   }
 
+  // Improves `plan` (a valid plan of `target` carriers) for `moves` moves.
+  // Returns the best plan met; `plan` is kept as the walk's current plan.
+  Result Improve(Result& plan, std::uint64_t moves);
+
   bool stopped() const { return stopped_; }
-  // The raster all carriers lie on (1 kHz at least).
   Khz raster() const { return raster_; }
   bool cut() const { return cut_; }  // the last run ended early
   std::uint64_t nodes() const { return nodes_; }
-  void NoteBest(std::optional<Khz> margin) {
+  void NoteBest(const Result& r) {
     progress_.have_plan = true;
-    progress_.best_margin = margin;
+    progress_.best_margin = MarginOf(r.score.m[0]);
+    progress_.best_plan.assign(r.plan.begin(), r.plan.begin() + r.size);
   }
-
- private:
-  // Adds carrier x to `level` (whose margin must already account for x).
-  static void Add(Level& level, Khz x) {
-    Khz new_products[2 * kMaxCarriers];
-    Khz new_sums[kMaxCarriers];
-    int np = 0, ns = 0;
-    for (int i = 0; i < level.carrier_count; ++i) {
-      const Khz p = level.carriers[i];
-      new_products[np++] = 2 * x - p;
-      new_products[np++] = 2 * p - x;
-      new_sums[ns++] = x + p;
+  void NoteBound(Khz out_of_reach) {
+    if (out_of_reach != kNoMargin) {
+      progress_.bound = out_of_reach - raster_;
     }
-    std::sort(new_products, new_products + np);
-    std::sort(new_sums, new_sums + ns);
-    MergeInto(level.products.data(), level.product_count, new_products, np);
-    MergeInto(level.sums.data(), level.sum_count, new_sums, ns);
-    level.product_count += np;
-    level.sum_count += ns;
-    level.carriers[level.carrier_count++] = x;
   }
+  const SearchProgress& progress() const { return progress_; }
 
-  // The margin `level` would have with x added.
-  static Khz MarginWith(const Level& level, Khz x) {
-    const Khz* p = level.products.data();
-    const Khz* s = level.sums.data();
-    Khz margin = std::min(level.margin, Nearest(p, p + level.product_count, x));
-    // |2x - s| for the nearest sum.
-    const Khz* it = std::lower_bound(s, s + level.sum_count, 2 * x);
-    if (it != s + level.sum_count) margin = std::min(margin, *it - 2 * x);
-    if (it != s) margin = std::min(margin, 2 * x - *(it - 1));
+  static std::optional<Khz> MarginOf(Khz margin) {
+    if (margin == kNoMargin) return std::nullopt;
     return margin;
   }
 
-  // The smallest value >= x that `level` allows as the next carrier.
-  Khz FirstAllowed(const Level& level, Khz x) const {
-    const Khz t = threshold_;
-    const Khz* p = level.products.data();
-    const Khz* pe = p + level.product_count;
+  // Whether the plan's margins keep every checked family's window.
+  bool Valid(const Score& s) const {
+    if (s.m[0] != kNoMargin && s.m[0] <= rules_.guard) return false;
+    if (check3_ && s.m[1] != kNoMargin && s.m[1] <= *rules_.window_3tx3) {
+      return false;
+    }
+    if (check5_ && s.m[2] != kNoMargin && s.m[2] <= *rules_.window_2tx5) {
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  // Adds carrier x to `from`, giving `to` (whose score must be set).
+  void Add(const Level& from, Level& to, Khz x) const {
+    Khz products[2 * kMaxCarriers], sums[kMaxCarriers];
+    PairSum pairs[kMaxCarriers];
+    Khz fifth[3][2 * kMaxCarriers];
+    const int n = from.n;
+    int np = 0;
+    for (int i = 0; i < n; ++i) {
+      const Khz p = from.carriers[i];
+      products[np] = 2 * x - p;
+      products[np + 1] = 2 * p - x;
+      fifth[0][np] = 3 * x - 2 * p;
+      fifth[0][np + 1] = 3 * p - 2 * x;
+      fifth[1][np] = 2 * x + p;
+      fifth[1][np + 1] = 2 * p + x;
+      fifth[2][np] = 3 * x - p;
+      fifth[2][np + 1] = 3 * p - x;
+      np += 2;
+      sums[i] = x + p;
+      pairs[i] = PairSum{x + p, static_cast<std::uint8_t>(i),
+                         static_cast<std::uint8_t>(n)};
+    }
+    std::sort(products, products + np);
+    std::sort(sums, sums + n);
+    const int old_ordered = n * (n - 1), old_pairs = n * (n - 1) / 2;
+    std::merge(from.products, from.products + old_ordered, products,
+               products + np, to.products);
+    std::merge(from.sums, from.sums + old_pairs, sums, sums + n, to.sums);
+    if (check3_) {
+      const auto by_sum = [](const PairSum& a, const PairSum& b) {
+        return a.sum < b.sum;
+      };
+      std::sort(pairs, pairs + n, by_sum);
+      std::merge(from.pairs, from.pairs + old_pairs, pairs, pairs + n, to.pairs,
+                 by_sum);
+    }
+    if (check5_) {
+      for (int f = 0; f < 3; ++f) {
+        std::sort(fifth[f], fifth[f] + np);
+        std::merge(from.fifth[f], from.fifth[f] + old_ordered, fifth[f],
+                   fifth[f] + np, to.fifth[f]);
+      }
+    }
+    std::copy(from.carriers, from.carriers + n, to.carriers);
+    to.carriers[n] = x;
+    to.n = n + 1;
+    to.last_chosen = from.last_chosen;
+    to.taken = from.taken;
+  }
+
+  // The raw 2tx3 distance x adds to `level` (kNoMargin: none).
+  static Khz Distance2(const Level& level, Khz x) {
+    const int ordered = level.n * (level.n - 1);
+    Khz d = Nearest(level.products, level.products + ordered, x);
+    const Khz* s = level.sums;
+    const Khz* se = s + ordered / 2;
+    const Khz* it = std::lower_bound(s, se, 2 * x);
+    if (it != se) d = std::min(d, *it - 2 * x);
+    if (it != s) d = std::min(d, 2 * x - *(it - 1));
+    return d;
+  }
+
+  // The score `level` would have with x added.
+  Score ScoreWith(const Level& level, Khz x) const {
+    Score s = level.score;
+    s.m[0] = std::min(s.m[0], Distance2(level, x));
+    const int n = level.n;
+    const int ordered = n * (n - 1);
+    if (check3_ && n >= 3) {
+      const PairSum* begin = level.pairs;
+      const PairSum* end = begin + ordered / 2;
+      Khz best = s.m[1];
+      for (int a = 0; a < n; ++a) {
+        const Khz want = x + level.carriers[a];
+        const PairSum* it =
+            std::lower_bound(begin, end, want,
+                             [](const PairSum& p, Khz v) { return p.sum < v; });
+        for (const PairSum* r = it; r != end; ++r) {
+          if (r->sum - want >= best) break;
+          if (r->i == a || r->j == a) continue;
+          best = r->sum - want;
+          break;
+        }
+        for (const PairSum* l = it; l != begin;) {
+          --l;
+          if (want - l->sum >= best) break;
+          if (l->i == a || l->j == a) continue;
+          best = want - l->sum;
+          break;
+        }
+      }
+      s.m[1] = best;
+    }
+    if (check5_ && n >= 2) {
+      s.m[2] = std::min(
+          {s.m[2], Nearest(level.fifth[0], level.fifth[0] + ordered, x),
+           Nearest(level.fifth[1], level.fifth[1] + ordered, 3 * x),
+           Nearest(level.fifth[2], level.fifth[2] + ordered, 2 * x)});
+    }
+    return s;
+  }
+
+  // The smallest value >= x whose 2tx3 distances to `level` reach t; the
+  // spacing is left to the caller.
+  static Khz FirstAllowed2(const Level& level, Khz x, Khz t) {
+    const int ordered = level.n * (level.n - 1);
+    const Khz* p = level.products;
+    const Khz* pe = p + ordered;
     const Khz* it = std::lower_bound(p, pe, x - t + 1);
     Khz need = x;
     if (it != pe && *it <= x + t - 1) need = std::max(need, *it + t);
-    const Khz* s = level.sums.data();
-    const Khz* se = s + level.sum_count;
+    const Khz* s = level.sums;
+    const Khz* se = s + ordered / 2;
     it = std::lower_bound(s, se, 2 * x - t + 1);
     if (it != se && *it <= 2 * x + t - 1) {
       need = std::max(need, (*it + t + 1) / 2);
     }
+    return need;
+  }
+
+  // The smallest value >= x that `level` allows as the next carrier.
+  Khz FirstAllowed(const Level& level, Khz x) const {
+    Khz need = FirstAllowed2(level, x, threshold_);
     const Khz spacing = rules_.spacing;
     auto f = std::lower_bound(fixed_.begin(), fixed_.end(), x - spacing);
     if (f != fixed_.end() && *f <= x + spacing) {
@@ -199,29 +394,75 @@ class Searcher {
     return false;
   }
 
+  // Whether a node (or plan) of this score may still lead to a plan that is
+  // kept: valid, and not below the floor.
+  bool Acceptable(const Score& s) const {
+    if (!Valid(s)) return false;
+    if (s.m[0] != kNoMargin && s.m[0] < threshold_) return false;
+    if (!floor_) return true;
+    return s > *floor_ || (accept_equal_ && s == *floor_);
+  }
+
   void Record(const Level& level) {
     result_.found = true;
-    std::copy(level.carriers.begin(),
-              level.carriers.begin() + level.carrier_count,
-              result_.plan.begin());
-    std::sort(result_.plan.begin(), result_.plan.begin() + level.carrier_count);
-    result_.margin = level.margin;
-    NoteBest(level.margin == kNoMargin ? std::nullopt
-                                       : std::optional<Khz>(level.margin));
-    // Without triples every plan ties: the first is best.
-    if (mode_ == Mode::kFirst || level.margin == kNoMargin ||
-        RoundUp(level.margin + 1) >= ceiling_) {
+    result_.size = level.n;
+    std::copy(level.carriers, level.carriers + level.n, result_.plan.begin());
+    std::sort(result_.plan.begin(), result_.plan.begin() + level.n);
+    result_.score = level.score;
+    NoteBest(result_);
+    // Without products every plan ties: the first is best.
+    if (mode_ == Mode::kFirst || level.score == Score{}) {
+      done_ = true;
+      return;
+    }
+    floor_ = level.score;
+    accept_equal_ = false;
+    const Khz m = level.score.m[0];
+    if (has_secondary()) {
+      threshold_ = std::max(threshold_, m);
+    } else if (RoundUp(m + 1) >= ceiling_) {
       done_ = true;
     } else {
-      threshold_ = level.margin + 1;
+      threshold_ = m + 1;
     }
+  }
+
+  // The span the carriers still to come above x need, with `above` of them.
+  Khz NeededAbove(Khz above) const {
+    const Khz step = RoundUp(rules_.spacing + 1);
+    Khz need = above * step + above / 2 * RoundUp(threshold_);
+    if (check3_ && above > 0) {
+      // x and the carriers above it form a Golomb ruler: all differences
+      // distinct whole raster steps, the smallest at least `step`.
+      const Khz marks = above + 1;
+      const Khz units = marks <= static_cast<Khz>(kGolombLength.size())
+                            ? kGolombLength[static_cast<std::size_t>(marks - 1)]
+                            : 0;
+      need = std::max(need, units * raster_);
+      need = std::max(need, step + (above * (above + 1) / 2 - 1) * raster_);
+    }
+    return need;
+  }
+
+  // Whether every counted group can still get its carriers from the
+  // candidates after index i.
+  bool GroupsFeasible(const Level& level, std::size_t i) const {
+    for (std::size_t g = 0; g < need_.size(); ++g) {
+      const int missing = need_[g] - level.taken[g];
+      if (missing <= 0) continue;
+      const auto& idx = group_index_[g];
+      const auto after =
+          idx.end() - std::upper_bound(idx.begin(), idx.end(),
+                                       static_cast<std::uint32_t>(i));
+      if (after < missing) return false;
+    }
+    return true;
   }
 
   // Extends levels_[depth] by candidates from index `from` on.
   void Descend(int depth, std::size_t from) {
-    const Level& level = levels_[depth];
-    const int remaining = target_ - level.carrier_count;  // >= 1
-    const Khz step = RoundUp(rules_.spacing + 1);
+    const Level& level = levels_[static_cast<std::size_t>(depth)];
+    const int remaining = target_ - level.n;  // >= 1
     const std::size_t n = cand_.size();
     std::size_t i = from;
     if (level.last_chosen != 0) {
@@ -229,7 +470,7 @@ class Searcher {
       i = std::lower_bound(cand_.begin() + i, cand_.end(), low) - cand_.begin();
     }
     while (i < n) {
-      if (done_ || cut_ || level.margin < threshold_) return;
+      if (done_ || cut_ || !Acceptable(level.score)) return;
       if (n - i < static_cast<std::size_t>(remaining)) return;
       const Khz x = cand_[i];
       const Khz need = FirstAllowed(level, x);
@@ -238,25 +479,37 @@ class Searcher {
             cand_.begin();
         continue;
       }
-      // The carriers still to come above x, with gaps of at least `step`
-      // whose neighbours differ by at least the threshold.
       // Up to the next fixed carrier, a candidate that fails this bound
       // leaves every later one failing it too.
       const auto next_fixed = std::upper_bound(fixed_.begin(), fixed_.end(), x);
       const Khz above = remaining - 1 + (fixed_.end() - next_fixed);
-      if (top_ - x < above * step + above / 2 * RoundUp(threshold_)) {
+      if (top_ - x < NeededAbove(above)) {
         if (next_fixed == fixed_.end()) return;
         i = std::upper_bound(cand_.begin() + i, cand_.end(), *next_fixed) -
             cand_.begin();
         continue;
       }
+      if (counted_ && level.taken[groups_[i]] >= need_[groups_[i]]) {
+        ++i;
+        continue;
+      }
       if (Tick()) return;
-      const Khz margin = MarginWith(level, x);
-      Level& child = levels_[depth + 1];
-      child = level;
-      child.margin = margin;
-      Add(child, x);
+      const Score score = ScoreWith(level, x);
+      if (!Acceptable(score)) {
+        ++i;
+        continue;
+      }
+      Level& child = levels_[static_cast<std::size_t>(depth) + 1];
+      child.score = score;
+      Add(level, child, x);
       child.last_chosen = x;
+      if (counted_) {
+        ++child.taken[groups_[i]];
+        if (!GroupsFeasible(child, i)) {
+          ++i;
+          continue;
+        }
+      }
       if (remaining == 1) {
         Record(child);
       } else {
@@ -266,16 +519,97 @@ class Searcher {
     }
   }
 
+  // Builds levels_[1 ..] from the root with `carriers` (not fixed ones);
+  // returns the level index reached.
+  std::size_t Build(const Khz* carriers, int count) {
+    std::size_t at = 0;
+    for (int k = 0; k < count; ++k) {
+      Level& next = levels_[at + 1];
+      next.score = ScoreWith(levels_[at], carriers[k]);
+      Add(levels_[at], next, carriers[k]);
+      ++at;
+    }
+    return at;
+  }
+
+  // The best candidate (by score, then by its own 2tx3 distance, then at
+  // random) to add to `level`, apart from the values in `tabu`, within
+  // `group` when counted (-1: any). Spacing is checked against `others`
+  // (sorted, the level's carriers). Returns the candidate index or npos.
+  std::size_t BestInsert(const Level& level, std::span<const Khz> others,
+                         std::span<const Khz> tabu, int group, Random& random,
+                         Score& best_score) const {
+    constexpr std::size_t npos = static_cast<std::size_t>(-1);
+    std::size_t best = npos;
+    Khz best_own = -1;
+    std::uint64_t ties = 0;
+    const std::size_t n = cand_.size();
+    const Khz spacing = rules_.spacing;
+    for (std::size_t i = 0; i < n;) {
+      const Khz x = cand_[i];
+      // Only candidates at least as good as the best so far matter.
+      Khz t = rules_.guard + 1;
+      if (best != npos) {
+        t = std::max(t, has_secondary() ? std::min(best_own, level.score.m[0])
+                                        : best_own);
+      }
+      Khz need = t == kNoMargin ? x : FirstAllowed2(level, x, t);
+      auto o = std::lower_bound(others.begin(), others.end(), x - spacing);
+      if (o != others.end() && *o <= x + spacing) {
+        need = std::max(need, *o + spacing + 1);
+      }
+      if (need > x) {
+        i = std::lower_bound(cand_.begin() + i + 1, cand_.end(), need) -
+            cand_.begin();
+        continue;
+      }
+      if ((group >= 0 && groups_[i] != group) ||
+          std::find(tabu.begin(), tabu.end(), x) != tabu.end()) {
+        ++i;
+        continue;
+      }
+      const Score s = ScoreWith(level, x);
+      if (Valid(s)) {
+        const Khz own = Distance2(level, x);
+        const bool better = best == npos || s > best_score ||
+                            (s == best_score && own > best_own);
+        if (better) {
+          best = i;
+          best_score = s;
+          best_own = own;
+          ties = 1;
+        } else if (s == best_score && own == best_own &&
+                   random.Below(++ties) == 0) {
+          best = i;
+        }
+      }
+      ++i;
+    }
+    return best;
+  }
+
   std::span<const Khz> cand_;
   std::span<const Khz> fixed_;
   Rules rules_;
   const StopCheck& stop_;
+  bool check3_ = false;
+  bool check5_ = false;
+  bool counted_ = false;
+  std::vector<std::uint8_t> groups_;
+  std::vector<int> need_;
+  std::vector<std::vector<std::uint32_t>> group_index_;
   Khz top_ = 0;
   Khz raster_ = 0;
-  std::array<Level, kMaxCarriers + 1> levels_{};
+  std::vector<Level> levels_;
+  std::vector<Khz> khz_pool_;
+  std::vector<PairSum> pair_pool_;
+  std::vector<Khz> sorted_;
+  Score root_score_;
   int target_ = 0;
   Khz threshold_ = 1;
   Khz ceiling_ = kNoMargin;
+  std::optional<Score> floor_;
+  bool accept_equal_ = false;
   Mode mode_ = Mode::kFirst;
   std::uint64_t nodes_ = 0;
   std::uint64_t budget_end_ = 0;
@@ -286,35 +620,160 @@ class Searcher {
   SearchProgress progress_;
 };
 
-std::optional<Khz> MarginOf(Khz margin) {
-  if (margin == kNoMargin) return std::nullopt;
-  return margin;
+bool Better(const Searcher::Result& a, const Searcher::Result& b) {
+  if (!a.found) return false;
+  if (!b.found) return true;
+  if (a.score != b.score) return a.score > b.score;
+  return std::lexicographical_compare(a.plan.begin(), a.plan.begin() + a.size,
+                                      b.plan.begin(), b.plan.begin() + b.size);
 }
 
-void Fill(PlanOutcome& outcome, const Searcher::Result& result, int size) {
+Searcher::Result Searcher::Improve(Result& plan, std::uint64_t moves) {
+  Result best = plan;
+  budget_end_ = 0;
+  cut_ = false;
+  const int fixed_count = static_cast<int>(fixed_.size());
+  const int free_count = plan.size - fixed_count;
+  if (free_count <= 0 || cand_.empty()) return best;
+  constexpr int kTabu = 7;
+  std::array<Khz, kTabu> tabu{};
+  int tabu_at = 0;
+  Random random;
+  random.state ^= moves * 0x2545F4914F6CDD1Dull + nodes_;
+  std::uint64_t stall = 0;
+  // The free carriers of the walk's plan, with their groups.
+  std::array<Khz, kMaxCarriers> free{};
+  std::array<int, kMaxCarriers> free_group{};
+  const auto load = [&](const Result& r) {
+    int k = 0;
+    for (int j = 0; j < r.size; ++j) {
+      if (std::binary_search(fixed_.begin(), fixed_.end(), r.plan[j])) continue;
+      free[k] = r.plan[j];
+      const auto at = std::lower_bound(cand_.begin(), cand_.end(), r.plan[j]);
+      free_group[k] = counted_ ? groups_[at - cand_.begin()] : -1;
+      ++k;
+    }
+  };
+  load(plan);
+  for (std::uint64_t move = 0; move < moves; ++move) {
+    if (Tick()) break;
+    // Which carrier goes: one of the closest 2tx3 triple's, mostly.
+    int out = static_cast<int>(random.Below(free_count));
+    if (random.Below(4) != 0) {
+      const Khz* p = plan.plan.data();
+      Khz closest = kNoMargin;
+      std::array<Khz, 3> triple{};
+      for (int m = 1; m + 1 < plan.size; ++m) {
+        for (int l = 0; l < m; ++l) {
+          for (int r = m + 1; r < plan.size; ++r) {
+            const Khz d = std::abs(p[l] + p[r] - 2 * p[m]);
+            if (d < closest) {
+              closest = d;
+              triple = {p[l], p[m], p[r]};
+            }
+          }
+        }
+      }
+      if (closest != kNoMargin) {
+        const Khz pick = triple[random.Below(3)];
+        for (int k = 0; k < free_count; ++k) {
+          if (free[k] == pick) out = k;
+        }
+      }
+    }
+    std::swap(free[out], free[free_count - 1]);
+    std::swap(free_group[out], free_group[free_count - 1]);
+    const Khz removed = free[free_count - 1];
+    const std::size_t at = Build(free.data(), free_count - 1);
+    const Level& rest = levels_[at];
+    for (int k = 0; k < rest.n; ++k) sorted_[k] = rest.carriers[k];
+    std::sort(sorted_.begin(), sorted_.begin() + rest.n);
+    tabu[tabu_at] = removed;
+    tabu_at = (tabu_at + 1) % kTabu;
+    Score score;
+    const std::size_t pick =
+        BestInsert(rest, std::span<const Khz>(sorted_.data(), rest.n), tabu,
+                   free_group[free_count - 1], random, score);
+    if (pick == static_cast<std::size_t>(-1)) continue;  // put back as it was
+    free[free_count - 1] = cand_[pick];
+    plan.score = score;
+    std::copy(rest.carriers, rest.carriers + rest.n, plan.plan.begin());
+    plan.plan[rest.n] = cand_[pick];
+    std::sort(plan.plan.begin(), plan.plan.begin() + plan.size);
+    if (Better(plan, best)) {
+      best = plan;
+      NoteBest(best);
+      stall = 0;
+    } else if (++stall > 400) {
+      // A kick from the best plan: two carriers moved at random.
+      plan = best;
+      load(plan);
+      stall = 0;
+      for (int kick = 0; kick < 2; ++kick) {
+        const int k = static_cast<int>(random.Below(free_count));
+        std::swap(free[k], free[free_count - 1]);
+        std::swap(free_group[k], free_group[free_count - 1]);
+        const std::size_t top = Build(free.data(), free_count - 1);
+        const Level& level = levels_[top];
+        for (int j = 0; j < level.n; ++j) sorted_[j] = level.carriers[j];
+        std::sort(sorted_.begin(), sorted_.begin() + level.n);
+        // Any valid place: the first valid one from a random start.
+        const std::size_t start = random.Below(cand_.size());
+        for (std::size_t step = 0; step < cand_.size(); ++step) {
+          const std::size_t i = (start + step) % cand_.size();
+          const Khz x = cand_[i];
+          if (free_group[free_count - 1] >= 0 &&
+              groups_[i] != free_group[free_count - 1]) {
+            continue;
+          }
+          auto o = std::lower_bound(sorted_.begin(), sorted_.begin() + level.n,
+                                    x - rules_.spacing);
+          if (o != sorted_.begin() + level.n && *o <= x + rules_.spacing) {
+            continue;
+          }
+          const Score s = ScoreWith(level, x);
+          if (!Valid(s)) continue;
+          free[free_count - 1] = x;
+          plan.score = s;
+          std::copy(level.carriers, level.carriers + level.n,
+                    plan.plan.begin());
+          plan.plan[level.n] = x;
+          std::sort(plan.plan.begin(), plan.plan.begin() + plan.size);
+          break;
+        }
+      }
+    }
+  }
+  return best;
+}
+
+void Fill(PlanOutcome& outcome, const Searcher::Result& result) {
   outcome.status = PlanOutcome::Status::kFound;
-  outcome.plan.assign(result.plan.begin(), result.plan.begin() + size);
-  outcome.margin = MarginOf(result.margin);
+  outcome.plan.assign(result.plan.begin(), result.plan.begin() + result.size);
+  outcome.margin = Searcher::MarginOf(result.score.m[0]);
+  const PlanFigures figures = MeasurePlan(outcome.plan);
+  outcome.margins = figures.margins;
 }
 
-// A good plan quickly, to start the exact search from: raises the margin
-// asked of a first-found plan (doubling, then halving the interval) while
-// budgeted searches find one; a search cut short by its budget is tried
-// again with a larger one, a search that ran to its end proves the margin out
-// of reach. Margins are whole raster steps, so only those are asked.
+// A good plan quickly, to start the exact search from: raises the 2tx3
+// margin asked of a first-found plan (doubling, then halving the interval)
+// while budgeted searches find one; a search cut short by its budget is
+// tried again with a larger one, a search that ran to its end proves the
+// margin out of reach. Margins are whole raster steps, so only those are
+// asked.
 struct Climbed {
   Searcher::Result best;
-  Khz out_of_reach = kNoMargin;  // no plan has this margin or more
+  Khz out_of_reach = kNoMargin;  // no plan has this 2tx3 margin or more
 };
-Climbed Climb(Searcher& searcher, int target, const Searcher::Result& start) {
+Climbed Climb(Searcher& searcher, int target, const Searcher::Result& start,
+              std::uint64_t last_budget) {
   constexpr std::uint64_t kFirstBudget = 20'000;
-  constexpr std::uint64_t kLastBudget = 5'120'000;
   const Khz raster = searcher.raster();
   Climbed climbed;
   climbed.best = start;
-  Khz low = start.margin;  // reached
+  Khz low = start.score.m[0];  // reached
   for (std::uint64_t budget = kFirstBudget;
-       budget <= kLastBudget && !searcher.stopped(); budget *= 4) {
+       budget <= last_budget && !searcher.stopped(); budget *= 4) {
     Khz high = climbed.out_of_reach;  // not reached within this budget
     bool cut = false;
     while (!searcher.stopped()) {
@@ -324,15 +783,16 @@ Climbed Climb(Searcher& searcher, int target, const Searcher::Result& start) {
       const Searcher::Result r =
           searcher.Run(target, ask, Searcher::Mode::kFirst, budget);
       if (r.found) {
-        climbed.best = r;
-        low = r.margin;
-        searcher.NoteBest(MarginOf(low));
+        if (Better(r, climbed.best)) climbed.best = r;
+        low = r.score.m[0];
+        searcher.NoteBest(climbed.best);
       } else {
         high = ask;
         if (searcher.cut()) {
           cut = true;
         } else {
           climbed.out_of_reach = ask;
+          searcher.NoteBound(ask);
         }
       }
     }
@@ -342,19 +802,19 @@ Climbed Climb(Searcher& searcher, int target, const Searcher::Result& start) {
 }
 
 // The most carriers (up to `limit`) of any valid plan, and the first such
-// plan found; `stopped` when the stop check ended the search first.
+// plan found.
 struct Largest {
   int size = 0;
   Searcher::Result plan;
 };
-Largest FindLargest(Searcher& searcher, int fixed_count, int limit, Khz guard) {
+Largest FindLargest(Searcher& searcher, int fixed_count, int limit) {
   Largest largest;
   largest.size = fixed_count;
-  if (fixed_count > 0)
-    largest.plan = searcher.Run(fixed_count, guard + 1, Searcher::Mode::kFirst);
+  if (fixed_count > 0) {
+    largest.plan = searcher.Run(fixed_count, 0, Searcher::Mode::kFirst);
+  }
   for (int size = fixed_count + 1; size <= limit; ++size) {
-    const Searcher::Result r =
-        searcher.Run(size, guard + 1, Searcher::Mode::kFirst);
+    const Searcher::Result r = searcher.Run(size, 0, Searcher::Mode::kFirst);
     if (!r.found) break;
     largest.size = size;
     largest.plan = r;
@@ -366,24 +826,26 @@ Largest FindLargest(Searcher& searcher, int fixed_count, int limit, Khz guard) {
 
 PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
   PlanOutcome outcome;
+  outcome.error = CheckRequest(request);
+  if (outcome.error != RequestError::kNone) {
+    outcome.status = PlanOutcome::Status::kRefused;
+    return outcome;
+  }
   std::vector<Khz> fixed = request.fixed;
   std::sort(fixed.begin(), fixed.end());
   const int fixed_count = static_cast<int>(fixed.size());
-  const Rules& rules = request.rules;
-  if (fixed_count > kMaxCarriers ||
-      (request.count > 0 && request.count < fixed_count)) {
-    outcome.largest = 0;
-    outcome.proven = true;
-    return outcome;
-  }
-  if (FindViolation(fixed, rules).rule != Violation::Rule::kNone) {
+  const bool counted = !request.group_counts.empty();
+  if (FindViolation(fixed, request.rules).rule != Violation::Rule::kNone) {
     outcome.status = PlanOutcome::Status::kFixedBroken;
     outcome.largest = 0;
     outcome.proven = true;
     return outcome;
   }
+  const int limit = static_cast<int>(std::min<std::size_t>(
+      kMaxCarriers, fixed.size() + request.candidates.size()));
+  const int most = request.count > 0 ? request.count : std::max(limit, 1);
 
-  Searcher searcher(request.candidates, fixed, rules, stop);
+  Searcher searcher(request, fixed, most, stop);
   const auto finish = [&](PlanOutcome& o) -> PlanOutcome& {
     o.nodes = searcher.nodes();
     return o;
@@ -391,10 +853,7 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
   int target = request.count;
   Searcher::Result start;
   if (target == 0) {
-    const int limit = static_cast<int>(std::min<std::size_t>(
-        kMaxCarriers, fixed.size() + request.candidates.size()));
-    const Largest largest =
-        FindLargest(searcher, fixed_count, limit, rules.guard);
+    const Largest largest = FindLargest(searcher, fixed_count, limit);
     if (largest.size == 0) {
       if (searcher.stopped()) return finish(outcome);
       outcome.largest = 0;
@@ -402,18 +861,20 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
       return finish(outcome);
     }
     if (searcher.stopped()) {
-      Fill(outcome, largest.plan, largest.size);
+      Fill(outcome, largest.plan);
       return finish(outcome);
     }
     target = largest.size;
     start = largest.plan;
   } else {
-    start = searcher.Run(target, rules.guard + 1, Searcher::Mode::kFirst);
+    start = searcher.Run(target, 0, Searcher::Mode::kFirst);
     if (!start.found) {
-      if (searcher.stopped()) return finish(outcome);
+      if (searcher.stopped() || counted) {
+        outcome.proven = !searcher.stopped();
+        return finish(outcome);
+      }
       // Proven: no plan of this size. How many carriers do fit?
-      const Largest largest =
-          FindLargest(searcher, fixed_count, target - 1, rules.guard);
+      const Largest largest = FindLargest(searcher, fixed_count, target - 1);
       if (!searcher.stopped()) {
         outcome.largest = largest.size;
         outcome.proven = true;
@@ -421,30 +882,43 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
       return finish(outcome);
     }
   }
-  searcher.NoteBest(MarginOf(start.margin));
+  searcher.NoteBest(start);
 
-  Climbed climbed{start};
-  if (start.margin != kNoMargin) climbed = Climb(searcher, target, start);
-  const Searcher::Result& incumbent = climbed.best;
-  Searcher::Result exact;
-  if (!searcher.stopped()) {
-    // Plans of the incumbent's margin are accepted again, so that the
+  // Rounds of growing budgets: improve the plan in hand, raise the 2tx3
+  // margin by budgeted first-found searches, then try to finish the exact
+  // search. Every budget counts moves or nodes.
+  Searcher::Result incumbent = start;
+  Searcher::Result walk = start;
+  Khz out_of_reach = kNoMargin;
+  bool proven = false;
+  const bool has_products = start.score != Score{};
+  constexpr std::uint64_t kFirstMoves = 200;
+  constexpr std::uint64_t kFirstNodes = 200'000;
+  for (int round = 0; has_products && !searcher.stopped(); ++round) {
+    const std::uint64_t grow = std::uint64_t{1} << std::min(round, 30);
+    const Searcher::Result improved =
+        searcher.Improve(walk, kFirstMoves * grow);
+    if (Better(improved, incumbent)) incumbent = improved;
+    if (searcher.stopped()) break;
+    const Climbed climbed = Climb(searcher, target, incumbent, 20'000 * grow);
+    if (Better(climbed.best, incumbent)) incumbent = climbed.best;
+    out_of_reach = std::min(out_of_reach, climbed.out_of_reach);
+    if (searcher.stopped()) break;
+    // Plans of the incumbent's score are accepted again, so that the
     // lexicographically first of them is found.
-    const Khz threshold = incumbent.margin == kNoMargin
-                              ? rules.guard + 1
-                              : std::max(rules.guard + 1, incumbent.margin);
-    exact = searcher.Run(target, threshold, Searcher::Mode::kBest, 0,
-                         climbed.out_of_reach);
+    const Searcher::Result exact =
+        searcher.Run(target, 0, Searcher::Mode::kBest, kFirstNodes * grow,
+                     out_of_reach, incumbent.score, true);
+    if (Better(exact, incumbent)) incumbent = exact;
+    if (Better(incumbent, improved)) walk = incumbent;
+    if (!searcher.cut()) {
+      proven = true;
+      break;
+    }
   }
-  const bool exact_better =
-      exact.found &&
-      (exact.margin > incumbent.margin ||
-       (exact.margin == incumbent.margin &&
-        std::lexicographical_compare(
-            exact.plan.begin(), exact.plan.begin() + target,
-            incumbent.plan.begin(), incumbent.plan.begin() + target)));
-  Fill(outcome, exact_better ? exact : incumbent, target);
-  outcome.proven = !searcher.stopped();
+  if (!has_products) proven = true;
+  Fill(outcome, incumbent);
+  outcome.proven = proven && !searcher.stopped();
   return finish(outcome);
 }
 

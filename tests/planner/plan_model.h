@@ -1,11 +1,15 @@
 // A plain model of the planner's rules, for small bands: it lists every
 // channel one by one and tries every combination of channels, checking each
-// plan literally (every pair, both products, every other carrier). Shared
+// plan literally (every pair, both products, every other carrier, for
+// each checked family; the band counts counted). Shared
 // by the unit tests and the fuzz target; deliberately slow and simple.
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
+#include <limits>
+#include <map>
 #include <optional>
 #include <set>
 #include <vector>
@@ -28,29 +32,65 @@ inline std::vector<Khz> Channels(const std::vector<plan::Band>& bands,
   return {channels.begin(), channels.end()};
 }
 
+// Margins in family order (absent where not checked or nothing measured),
+// compared as the planner ranks plans: larger first, an absent one as
+// larger than any.
 struct Judgement {
   bool valid = true;
-  std::optional<Khz> margin;
+  std::array<std::optional<Khz>, plan::kFamilyCount> margins;
+  std::optional<Khz> margin;  // 2tx3
 };
+
+inline bool Above(const Judgement& a, const Judgement& b) {
+  for (int f = 0; f < plan::kFamilyCount; ++f) {
+    const Khz x = a.margins[f].value_or(std::numeric_limits<Khz>::max());
+    const Khz y = b.margins[f].value_or(std::numeric_limits<Khz>::max());
+    if (x != y) return x > y;
+  }
+  return false;
+}
+
+inline bool Same(const Judgement& a, const Judgement& b) {
+  return !Above(a, b) && !Above(b, a);
+}
 
 inline Judgement Judge(std::vector<Khz> plan, const plan::Rules& rules) {
   std::sort(plan.begin(), plan.end());
   Judgement j;
-  for (std::size_t a = 0; a < plan.size(); ++a) {
-    for (std::size_t b = a + 1; b < plan.size(); ++b) {
-      if (plan[b] - plan[a] <= rules.spacing) j.valid = false;
-      for (std::size_t c = 0; c < plan.size(); ++c) {
+  const std::size_t n = plan.size();
+  const auto note = [&](int family, const std::optional<Khz>& window,
+                        Khz product, Khz victim) {
+    if (!window) return;
+    const Khz d = std::abs(product - victim);
+    if (d <= *window) j.valid = false;
+    if (!j.margins[family] || d < *j.margins[family]) j.margins[family] = d;
+  };
+  for (std::size_t a = 0; a < n; ++a) {
+    for (std::size_t b = 0; b < n; ++b) {
+      if (b == a) continue;
+      if (a < b && plan[b] - plan[a] <= rules.spacing) j.valid = false;
+      for (std::size_t c = 0; c < n; ++c) {
         if (c == a || c == b) continue;
-        for (Khz product : {2 * plan[b] - plan[a], 2 * plan[a] - plan[b]}) {
-          const Khz d = std::abs(product - plan[c]);
-          if (d <= rules.guard) j.valid = false;
-          if (!j.margin || d < *j.margin) j.margin = d;
+        note(0, rules.guard, 2 * plan[a] - plan[b], plan[c]);
+        note(2, rules.window_2tx5, 3 * plan[a] - 2 * plan[b], plan[c]);
+        if (a >= b || !rules.window_3tx3) continue;
+        for (std::size_t d = 0; d < n; ++d) {
+          if (d == a || d == b || d == c) continue;
+          note(1, rules.window_3tx3, plan[a] + plan[b] - plan[c], plan[d]);
         }
       }
     }
   }
+  j.margin = j.margins[0];
   return j;
 }
+
+// Counted bands: the group of each channel and the new carriers each group
+// must hold; empty `counts`: none.
+struct Counts {
+  std::map<Khz, int> group;
+  std::vector<int> counts;
+};
 
 // The best valid plan of `count` carriers (fixed ones included), if any:
 // every combination of channels is judged. A combination whose neighbours
@@ -58,20 +98,26 @@ inline Judgement Judge(std::vector<Khz> plan, const plan::Rules& rules) {
 inline std::optional<std::vector<Khz>> BestOf(const std::vector<Khz>& channels,
                                               const std::vector<Khz>& fixed,
                                               const plan::Rules& rules,
-                                              std::size_t count) {
+                                              std::size_t count,
+                                              const Counts& counts = {}) {
   std::optional<std::vector<Khz>> best;
-  std::optional<Khz> best_margin;
+  Judgement best_j;
   std::vector<Khz> chosen;
   auto visit = [&](auto& self, std::size_t from) -> void {
     if (chosen.size() + fixed.size() == count) {
+      if (!counts.counts.empty()) {
+        std::vector<int> taken(counts.counts.size());
+        for (Khz f : chosen) ++taken[counts.group.at(f)];
+        if (taken != counts.counts) return;
+      }
       std::vector<Khz> plan = chosen;
       plan.insert(plan.end(), fixed.begin(), fixed.end());
       std::sort(plan.begin(), plan.end());
       const Judgement j = Judge(plan, rules);
-      if (j.valid && (!best || j.margin > best_margin ||
-                      (j.margin == best_margin && plan < *best))) {
+      if (j.valid &&
+          (!best || Above(j, best_j) || (Same(j, best_j) && plan < *best))) {
         best = plan;
-        best_margin = j.margin;
+        best_j = j;
       }
       return;
     }
@@ -92,33 +138,43 @@ struct Answer {
   bool fixed_broken = false;
   std::vector<Khz> plan;  // empty when there is none
   std::optional<Khz> margin;
-  int largest = 0;  // when there is no plan
+  Judgement judgement;
+  std::optional<int> largest;  // when there is no plan (none with counts)
 };
 
 // count 0: as many carriers as fit. A carrier taken away never makes a
 // valid plan invalid, so sizes are tried upwards until one has no plan.
 inline Answer Solve(const std::vector<Khz>& channels,
                     const std::vector<Khz>& fixed, const plan::Rules& rules,
-                    int count) {
+                    int count, const Counts& counts = {}) {
   Answer answer;
   answer.fixed_broken = !Judge(fixed, rules).valid;
-  if (answer.fixed_broken) return answer;
-  std::optional<std::vector<Khz>> best;
-  if (count > 0) best = BestOf(channels, fixed, rules, count);
-  const std::size_t most =
-      std::min<std::size_t>(plan::kMaxCarriers, fixed.size() + channels.size());
-  for (std::size_t n = std::max<std::size_t>(1, fixed.size());
-       !best && n <= most; ++n) {
-    std::optional<std::vector<Khz>> plan = BestOf(channels, fixed, rules, n);
-    if (!plan) break;
-    answer.largest = static_cast<int>(n);
-    if (count == 0 && (n == most || !BestOf(channels, fixed, rules, n + 1))) {
-      best = plan;
-    }
+  if (answer.fixed_broken) {
+    answer.largest = 0;
+    return answer;
   }
-  if (best) {
-    answer.plan = *best;
-    answer.margin = Judge(answer.plan, rules).margin;
+  std::optional<std::vector<Khz>> best;
+  if (count > 0) best = BestOf(channels, fixed, rules, count, counts);
+  if (!counts.counts.empty()) {
+    if (best) answer.plan = *best;
+  } else {
+    answer.largest = 0;
+    const std::size_t most = std::min<std::size_t>(
+        plan::kMaxCarriers, fixed.size() + channels.size());
+    for (std::size_t n = std::max<std::size_t>(1, fixed.size());
+         !best && n <= most; ++n) {
+      std::optional<std::vector<Khz>> plan = BestOf(channels, fixed, rules, n);
+      if (!plan) break;
+      answer.largest = static_cast<int>(n);
+      if (count == 0 && (n == most || !BestOf(channels, fixed, rules, n + 1))) {
+        best = plan;
+      }
+    }
+    if (best) answer.plan = *best;
+  }
+  if (!answer.plan.empty()) {
+    answer.judgement = Judge(answer.plan, rules);
+    answer.margin = answer.judgement.margin;
   }
   return answer;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
 #include <string>
 
 #include "plan_model.h"
@@ -25,7 +26,8 @@ TEST(PlanSearch, AgreesWithTheModelOnRandomSmallCases) {
   static constexpr Khz kSteps[] = {1, 25, 50, 100, 125, 125, 200, 250, 333};
   static constexpr Khz kSpacings[] = {125, 125, 150, 200, 250, 400};
   static constexpr Khz kGuards[] = {0, 0, 0, 1, 10, 25, 75, 200};
-  int found = 0, none = 0, broken = 0;
+  static constexpr Khz kWindows[] = {-1, -1, -1, 0, 0, 25, 100, 150};
+  int found = 0, none = 0, broken = 0, families = 0, counted = 0;
   for (int round = 0; round < 4000; ++round) {
     std::vector<Band> bands;
     std::vector<Range> excludes;
@@ -42,18 +44,45 @@ TEST(PlanSearch, AgreesWithTheModelOnRandomSmallCases) {
     for (int f = pick(0, 7) / 2; f > 0; --f) {
       r.fixed.push_back(std::max<Khz>(1, base + pick(-300, 3'000)));
     }
-    r.rules = {kSpacings[pick(0, 5)], kGuards[pick(0, 7)]};
+    r.rules.spacing = kSpacings[pick(0, 5)];
+    r.rules.guard = kGuards[pick(0, 7)];
+    if (const Khz w = kWindows[pick(0, 7)]; w >= 0) r.rules.window_3tx3 = w;
+    if (const Khz w = kWindows[pick(0, 7)]; w >= 0) r.rules.window_2tx5 = w;
+    families += r.rules.window_3tx3 || r.rules.window_2tx5;
     r.count = pick(0, 2) == 0 ? 0 : pick(std::max<Khz>(1, r.fixed.size()), 7);
     r.candidates = BuildCandidates(bands, excludes).channels;
     ASSERT_EQ(r.candidates, model::Channels(bands, excludes));
+    // Counted bands: each channel in the first band that holds it.
+    model::Counts counts;
+    if (pick(0, 3) == 0 && !r.candidates.empty()) {
+      ++counted;
+      for (Khz f : r.candidates) {
+        std::uint8_t g = 0;
+        while (f < bands[g].low || f > bands[g].high ||
+               (f - bands[g].low) % bands[g].step != 0) {
+          ++g;
+        }
+        r.groups.push_back(g);
+        counts.group[f] = g;
+      }
+      r.group_counts.assign(bands.size(), 0);
+      for (int& n : r.group_counts) n = static_cast<int>(pick(1, 2));
+      counts.counts = r.group_counts;
+      r.count = static_cast<int>(r.fixed.size());
+      for (int n : r.group_counts) r.count += n;
+    }
     SCOPED_TRACE("candidates " + Show(r.candidates) + "fixed " + Show(r.fixed) +
                  "spacing " + std::to_string(r.rules.spacing) + " guard " +
-                 std::to_string(r.rules.guard) + " count " +
-                 std::to_string(r.count));
+                 std::to_string(r.rules.guard) + " 3tx3 " +
+                 std::to_string(r.rules.window_3tx3.value_or(-1)) + " 2tx5 " +
+                 std::to_string(r.rules.window_2tx5.value_or(-1)) + " count " +
+                 std::to_string(r.count) + " counted " +
+                 std::to_string(counts.counts.size()));
 
     const model::Answer want =
-        model::Solve(r.candidates, r.fixed, r.rules, r.count);
+        model::Solve(r.candidates, r.fixed, r.rules, r.count, counts);
     const PlanOutcome got = FindBestPlan(r, {});
+    ASSERT_EQ(got.error, RequestError::kNone);
     ASSERT_TRUE(got.proven);
     if (want.fixed_broken) {
       ++broken;
@@ -68,6 +97,38 @@ TEST(PlanSearch, AgreesWithTheModelOnRandomSmallCases) {
       ASSERT_EQ(got.status, PlanOutcome::Status::kFound);
       EXPECT_EQ(Show(got.plan), Show(want.plan));
       EXPECT_EQ(got.margin, want.margin);
+      // Every family's margin, and a witness at it.
+      const PlanFigures figures = MeasurePlan(got.plan);
+      for (Family f : kFamilies) {
+        const int k = static_cast<int>(f);
+        if (!WindowOf(r.rules, f)) continue;
+        EXPECT_EQ(got.margins[k], want.judgement.margins[k]) << k;
+        EXPECT_EQ(figures.margins[k], want.judgement.margins[k]) << k;
+        if (!figures.closest[k]) continue;
+        const Product& q = *figures.closest[k];
+        const Khz* c = q.carriers.data();
+        std::vector<Khz> used(c, c + q.carrier_count);
+        used.push_back(q.victim);
+        EXPECT_EQ(std::set<Khz>(used.begin(), used.end()).size(), used.size());
+        for (Khz u : used) {
+          EXPECT_TRUE(std::binary_search(got.plan.begin(), got.plan.end(), u));
+        }
+        bool makes = false;
+        for (int a = 0; a < q.carrier_count; ++a) {
+          for (int b = 0; b < q.carrier_count; ++b) {
+            if (a == b) continue;
+            const Khz p = f == Family::k2tx3   ? 2 * c[a] - c[b]
+                          : f == Family::k2tx5 ? 3 * c[a] - 2 * c[b]
+                                               : c[a] + c[b] - c[3 - a - b];
+            makes = makes || p == q.product;
+          }
+        }
+        EXPECT_TRUE(makes);
+        EXPECT_EQ(q.Distance(), want.judgement.margins[k]);
+      }
+      if (got.plan.size() > static_cast<std::size_t>(kCheckedCarriers)) {
+        continue;
+      }
       FieldTexts texts;
       for (std::size_t i = 0; i < got.plan.size(); ++i) {
         texts[i] = FormatKhz(got.plan[i]);
@@ -79,6 +140,8 @@ TEST(PlanSearch, AgreesWithTheModelOnRandomSmallCases) {
   EXPECT_GT(found, 2000);
   EXPECT_GT(none, 200);
   EXPECT_GT(broken, 140);
+  EXPECT_GT(families, 1000);
+  EXPECT_GT(counted, 600);
 }
 
 }  // namespace
