@@ -9,10 +9,19 @@
 #include <string_view>
 #include <vector>
 
-#include "streams.h"
 #include "zelmar/engine.h"
+#include "zelmar/platform/streams.h"
 
 namespace zelmar::cli {
+
+// The tools read and write through the platform's byte streams.
+using platform::EndOnClosedOutput;
+using platform::IsTerminal;
+using platform::kStderrFd;
+using platform::kStdinFd;
+using platform::kStdoutFd;
+using platform::ReadSome;
+using platform::WriteAll;
 
 inline constexpr std::string_view kProgramName = "zelmar-check";
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "field_check_utf16.h"
-#include "text_utf.h"
 #include "window.h"
+#include "zelmar/platform/text_utf.h"
 
 namespace zelmar::shell {
 namespace {
