@@ -168,7 +168,7 @@ int RunBatch(int in_fd, int out_fd) {
       out.clear();
       return true;
     }
-    ReportWriteError(errno);
+    ReportWriteError(errno, kCheckProgramName);
     return false;
   };
   for (;;) {
@@ -182,7 +182,8 @@ int RunBatch(int in_fd, int out_fd) {
   if (!flush()) return kExitUsage;
   if (reader.Failed()) {
     WriteAll(kStderrFd, Message(std::string("cannot read standard input: ") +
-                                std::strerror(reader.Error()) + "\n"));
+                                    std::strerror(reader.Error()) + "\n",
+                                kCheckProgramName));
     return kExitUsage;
   }
   return all_good ? kExitOk : kExitBadBatchLine;

@@ -90,18 +90,21 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& args) {
       options.version = true;
     } else {
       parsed.error = Message("unknown option '" + QuoteForMessage(arg) +
-                             "' (put -- before texts that begin with '-')");
+                                 "' (put -- before texts that begin with '-')",
+                             kCheckProgramName);
       return parsed;
     }
   }
   if (options.batch && !options.texts.empty()) {
     parsed.error = Message(
         "texts cannot be given with --batch (it reads JSON lines from "
-        "standard input)");
+        "standard input)",
+        kCheckProgramName);
   } else if (options.texts.size() > kSlotCount) {
     parsed.error =
         Message("too many texts: " + std::to_string(options.texts.size()) +
-                " given, at most " + std::to_string(kSlotCount));
+                    " given, at most " + std::to_string(kSlotCount),
+                kCheckProgramName);
   }
   return parsed;
 }
@@ -131,7 +134,7 @@ A closed output pipe ends the program at once and quietly (by SIGPIPE).
 }
 
 std::string VersionText() {
-  return std::string(kProgramName) + " " + ZELMAR_VERSION + "\n";
+  return std::string(kCheckProgramName) + " " + ZELMAR_VERSION + "\n";
 }
 
 std::string QuoteForMessage(std::string_view text) {
@@ -242,18 +245,7 @@ std::string FormatHuman(const CheckResult& result) {
     out += '\n';
   }
   out += '\n';
-  const std::string_view report = result.resultText;
-  std::size_t start = 0;
-  while (start < report.size()) {
-    const std::size_t crlf = report.find("\r\n", start);
-    if (crlf == std::string_view::npos) {
-      out += report.substr(start);
-      break;
-    }
-    out += report.substr(start, crlf - start);
-    out += '\n';
-    start = crlf + 2;
-  }
+  out += LfLineEnds(result.resultText);
   return out;
 }
 
@@ -469,6 +461,23 @@ std::string Message(std::string_view text, std::string_view program) {
   line += ": ";
   line += text;
   return line;
+}
+
+std::string LfLineEnds(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t crlf = text.find("\r\n", start);
+    if (crlf == std::string_view::npos) {
+      out += text.substr(start);
+      break;
+    }
+    out += text.substr(start, crlf - start);
+    out += '\n';
+    start = crlf + 2;
+  }
+  return out;
 }
 
 void ReportWriteError(int error, std::string_view program) {

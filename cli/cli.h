@@ -23,7 +23,9 @@ using platform::kStdoutFd;
 using platform::ReadSome;
 using platform::WriteAll;
 
-inline constexpr std::string_view kProgramName = "zelmar-check";
+// zelmar-check's own name; zelmar-plan has its own, and no message takes
+// either by default.
+inline constexpr std::string_view kCheckProgramName = "zelmar-check";
 
 // Exit statuses.
 inline constexpr int kExitOk = 0;
@@ -143,11 +145,13 @@ bool IsValidUtf8(std::string_view text);
 int RunBatch(int in_fd, int out_fd);
 
 // "PROGRAM: TEXT", the form of every message on standard error.
-std::string Message(std::string_view text,
-                    std::string_view program = kProgramName);
+std::string Message(std::string_view text, std::string_view program);
 
 // Says on standard error that writing standard output failed with `error`;
 // a closed pipe instead ends the program at once and quietly.
-void ReportWriteError(int error, std::string_view program = kProgramName);
+void ReportWriteError(int error, std::string_view program);
+
+// The text with every "\r\n" line end as a plain "\n".
+std::string LfLineEnds(std::string_view text);
 
 }  // namespace zelmar::cli

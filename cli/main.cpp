@@ -21,7 +21,7 @@ int Fail(std::string_view message) {
 
 int Emit(const std::string& text) {
   if (WriteAll(kStdoutFd, text)) return kExitOk;
-  ReportWriteError(errno);
+  ReportWriteError(errno, kCheckProgramName);
   return kExitUsage;
 }
 
@@ -46,11 +46,13 @@ int zelmar::platform::RunProgram(const std::vector<std::string_view>& args) {
       case FieldReadStatus::kTooManyLines:
         return Fail(
             Message("more than 12 lines on standard input (one line per "
-                    "field)"));
+                    "field)",
+                    kCheckProgramName));
       case FieldReadStatus::kReadError: {
         const int error = reader.Error();
-        return Fail(Message(std::string("cannot read standard input: ") +
-                            std::strerror(error)));
+        return Fail(Message(
+            std::string("cannot read standard input: ") + std::strerror(error),
+            kCheckProgramName));
       }
     }
   }

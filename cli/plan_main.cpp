@@ -10,6 +10,7 @@
 #include "cli.h"
 #include "plan_cli.h"
 #include "zelmar/platform/entry.h"
+#include "zelmar/platform/interrupt.h"
 
 namespace {
 
@@ -41,10 +42,13 @@ int zelmar::platform::RunProgram(const std::vector<std::string_view>& args) {
     const bool show_progress = zelmar::cli::IsTerminal(kStderrFd);
     bool progress_shown = false;
     auto last_shown = start;
+    zelmar::platform::CatchInterrupts();
     const zelmar::plan::StopCheck stop =
         [&](const zelmar::plan::SearchProgress& progress) {
           const auto now = Clock::now();
-          if (now - start >= limit) return true;
+          if (now - start >= limit || zelmar::platform::Interrupted()) {
+            return true;
+          }
           if (show_progress && now - start > std::chrono::seconds(1) &&
               now - last_shown >= std::chrono::milliseconds(250)) {
             last_shown = now;
@@ -58,13 +62,14 @@ int zelmar::platform::RunProgram(const std::vector<std::string_view>& args) {
           }
           return false;
         };
-    report = RunPlan(options, stop);
+    report = RunPlan(options, stop, zelmar::platform::Interrupted);
     if (progress_shown) WriteAll(kStderrFd, "\r\033[K");
   }
-  if (!report.err.empty()) return Fail(report.err, report.status);
-  if (!WriteAll(kStdoutFd, report.out)) {
-    zelmar::cli::ReportWriteError(errno, kProgramName);
+  // The plan first, then its figures (or the error) on standard error.
+  if (!report.out.empty() && !WriteAll(kStdoutFd, report.out)) {
+    zelmar::cli::ReportWriteError(errno, zelmar::plan_cli::kProgramName);
     return kExitUsage;
   }
+  if (!report.err.empty()) WriteAll(kStderrFd, report.err);
   return report.status;
 }

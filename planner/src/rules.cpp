@@ -52,7 +52,10 @@ NumberReading ReadMHz(std::string_view text, bool allow_zero) {
   if (i != text.size()) return fail(NumberError::kMalformed);
   if (too_large) return fail(NumberError::kTooLarge);
   const Khz khz = mhz * 1000 + fraction;
-  if (negative) return fail(NumberError::kNotPositive);
+  if (negative && (khz != 0 || !allow_zero)) {
+    return fail(allow_zero ? NumberError::kNegative
+                           : NumberError::kNotPositive);
+  }
   if (khz == 0 && !allow_zero) return fail(NumberError::kNotPositive);
   if (khz > kMaxKhz) return fail(NumberError::kTooLarge);
   reading.khz = khz;
@@ -69,6 +72,8 @@ std::string_view DescribeNumberError(NumberError error) {
       return "has more than three decimals (1 kHz is the finest step)";
     case NumberError::kNotPositive:
       return "is not above zero";
+    case NumberError::kNegative:
+      return "is below zero";
     case NumberError::kTooLarge:
       return "is not below 1000000 MHz";
   }

@@ -217,9 +217,20 @@ class Searcher {
     progress_.best_plan.assign(r.plan.begin(), r.plan.begin() + r.size);
   }
   void NoteBound(Khz out_of_reach) {
-    if (out_of_reach != kNoMargin) {
-      progress_.bound = out_of_reach - raster_;
-    }
+    if (out_of_reach == kNoMargin) return;
+    const Khz bound = std::max<Khz>(0, out_of_reach - raster_);
+    if (!progress_.bound || bound < *progress_.bound) progress_.bound = bound;
+  }
+  // The bound from the span alone: `target` carriers with gaps of more
+  // than the spacing, each two neighbouring gaps differing by the margin.
+  void NoteSpanBound(int target) {
+    if (target < 3) return;
+    Khz low = cand_.empty() ? top_ : cand_.front();
+    if (!fixed_.empty()) low = std::min(low, fixed_.front());
+    const Khz gaps = target - 1;
+    const Khz room = top_ - low - gaps * RoundUp(rules_.spacing + 1);
+    const Khz t = room < 0 ? 0 : room / (gaps / 2) / raster_ * raster_;
+    NoteBound(t + raster_);
   }
   const SearchProgress& progress() const { return progress_; }
 
@@ -883,6 +894,7 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
     }
   }
   searcher.NoteBest(start);
+  searcher.NoteSpanBound(target);
 
   // Rounds of growing budgets: improve the plan in hand, raise the 2tx3
   // margin by budgeted first-found searches, then try to finish the exact

@@ -5,9 +5,12 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 
+#include "cli.h"
 #include "zelmar/engine.h"
 
 namespace zelmar::plan_cli {
@@ -38,7 +41,9 @@ json RunJson(std::vector<std::string> args, int status,
 
 // A found plan: its shape, its figures, and the check's verdict on it.
 void ExpectPlanShape(const json& j) {
-  ASSERT_EQ(j.size(), 5u);
+  ASSERT_EQ(j.size(), 8u);
+  ASSERT_EQ(j["bands"].size(), j["plan"].size());
+  EXPECT_EQ(j["margins"]["2tx3"], j["margin"]);
   ASSERT_EQ(j["count"], j["plan"].size());
   FieldTexts texts;
   std::vector<plan::Khz> khz;
@@ -77,11 +82,27 @@ TEST(PlanCli, BBandPlansInJson) {
 TEST(PlanCli, HumanOutputListsThePlanThenItsFigures) {
   const std::vector<std::string> args{"--count", "3", "--fixed", "806.125"};
   json j = RunJson(args, kExitOk);
-  std::string want;
-  for (const auto& f : j["plan"]) want += f.get<std::string>() + "\n";
-  want += "\ncount: 3\nmargin: " + j["margin"].get<std::string>() +
-          " MHz\nproven best: yes\n\n混信の恐れは低いと思われます。\n";
-  EXPECT_EQ(RunArgs(args).out, want);
+  // The frequencies alone on standard output, for zelmar-check; the figures
+  // on standard error.
+  std::string want, figures = "count: 3\n";
+  for (std::size_t i = 0; i < 3; ++i) {
+    want += j["plan"][i].get<std::string>() + "\n";
+    figures += "  " + j["plan"][i].get<std::string>() + "  " +
+               j["bands"][i].get<std::string>() + "\n";
+  }
+  const auto& q = j["closest"]["2tx3"];
+  figures += "margin: " + j["margin"].get<std::string>() +
+             " MHz\n2tx3 margin: " + j["margin"].get<std::string>() + " MHz (";
+  const PlanReport report = RunArgs(args);
+  EXPECT_EQ(report.out, want);
+  EXPECT_TRUE(report.err.starts_with(figures)) << report.err;
+  EXPECT_NE(report.err.find(" = " + q["product"].get<std::string>() + " MHz, " +
+                            j["margin"].get<std::string>() + " MHz from " +
+                            q["victim"].get<std::string>()),
+            std::string::npos)
+      << report.err;
+  EXPECT_TRUE(report.err.ends_with(
+      "proven best: yes\n混信の恐れは低いと思われます。\n"));
 }
 
 TEST(PlanCli, FixedCarriersThatBreakTheRulesSayWhich) {
@@ -93,21 +114,79 @@ TEST(PlanCli, FixedCarriersThatBreakTheRulesSayWhich) {
   EXPECT_EQ(spacing["largest"], 0);
   EXPECT_EQ(spacing["proven"], true);
   EXPECT_EQ(spacing["broken"], "spacing");
-  EXPECT_EQ(spacing["findings"], json::parse(R"([{"kind": "close",
-      "pair": [1, 2], "distance": "0.075"}])"));
-  json products = RunJson({"--max", "--fixed", "806.125", "--fixed", "806.375",
-                           "--fixed", "806.625"},
+  EXPECT_EQ(spacing["violations"], json::parse(R"([{"kind": "spacing",
+      "carriers": ["806.125", "806.200"], "distance": "0.075"}])"));
+  // Every violation, each coincidence once: 806.375 is the middle of
+  // 806.125 and 806.625, and 806.125 + 807.500 - 806.375 lies on 807.250.
+  json products = RunJson({"--max", "--window", "3tx3=0", "--fixed", "806.125",
+                           "--fixed", "806.375", "--fixed", "806.625",
+                           "--fixed", "807.250", "--fixed", "807.500"},
                           kExitNoPlan);
   EXPECT_EQ(products["broken"], "intermodulation");
-  EXPECT_EQ(products["findings"], json::parse(R"([
-      {"kind": "intermodulation", "victim": 3, "pair": [1, 2]},
-      {"kind": "intermodulation", "victim": 1, "pair": [2, 3]}])"));
+  const json& all = products["violations"];
+  EXPECT_NE(std::find(all.begin(), all.end(), json::parse(R"({"kind": "2tx3",
+      "carriers": ["806.125", "806.375"], "product": "806.625",
+      "victim": "806.625", "distance": "0.000"})")),
+            all.end());
+  EXPECT_NE(std::find(all.begin(), all.end(), json::parse(R"({"kind": "3tx3",
+      "carriers": ["806.125", "806.375", "807.500"], "product": "807.250",
+      "victim": "807.250", "distance": "0.000"})")),
+            all.end());
+  EXPECT_EQ(std::set<json>(all.begin(), all.end()).size(), all.size());
+  const PlanReport text =
+      RunArgs({"--max", "--fixed", "806.125", "--fixed", "806.375", "--fixed",
+               "806.625", "--fixed", "806.200"});
+  EXPECT_EQ(text.out, "");
+  EXPECT_TRUE(text.err.starts_with(
+      "No plan: the fixed carriers already break 2 rules:\n"))
+      << text.err;
   // Only the guard is broken: the check itself has nothing to name.
   json guard = RunJson({"--max", "--guard", "0.010", "--fixed", "806.125",
                         "--fixed", "806.375", "--fixed", "806.630"},
                        kExitNoPlan);
   EXPECT_EQ(guard["broken"], "intermodulation");
-  EXPECT_EQ(guard["findings"], json::array());
+  EXPECT_EQ(guard["violations"][0]["distance"], "0.005");
+}
+
+// Presets, counted bands and families: the answer keeps every count, names
+// every carrier's band, and measures what it says.
+TEST(PlanCli, CountedBandsPresetsAndFamilies) {
+  json j =
+      RunJson({"--band", "b=3", "--tv", "21,23:0.125=2", "--tv-edge", "0.5",
+               "--fixed", "700", "--window", "3tx3=0.05", "--window", "2tx5=0"},
+              kExitOk);
+  ExpectPlanShape(j);
+  EXPECT_EQ(j["count"], 6);
+  std::map<std::string, int> per_band;
+  for (std::size_t i = 0; i < j["plan"].size(); ++i) {
+    const std::string band = j["bands"][i];
+    const plan::Khz f = plan::ReadMHz(j["plan"][i].get<std::string>()).khz;
+    ++per_band[band.substr(0, 2)];
+    if (band.starts_with("B ch ")) {
+      EXPECT_EQ(band, "B ch " + std::to_string(plan::BBandChannel(f)));
+    } else if (band.starts_with("TV ch ")) {
+      // Channel 21 is 518-524 MHz, 23 is 530-536 MHz, without 0.5 MHz edges.
+      EXPECT_TRUE((f >= 518'500 && f < 523'500) ||
+                  (f >= 530'500 && f < 535'500))
+          << f;
+      EXPECT_EQ(band, "TV ch " + std::to_string(plan::TvChannelOf(f)));
+    }
+  }
+  EXPECT_EQ(per_band,
+            (std::map<std::string, int>{{"B ", 3}, {"TV", 2}, {"fi", 1}}));
+  std::vector<plan::Khz> khz;
+  for (const auto& f : j["plan"]) {
+    khz.push_back(plan::ReadMHz(f.get<std::string>()).khz);
+  }
+  const plan::PlanFigures figures = plan::MeasurePlan(khz);
+  EXPECT_EQ(j["margins"]["3tx3"], plan::FormatKhz(*figures.margins[1]));
+  EXPECT_EQ(j["margins"]["2tx5"], plan::FormatKhz(*figures.margins[2]));
+  EXPECT_GT(*figures.margins[1], 50);
+  EXPECT_GT(*figures.margins[2], 0);
+  // A counted band too small for its count: no plan, and no largest.
+  EXPECT_EQ(RunJson({"--band", "806:806.25=3"}, kExitNoPlan),
+            json::parse(R"({"plan": [], "count": 0, "largest": null,
+                            "proven": true})"));
 }
 
 TEST(PlanCli, StoppedSearchesAreNotProven) {
@@ -129,8 +208,26 @@ TEST(PlanCli, RefusesBadArgumentsWithOneLine) {
   const std::pair<std::vector<std::string>, const char*> refusals[] = {
       {{}, "give --count N or --max"},
       {{"--count", "3", "--max"}, "not both"},
-      {{"--count", "13"}, "1 to 12"},
-      {{"--count", "3x"}, "1 to 12"},
+      {{"--count", "65"}, "1 to 64"},
+      {{"--count", "3x"}, "1 to 64"},
+      {{"--max", "--guard", "-1"}, "--guard '-1': is below zero"},
+      {{"--max", "--time-limit", "1.0001"}, "(1 ms is the finest step)"},
+      {{"--max", "--time-limit", "1000000"}, "not below 1000000 seconds"},
+      {{"--max", "--time-limit", "1s"}, "not a number of seconds"},
+      {{"--max", "--window", "3tx4=1"}, "KIND 2tx3, 3tx3 or 2tx5"},
+      {{"--max", "--window", "3tx3"}, "KIND 2tx3, 3tx3 or 2tx5"},
+      {{"--max", "--window", "3tx3=1", "--window=3tx3=2"}, "3tx3 given twice"},
+      {{"--max", "--guard", "1", "--window", "2tx3=1"}, "not both"},
+      {{"--max", "--window", "2tx5=-1"}, "is below zero"},
+      {{"--max", "--tv", "12"}, "from 13 to 52"},
+      {{"--max", "--tv", "20-19"}, "from 13 to 52"},
+      {{"--max", "--tv", "21:7.5"}, "holds no multiple of 7.500 MHz"},
+      {{"--max", "--tv", "21", "--tv-edge", "3"}, "holds no multiple"},
+      {{"--band", "b=3", "--tv", "21"}, "every one needs one"},
+      {{"--band", "b=0"}, "from 1 to 64"},
+      {{"--band", "b=3", "--max"}, "--max does not go with band counts"},
+      {{"--band", "b=3", "--count", "4"}, "differs from the band counts"},
+      {{"--band", "b=60", "--band", "1:2=5"}, "more than 64"},
       {{"--count=3", "--count", "4"}, "--count given twice"},
       {{"--count"}, "--count needs a value"},
       {{"--max", "--band", "806.1250:807"}, "more than three decimals"},
@@ -156,6 +253,10 @@ TEST(PlanCli, RefusesBadArgumentsWithOneLine) {
     EXPECT_NE(error.find(says), std::string::npos) << error;
     EXPECT_EQ(error.find('\n'), std::string::npos);
   }
+  const PlanReport shared = RunArgs({"--band", "b=2", "--band", "809:810=1"});
+  EXPECT_EQ(shared.status, kExitUsage);
+  EXPECT_NE(shared.err.find("share the channel 809.000 MHz"),
+            std::string::npos);
   const PlanReport huge = RunArgs({"--max", "--band", "1:2000:0.001"});
   EXPECT_EQ(huge.status, kExitUsage);
   EXPECT_EQ(huge.out, "");
@@ -176,11 +277,13 @@ std::string PlanCommand() {
   return command + (program != nullptr ? program : ZELMAR_PLAN_PATH);
 }
 
-Ran RunBinary(const std::string& args) {
+// `args` may end in a redirection of standard output; `after` follows the
+// command (in the background when it begins with "&").
+Ran RunBinary(const std::string& args, const std::string& after = "") {
   const std::string base = ::testing::TempDir() + "zelmar_plan_test";
-  const int raw = std::system(
-      (PlanCommand() + " " + args + " >" + base + ".out 2>" + base + ".err")
-          .c_str());
+  const int raw = std::system(("{ " + PlanCommand() + " " + args + " ; } >" +
+                               base + ".out 2>" + base + ".err " + after)
+                                  .c_str());
   const auto slurp = [](const std::string& path) {
     std::stringstream text;
     text << std::ifstream(path).rdbuf();
@@ -201,6 +304,33 @@ TEST(PlanBinary, ExitStatusesAndStreams) {
   EXPECT_TRUE(usage.err.starts_with("zelmar-plan: --fixed '806.1255': "));
   EXPECT_EQ(usage.err.find('\n'), usage.err.size() - 1);
   EXPECT_EQ(RunBinary("--help").out, PlanUsageText());
+  // Its own name in write errors.
+  const Ran full = RunBinary("--count 6 >/dev/full");
+  EXPECT_EQ(full.out, "");
+  EXPECT_EQ(full.status, 2);
+  EXPECT_TRUE(full.err.starts_with("zelmar-plan: cannot write")) << full.err;
+}
+
+// The plan pipes into the check, and Ctrl-C ends a search with the best
+// plan so far.
+TEST(PlanBinary, PipesIntoTheCheckAndStopsOnInterrupt) {
+  if (std::getenv("ZELMAR_CLI_RUNNER") != nullptr) GTEST_SKIP();
+  const std::string base = ::testing::TempDir() + "zelmar_plan_pipe";
+  const int piped = std::system((PlanCommand() + " --count 8 2>/dev/null | " +
+                                 ZELMAR_CHECK_PATH + " >" + base + ".out")
+                                    .c_str());
+  EXPECT_EQ(WEXITSTATUS(piped), 0);
+  std::stringstream checked;
+  checked << std::ifstream(base + ".out").rdbuf();
+  EXPECT_NE(checked.str().find("F8  "), std::string::npos);
+  EXPECT_NE(checked.str().find(cli::LfLineEnds(kLowRiskText)),
+            std::string::npos);
+  const Ran stopped = RunBinary("--count 12 --band 470:714:0.025 --json",
+                                "& sleep 1; kill -INT $!; wait $!");
+  EXPECT_EQ(stopped.status, 130);
+  const json j = json::parse(stopped.out);
+  EXPECT_EQ(j["count"], 12);
+  EXPECT_EQ(j["proven"], false);
 }
 
 }  // namespace

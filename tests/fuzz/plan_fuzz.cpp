@@ -2,9 +2,11 @@
 // from the input at '\n', and checks what must hold for every call:
 //  - a refusal is one line "zelmar-plan: ...";
 //  - an accepted call with a small candidate set gives, in JSON, exactly
-//    the plan, margin, count and largest of the plain model of the rules
-//    (tests/planner/plan_model.h), and never the internal error;
+//    the plan, margins, count and largest of the plain model of the rules
+//    (tests/planner/plan_model.h), with families, windows and band counts,
+//    a closest product at each margin, and never the internal error;
 //  - every plan it prints is low-risk for the check.
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
@@ -47,36 +49,56 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   }
   plan_cli::PlanOptions options = parsed.options;
   if (options.help || options.version) return 0;
-  std::vector<plan::Band> bands = options.bands;
-  if (bands.empty()) bands.push_back(plan_cli::DefaultBand());
-  for (const plan::Band& band : bands) {
+  const std::vector<plan_cli::ResolvedBand> resolved =
+      plan_cli::ResolveBands(options);
+  std::vector<plan::Band> bands;
+  for (const auto& r : resolved) {
     // The model lists every channel one by one.
-    if ((band.high - band.low) / band.step > 200) return 0;
+    if ((r.band.high - r.band.low) / r.band.step > 200) return 0;
+    bands.push_back(r.band);
   }
   const std::vector<Khz> channels = model::Channels(bands, options.excludes);
   const plan::Candidates built =
       plan::BuildCandidates(bands, options.excludes, kMaxModelChannels);
   if (built.too_many) return 0;
   Require(built.channels == channels, "candidates differ from the model");
+  model::Counts counts;
+  if (!options.bands.empty() && options.bands[0].count) {
+    for (const auto& option : options.bands) {
+      counts.counts.push_back(*option.count);
+    }
+    for (const auto& r : resolved) {
+      for (Khz f = r.band.low; f <= r.band.high; f += r.band.step) {
+        counts.group.emplace(f, static_cast<int>(r.option));
+      }
+    }
+  }
 
   options.json = true;
   int checks = 0;
   const plan_cli::PlanReport report = plan_cli::RunPlan(
       options, [&](const plan::SearchProgress&) { return ++checks > 100; });
   Require(report.status != plan_cli::kExitInternal, "internal error");
+  if (report.status == plan_cli::kExitUsage) {
+    Require(report.err.find("share the channel") != std::string::npos,
+            "usage error after parsing: only overlapping counted bands");
+    return 0;
+  }
   Require(report.status == 0 || report.status == 1, "exit status");
   const nlohmann::json j = nlohmann::json::parse(report.out);
   if (!j["proven"].get<bool>()) return 0;
 
-  const model::Answer want =
-      model::Solve(channels, options.fixed, options.rules, options.count);
+  const model::Answer want = model::Solve(channels, options.fixed,
+                                          options.rules, options.count, counts);
   std::vector<std::string> plan;
   for (Khz f : want.plan) plan.push_back(plan::FormatKhz(f));
   Require(j["plan"] == plan, "plan differs from the model");
   Require(j["count"] == plan.size(), "count");
   if (plan.empty()) {
     Require(report.status == 1, "no plan, exit 1");
-    Require(j["largest"] == want.largest, "largest differs from the model");
+    Require(
+        want.largest ? j["largest"] == *want.largest : j["largest"].is_null(),
+        "largest differs from the model");
     Require(j.contains("broken") == want.fixed_broken, "broken fixed");
     return 0;
   }
@@ -84,6 +106,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   Require(want.margin ? j["margin"] == plan::FormatKhz(*want.margin)
                       : j["margin"].is_null(),
           "margin differs from the model");
+  for (plan::Family f : plan::kFamilies) {
+    const std::string name(plan::FamilyName(f));
+    const auto& margin = want.judgement.margins[static_cast<int>(f)];
+    if (!plan::WindowOf(options.rules, f)) {
+      Require(!j["margins"].contains(name), "unchecked family shown");
+      continue;
+    }
+    Require(margin ? j["margins"][name] == plan::FormatKhz(*margin)
+                   : j["margins"][name].is_null(),
+            "family margin differs from the model");
+    if (!margin) continue;
+    const auto& q = j["closest"][name];
+    const Khz product = plan::ReadMHz(q["product"].get<std::string>()).khz;
+    const Khz victim = plan::ReadMHz(q["victim"].get<std::string>()).khz;
+    Require(std::abs(product - victim) == *margin, "closest is no witness");
+  }
+  if (plan.size() > kSlotCount) return 0;
   Require(j["result"] == std::string(kLowRiskText), "result text");
   FieldTexts texts;
   for (std::size_t i = 0; i < plan.size(); ++i) texts[i] = plan[i];

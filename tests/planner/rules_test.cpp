@@ -100,3 +100,118 @@ TEST(PlanRules, ValidInKilohertzMeansLowRiskForTheCheck) {
 
 }  // namespace
 }  // namespace zelmar::plan
+
+namespace zelmar::plan {
+namespace {
+
+// Hand-checked products of each family: the margin and its witness.
+TEST(PlanFamilies, MarginsAndWitnessesOfHandCheckedPlans) {
+  struct Case {
+    std::vector<Khz> plan;
+    Family family;
+    std::optional<Khz> margin;
+    Product witness;  // when a margin is expected
+  };
+  const Case cases[] = {
+      // 2*806.375 - 806.125 = 806.625, 0.250 from 806.875.
+      {{806'125, 806'375, 806'875},
+       Family::k2tx3,
+       250,
+       {Family::k2tx3, {806'125, 806'375}, 2, 806'625, 806'875}},
+      // 806.125 + 806.875 = 806.250 + 806.750: a product on a carrier.
+      {{806'125, 806'250, 806'750, 806'875},
+       Family::k3tx3,
+       0,
+       {Family::k3tx3, {806'125, 806'250, 806'875}, 3, 806'750, 806'750}},
+      // 806.125 + 807.750 - 806.500 = 807.375, 0.125 from 807.250.
+      {{806'125, 806'500, 807'250, 807'750},
+       Family::k3tx3,
+       125,
+       {Family::k3tx3, {806'125, 806'500, 807'750}, 3, 807'375, 807'250}},
+      // 3*806.500 - 2*806.125 = 807.250, 0.250 from 807.500.
+      {{806'125, 806'500, 807'500},
+       Family::k2tx5,
+       250,
+       {Family::k2tx5, {806'125, 806'500}, 2, 807'250, 807'500}},
+      {{806'125, 806'500}, Family::k2tx3, std::nullopt, {}},
+      {{806'125, 806'500, 807'000}, Family::k3tx3, std::nullopt, {}},
+  };
+  for (const Case& c : cases) {
+    const PlanFigures figures = MeasurePlan(c.plan);
+    const int f = static_cast<int>(c.family);
+    EXPECT_EQ(figures.margins[f], c.margin) << c.plan[0];
+    if (!c.margin) continue;
+    const Product& q = *figures.closest[f];
+    EXPECT_EQ(q.carriers, c.witness.carriers);
+    EXPECT_EQ(q.product, c.witness.product);
+    EXPECT_EQ(q.victim, c.witness.victim);
+  }
+  // A window makes the same plans invalid, one violation per coincidence.
+  Rules rules;
+  rules.window_3tx3 = 125;
+  const std::vector<Khz> plan = {806'125, 806'500, 807'250, 807'750};
+  const auto found = FindViolations(plan, rules);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].product.family, Family::k3tx3);
+}
+
+TEST(PlanPresets, BBandAndTvChannels) {
+  EXPECT_EQ(BBandChannel(806'125), 1);
+  EXPECT_EQ(BBandChannel(809'750), 30);
+  EXPECT_EQ(BBandChannel(806'200), 0);
+  EXPECT_EQ(TvChannelRange(13).low, 470'000);
+  EXPECT_EQ(TvChannelRange(52).high, 710'000);
+  const Band ch21 = *TvChannelBand(21, 25, 0);
+  EXPECT_EQ(ch21.low, 518'000);
+  EXPECT_EQ(ch21.high, 523'975);  // the channel's high end is not a carrier
+  const Band edged = *TvChannelBand(21, 125, 100);
+  EXPECT_EQ(edged.low, 518'125);
+  EXPECT_EQ(edged.high, 523'875);
+  EXPECT_FALSE(TvChannelBand(12, 25, 0));
+  EXPECT_FALSE(TvChannelBand(21, 7'500, 0));
+  EXPECT_FALSE(TvChannelBand(21, 25, 3'000));
+  EXPECT_EQ(TvChannelOf(523'999), 21);
+  EXPECT_EQ(TvChannelOf(524'000), 22);
+  EXPECT_EQ(TvChannelOf(469'999), 0);
+}
+
+// The library refuses what it cannot take, with a code, before any search.
+TEST(PlanRequests, RefusedWithACode) {
+  const auto refused = [](auto change) {
+    PlanRequest r;
+    r.candidates = {806'125, 806'375, 806'625};
+    r.count = 2;
+    change(r);
+    const PlanOutcome o = FindBestPlan(r, {});
+    EXPECT_EQ(o.status == PlanOutcome::Status::kRefused,
+              o.error != RequestError::kNone);
+    return o.error;
+  };
+  EXPECT_EQ(refused([](PlanRequest&) {}), RequestError::kNone);
+  EXPECT_EQ(refused([](PlanRequest& r) { r.count = 65; }),
+            RequestError::kCountTooLarge);
+  EXPECT_EQ(refused([](PlanRequest& r) { r.fixed.assign(65, 1); }),
+            RequestError::kTooManyFixed);
+  EXPECT_EQ(refused([](PlanRequest& r) {
+              r.fixed = {1, 2, 3};
+            }),
+            RequestError::kCountBelowFixed);
+  EXPECT_EQ(refused([](PlanRequest& r) { r.fixed = {kMaxKhz + 1}; }),
+            RequestError::kFrequencyOutOfRange);
+  EXPECT_EQ(refused([](PlanRequest& r) { r.rules.spacing = 124; }),
+            RequestError::kSpacingBelowCheck);
+  EXPECT_EQ(refused([](PlanRequest& r) {
+              r.candidates = {2, 1};
+            }),
+            RequestError::kCandidatesUnordered);
+  EXPECT_EQ(refused([](PlanRequest& r) { r.group_counts = {1}; }),
+            RequestError::kBadGroups);
+  EXPECT_EQ(refused([](PlanRequest& r) {
+              r.groups = {0, 0, 0};
+              r.group_counts = {1};
+            }),
+            RequestError::kCountNotGroupSum);
+}
+
+}  // namespace
+}  // namespace zelmar::plan

@@ -62,6 +62,7 @@ enum class NumberError {
   kMalformed,        // not digits with an optional "." and digits
   kTooManyDecimals,  // more than three decimals
   kNotPositive,      // zero or below (where zero is not allowed)
+  kNegative,         // below zero (where zero is allowed)
   kTooLarge,         // above kMaxKhz
 };
 
@@ -72,7 +73,8 @@ struct NumberReading {
 
 // Reads "806", "806.1" or "806.125" (MHz) as whole kilohertz. A sign, an
 // exponent, white space, a missing digit on either side of "." or more than
-// three decimals are refused. Zero is accepted only when `allow_zero`.
+// three decimals are refused. Zero is accepted only when `allow_zero`; a
+// number below zero is then kNegative, else kNotPositive.
 NumberReading ReadMHz(std::string_view text, bool allow_zero = false);
 
 // Human words for a reading error, e.g. "has more than three decimals".
