@@ -38,6 +38,11 @@ namespace zelmar::plan {
 namespace {
 
 constexpr Khz kNoMargin = std::numeric_limits<Khz>::max();
+// Up to this many carriers a level keeps every 3tx3 value p + q - a sorted
+// (n (n - 1) (n - 2) / 2 of them), so that 3tx3 windows are jumped over like
+// 2tx3 ones; larger plans measure 3tx3 through the pair sums instead.
+constexpr int kTripleCarriers = 24;
+constexpr int kNewTriples = 3 * kTripleCarriers * (kTripleCarriers - 1) / 2;
 constexpr std::uint64_t kStopCheckInterval = 4096;
 
 // Margins in family order; kNoMargin where nothing is measured (or the
@@ -56,6 +61,8 @@ struct Level {
   Khz* products = nullptr;      // 2p - q, n (n - 1)
   Khz* sums = nullptr;          // p + q, n (n - 1) / 2
   PairSum* pairs = nullptr;     // 3tx3 only
+  Khz* triples = nullptr;       // 3tx3 with at most kTripleCarriers
+  Khz* diffs = nullptr;         // with `triples`: p - q, n (n - 1)
   std::array<Khz*, 3> fifth{};  // 2tx5 only: 3a - 2b, 2b + c, 3a - c
   Khz* carriers = nullptr;      // in the order added
   int n = 0;                    // carriers
@@ -131,8 +138,11 @@ class Searcher {
     // One buffer for every level: sized for the most carriers once.
     const std::size_t n = static_cast<std::size_t>(most_carriers);
     const std::size_t ordered = n * (n - 1 + (n == 0));
-    const std::size_t per_level =
-        ordered + ordered / 2 + (check5_ ? 3 * ordered : 0) + n;
+    triples_ = check3_ && most_carriers <= kTripleCarriers;
+    const std::size_t triples = triples_ ? ordered * (n - 1) / 2 : 0;
+    const std::size_t per_level = ordered + ordered / 2 +
+                                  (check5_ ? 3 * ordered : 0) + n + triples +
+                                  (triples_ ? ordered : 0);
     levels_.resize(n + 2);
     khz_pool_.resize(per_level * levels_.size());
     pair_pool_.resize(check3_ ? ordered / 2 * levels_.size() : 0);
@@ -148,6 +158,10 @@ class Searcher {
         if (check5_) at += ordered;
       }
       level.carriers = at;
+      at += n;
+      level.triples = at;
+      at += triples;
+      level.diffs = at;
       if (check3_) level.pairs = pair_pool_.data() + l * (ordered / 2);
     }
     // The fixed carriers, added back and forth between two levels.
@@ -280,13 +294,41 @@ class Searcher {
     std::merge(from.products, from.products + old_ordered, products,
                products + np, to.products);
     std::merge(from.sums, from.sums + old_pairs, sums, sums + n, to.sums);
-    if (check3_) {
+    if (check3_ && !triples_) {
       const auto by_sum = [](const PairSum& a, const PairSum& b) {
         return a.sum < b.sum;
       };
       std::sort(pairs, pairs + n, by_sum);
       std::merge(from.pairs, from.pairs + old_pairs, pairs, pairs + n, to.pairs,
                  by_sum);
+    }
+    if (triples_) {
+      // The new values x + (p - a) (x in the pair) and (p + q) - x (x the
+      // third), each run already sorted, merged with the old ones.
+      Khz triples[kNewTriples];
+      const Khz* d = from.diffs;
+      const Khz* de = d + old_ordered;
+      const Khz* q = from.sums;
+      const Khz* qe = q + old_pairs;
+      int nt = 0;
+      while (d != de || q != qe) {
+        if (q == qe || (d != de && x + *d <= *q - x)) {
+          triples[nt++] = x + *d++;
+        } else {
+          triples[nt++] = *q++ - x;
+        }
+      }
+      const int old = n * (n - 1) * (n - 2) / 2;
+      std::merge(from.triples, from.triples + old, triples, triples + nt,
+                 to.triples);
+      Khz diffs[2 * kTripleCarriers];
+      for (int i = 0; i < n; ++i) {
+        diffs[2 * i] = x - from.carriers[i];
+        diffs[2 * i + 1] = from.carriers[i] - x;
+      }
+      std::sort(diffs, diffs + 2 * n);
+      std::merge(from.diffs, from.diffs + old_ordered, diffs, diffs + 2 * n,
+                 to.diffs);
     }
     if (check5_) {
       for (int f = 0; f < 3; ++f) {
@@ -320,7 +362,11 @@ class Searcher {
     s.m[0] = std::min(s.m[0], Distance2(level, x));
     const int n = level.n;
     const int ordered = n * (n - 1);
-    if (check3_ && n >= 3) {
+    if (triples_ && n >= 3) {
+      const int count = n * (n - 1) * (n - 2) / 2;
+      s.m[1] =
+          std::min(s.m[1], Nearest(level.triples, level.triples + count, x));
+    } else if (check3_ && n >= 3) {
       const PairSum* begin = level.pairs;
       const PairSum* end = begin + ordered / 2;
       Khz best = s.m[1];
@@ -375,6 +421,20 @@ class Searcher {
   // The smallest value >= x that `level` allows as the next carrier.
   Khz FirstAllowed(const Level& level, Khz x) const {
     Khz need = FirstAllowed2(level, x, threshold_);
+    if (triples_ && level.n >= 3) {
+      // The 3tx3 distance every plan below this node needs: past the
+      // window, and where its 2tx3 margin can only tie the floor's, past
+      // the floor's 3tx3 margin too.
+      Khz t = *rules_.window_3tx3 + 1;
+      if (floor_ && level.score.m[0] <= floor_->m[0] &&
+          floor_->m[1] != kNoMargin) {
+        t = std::max(t, floor_->m[1] + (accept_equal_ ? 0 : 1));
+      }
+      const Khz* begin = level.triples;
+      const Khz* end = begin + level.n * (level.n - 1) * (level.n - 2) / 2;
+      const Khz* it = std::lower_bound(begin, end, x - t + 1);
+      if (it != end && *it <= x + t - 1) need = std::max(need, *it + t);
+    }
     const Khz spacing = rules_.spacing;
     auto f = std::lower_bound(fixed_.begin(), fixed_.end(), x - spacing);
     if (f != fixed_.end() && *f <= x + spacing) {
@@ -605,6 +665,7 @@ class Searcher {
   const StopCheck& stop_;
   bool check3_ = false;
   bool check5_ = false;
+  bool triples_ = false;
   bool counted_ = false;
   std::vector<std::uint8_t> groups_;
   std::vector<int> need_;
@@ -854,7 +915,32 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
   }
   const int limit = static_cast<int>(std::min<std::size_t>(
       kMaxCarriers, fixed.size() + request.candidates.size()));
-  const int most = request.count > 0 ? request.count : std::max(limit, 1);
+  int most = request.count > 0 ? request.count : std::max(limit, 1);
+  if (request.count == 0 && request.rules.window_3tx3 && limit > 1) {
+    // With 3tx3 checked, every plan is a Golomb ruler on the raster: no more
+    // marks than the span holds.
+    Khz low = kNoMargin, high = 0, raster = 0;
+    const std::array<const std::vector<Khz>*, 2> sets = {&request.candidates,
+                                                         &fixed};
+    for (const std::vector<Khz>* values : sets) {
+      for (Khz v : *values) {
+        low = std::min(low, v);
+        high = std::max(high, v);
+      }
+    }
+    for (const std::vector<Khz>* values : sets) {
+      for (Khz v : *values) raster = std::gcd(raster, v - low);
+    }
+    const Khz units = raster == 0 ? 0 : (high - low) / raster;
+    int marks = 1;
+    while (marks < static_cast<int>(kGolombLength.size()) &&
+           kGolombLength[static_cast<std::size_t>(marks)] <= units) {
+      ++marks;
+    }
+    if (marks < static_cast<int>(kGolombLength.size())) {
+      most = std::min(most, marks);
+    }
+  }
 
   Searcher searcher(request, fixed, most, stop);
   const auto finish = [&](PlanOutcome& o) -> PlanOutcome& {
@@ -907,7 +993,7 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
   constexpr std::uint64_t kFirstMoves = 200;
   constexpr std::uint64_t kFirstNodes = 200'000;
   for (int round = 0; has_products && !searcher.stopped(); ++round) {
-    const std::uint64_t grow = std::uint64_t{1} << std::min(round, 30);
+    const std::uint64_t grow = std::uint64_t{1} << std::min(2 * round, 40);
     const Searcher::Result improved =
         searcher.Improve(walk, kFirstMoves * grow);
     if (Better(improved, incumbent)) incumbent = improved;
