@@ -136,6 +136,7 @@ class Searcher {
     if (raster_ == 0) raster_ = 1;
 
     // One buffer for every level: sized for the most carriers once.
+    capacity_ = most_carriers;
     const std::size_t n = static_cast<std::size_t>(most_carriers);
     const std::size_t ordered = n * (n - 1 + (n == 0));
     triples_ = check3_ && most_carriers <= kTripleCarriers;
@@ -208,6 +209,12 @@ class Searcher {
     cut_ = false;
     done_ = false;
     result_ = Result{};
+    if (target > capacity_) {
+      // The buffers hold no more carriers: never asked by FindBestPlan,
+      // and answered as a search cut short, not as a proof.
+      cut_ = true;
+      return result_;
+    }
     progress_.carriers = target;
     if (levels_[0].n == target) {
       if (Acceptable(levels_[0].score)) Record(levels_[0]);
@@ -667,6 +674,7 @@ class Searcher {
   bool check5_ = false;
   bool triples_ = false;
   bool counted_ = false;
+  int capacity_ = 0;  // the most carriers the level buffers hold
   std::vector<std::uint8_t> groups_;
   std::vector<int> need_;
   std::vector<std::vector<std::uint32_t>> group_index_;
@@ -950,7 +958,8 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
   int target = request.count;
   Searcher::Result start;
   if (target == 0) {
-    const Largest largest = FindLargest(searcher, fixed_count, limit);
+    const Largest largest =
+        FindLargest(searcher, fixed_count, std::min(limit, most));
     if (largest.size == 0) {
       if (searcher.stopped()) return finish(outcome);
       outcome.largest = 0;
