@@ -1007,7 +1007,7 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
         searcher.Improve(walk, kFirstMoves * grow);
     if (Better(improved, incumbent)) incumbent = improved;
     if (searcher.stopped()) break;
-    const Climbed climbed = Climb(searcher, target, incumbent, 20'000 * grow);
+    const Climbed climbed = Climb(searcher, target, incumbent, 5'000 * grow);
     if (Better(climbed.best, incumbent)) incumbent = climbed.best;
     out_of_reach = std::min(out_of_reach, climbed.out_of_reach);
     if (searcher.stopped()) break;
