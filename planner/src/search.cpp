@@ -999,7 +999,7 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
   Khz out_of_reach = kNoMargin;
   bool proven = false;
   const bool has_products = start.score != Score{};
-  constexpr std::uint64_t kFirstMoves = 200;
+  constexpr std::uint64_t kFirstMoves = 1000;
   constexpr std::uint64_t kFirstNodes = 200'000;
   for (int round = 0; has_products && !searcher.stopped(); ++round) {
     const std::uint64_t grow = std::uint64_t{1} << std::min(2 * round, 40);
