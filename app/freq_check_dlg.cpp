@@ -131,15 +131,13 @@ bool CFreqCheckDlg::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam,
   switch (message) {
     case WM_SYSCOMMAND:
       if (!OnSysCommand(static_cast<UINT>(wparam), lparam)) return false;
-      result = TRUE;
+      result = 0;
       return true;
     case WM_PAINT:
       if (!OnPaint()) return false;
-      result = TRUE;
+      result = 0;
       return true;
     case WM_QUERYDRAGICON:
-      // One of the messages whose result a dialog procedure returns
-      // directly instead of through DWLP_MSGRESULT.
       result = reinterpret_cast<INT_PTR>(OnQueryDragIcon());
       return true;
     case WM_DPICHANGED:
@@ -150,7 +148,7 @@ bool CFreqCheckDlg::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam,
     case WM_COMMAND:
       if (LOWORD(wparam) == IDC_CLEAR && HIWORD(wparam) == BN_CLICKED) {
         OnClear();
-        result = TRUE;
+        result = 0;
         return true;
       }
       break;

@@ -102,6 +102,27 @@ void KeepOwnFontOnDpiChange(HWND control) {
   }
 }
 
+bool ReturnsResultDirectly(UINT message) {
+  switch (message) {
+    case WM_INITDIALOG:
+    case 0x0019:  // WM_CTLCOLOR of 16-bit Windows, still taken alike
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+    case WM_COMPAREITEM:
+    case WM_VKEYTOITEM:
+    case WM_CHARTOITEM:
+    case WM_QUERYDRAGICON:
+      return true;
+    default:
+      return false;
+  }
+}
+
 INT_PTR Dialog::DoModal() {
   HWND owner = parent_ != nullptr ? parent_ : app_.MainWindow();
   const INT_PTR result =
@@ -132,7 +153,7 @@ bool Dialog::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam,
         default:
           return false;
       }
-      result = TRUE;
+      result = 0;  // a handled WM_COMMAND answers 0
       return true;
     }
     case WM_HELP:  // F1
@@ -158,16 +179,25 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT message, WPARAM wparam,
   }
   // The system's frames above this procedure cannot carry a C++ exception,
   // so every one ends here; the dialog lives on.
+  INT_PTR result = 0;
   try {
     if (message == WM_INITDIALOG) return self->OnInitDialog();
-    INT_PTR result = FALSE;
-    return self->HandleMessage(message, wparam, lparam, result) ? result
-                                                                : FALSE;
+    if (!self->HandleMessage(message, wparam, lparam, result)) return FALSE;
   } catch (...) {
     self->OnHandlerFailed(message);
-    if (message == WM_INITDIALOG) ::EndDialog(window, -1);
-    return TRUE;
+    if (message == WM_INITDIALOG) {
+      ::EndDialog(window, -1);
+      return TRUE;
+    }
+    // Handled, with the result 0; a message answered directly then gets the
+    // default processing.
+    result = 0;
   }
+  if (ReturnsResultDirectly(message)) return result;
+  // Set last, after the handler: anything it sent to this dialog on the way
+  // has had its own result written here already.
+  SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
+  return TRUE;
 }
 
 }  // namespace zelmar::win
