@@ -102,6 +102,46 @@ void KeepOwnFontOnDpiChange(HWND control) {
   }
 }
 
+void WidenToFitText(HWND control, LONG max_right) {
+  const int length = GetWindowTextLengthW(control);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const int copied = GetWindowTextW(control, text.data(), length + 1);
+  text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+  if (text.empty()) return;
+
+  // Where the text's ink ends: its extent less the blank that follows the
+  // last character's glyph (that character's C width; 0 where the font has
+  // none).
+  SIZE extent{};
+  ABC last{};
+  BOOL measured = FALSE;
+  if (HDC dc = GetDC(control)) {
+    auto font =
+        reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    // Without a font of its own the control draws in the system font, which
+    // a fresh device context holds already.
+    HGDIOBJ previous = font != nullptr ? SelectObject(dc, font) : nullptr;
+    measured = GetTextExtentPoint32W(dc, text.c_str(),
+                                     static_cast<int>(text.size()), &extent);
+    if (!GetCharABCWidthsW(dc, text.back(), text.back(), &last)) last = ABC{};
+    if (previous != nullptr) SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+  }
+  RECT client{};
+  if (!measured || !GetClientRect(control, &client) ||
+      extent.cx - last.abcC <= client.right) {
+    return;
+  }
+  RECT rect{};
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect),
+                  2);
+  if (rect.right >= max_right) return;
+  SetWindowPos(control, nullptr, 0, 0, max_right - rect.left,
+               rect.bottom - rect.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 bool ReturnsResultDirectly(UINT message) {
   switch (message) {
     case WM_INITDIALOG:

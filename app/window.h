@@ -58,6 +58,11 @@ int ScaleForDpi(int pixels_at_96, UINT dpi);
 // Keeps the dialog manager from replacing the font of `control` when the
 // dialog's DPI changes (SetDialogControlDpiChangeBehavior, where present).
 void KeepOwnFontOnDpiChange(HWND control);
+// Widens `control`, keeping its left edge, up to `max_right` (in its
+// parent's client coordinates) when its text in its own font reaches
+// beyond its client area; a control whose text fits keeps its size.
+void WidenToFitText(HWND control, LONG max_right);
+
 // Whether a dialog procedure returns the result of `message` itself, as it
 // must for WM_INITDIALOG, WM_CTLCOLOR*, WM_COMPAREITEM, WM_VKEYTOITEM,
 // WM_CHARTOITEM and WM_QUERYDRAGICON; the results of all other messages go
