@@ -145,7 +145,7 @@ void WidenToFitText(HWND control, LONG max_right) {
 bool ReturnsResultDirectly(UINT message) {
   switch (message) {
     case WM_INITDIALOG:
-    case 0x0019:  // WM_CTLCOLOR of 16-bit Windows, still taken alike
+    case 0x0019:  // WM_CTLCOLOR of 16-bit Windows, taken alike to this day
     case WM_CTLCOLORMSGBOX:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
