@@ -50,6 +50,8 @@ struct ParsedArguments {
 ParsedArguments ParseArguments(const std::vector<std::string_view>& args);
 
 std::string UsageText();
+// "PROGRAM VERSION\n", for any of the tools.
+std::string VersionLine(std::string_view program);
 std::string VersionText();
 
 // Makes an argument printable on one line of an error message: control bytes

@@ -7,10 +7,6 @@
 #include "cli.h"
 #include "zelmar/engine.h"
 
-#ifndef ZELMAR_VERSION
-#define ZELMAR_VERSION "0.0.0.0"
-#endif
-
 namespace zelmar::plan_cli {
 namespace {
 
@@ -613,9 +609,7 @@ I/O error, 3 internal error, 130 interrupted.
 )";
 }
 
-std::string PlanVersionText() {
-  return std::string(kProgramName) + " " + ZELMAR_VERSION + "\n";
-}
+std::string PlanVersionText() { return cli::VersionLine(kProgramName); }
 
 std::vector<ResolvedBand> ResolveBands(const PlanOptions& options) {
   std::vector<ResolvedBand> resolved;

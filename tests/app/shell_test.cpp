@@ -13,6 +13,8 @@
 namespace zelmar::shell {
 namespace {
 
+using platform::Utf16ToUtf8;
+using platform::Utf8ToUtf16;
 using win::HelpFilePath;
 using win::HelpPathFor;
 using win::ScaleForDpi;
