@@ -297,10 +297,6 @@ PlanFigures MeasurePlan(std::span<const Khz> plan) {
   return figures;
 }
 
-std::optional<Khz> PlanMargin(std::span<const Khz> plan) {
-  return MeasurePlan(plan).margins[0];
-}
-
 std::vector<Violation> FindViolations(std::span<const Khz> plan,
                                       const Rules& rules, std::size_t limit) {
   const std::vector<Khz> sorted = Sorted(plan);

@@ -55,7 +55,7 @@ void ExpectPlanShape(const json& j) {
   }
   EXPECT_EQ(j["result"], std::string(kLowRiskText));
   EXPECT_EQ(RunChannelCheck(texts).resultText, kLowRiskText);
-  const auto margin = plan::PlanMargin(khz);
+  const auto margin = plan::MeasurePlan(khz).margins[0];
   EXPECT_EQ(j["margin"], margin ? json(plan::FormatKhz(*margin)) : json());
   EXPECT_TRUE(j["proven"].is_boolean());
 }

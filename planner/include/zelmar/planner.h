@@ -161,9 +161,6 @@ struct PlanFigures {
 };
 PlanFigures MeasurePlan(std::span<const Khz> plan);
 
-// The 2tx3 margin of a plan in any order; nullopt with fewer than three.
-std::optional<Khz> PlanMargin(std::span<const Khz> plan);
-
 // A rule a set of carriers breaks, with the carriers involved.
 struct Violation {
   enum class Rule { kNone, kSpacing, kProducts } rule = Rule::kNone;
