@@ -24,6 +24,9 @@ if ! $run_only; then
     g++-multilib qemu-user
     g++-mingw-w64-i686 binutils-mingw-w64-i686
     x11-apps zip
+    wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32
+    libclang-rt-14-dev-wasm32 lld-14 libfast-float-dev
+    chromium nodejs
   )
 fi
 

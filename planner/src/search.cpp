@@ -61,6 +61,11 @@ void MergeInto(Khz* values, int count, const Khz* add, int add_count) {
   }
 }
 
+std::optional<Khz> MarginOf(Khz margin) {
+  if (margin == kNoMargin) return std::nullopt;
+  return margin;
+}
+
 class Searcher {
  public:
   enum class Mode { kFirst, kBest };
@@ -117,9 +122,10 @@ class Searcher {
   Khz raster() const { return raster_; }
   bool cut() const { return cut_; }  // the last run ended early
   std::uint64_t nodes() const { return nodes_; }
-  void NoteBest(std::optional<Khz> margin) {
+  void NoteBest(const Result& best, int size) {
     progress_.have_plan = true;
-    progress_.best_margin = margin;
+    progress_.best_margin = MarginOf(best.margin);
+    progress_.best_plan.assign(best.plan.begin(), best.plan.begin() + size);
   }
 
  private:
@@ -206,8 +212,7 @@ class Searcher {
               result_.plan.begin());
     std::sort(result_.plan.begin(), result_.plan.begin() + level.carrier_count);
     result_.margin = level.margin;
-    NoteBest(level.margin == kNoMargin ? std::nullopt
-                                       : std::optional<Khz>(level.margin));
+    NoteBest(result_, level.carrier_count);
     // Without triples every plan ties: the first is best.
     if (mode_ == Mode::kFirst || level.margin == kNoMargin ||
         RoundUp(level.margin + 1) >= ceiling_) {
@@ -286,11 +291,6 @@ class Searcher {
   SearchProgress progress_;
 };
 
-std::optional<Khz> MarginOf(Khz margin) {
-  if (margin == kNoMargin) return std::nullopt;
-  return margin;
-}
-
 void Fill(PlanOutcome& outcome, const Searcher::Result& result, int size) {
   outcome.status = PlanOutcome::Status::kFound;
   outcome.plan.assign(result.plan.begin(), result.plan.begin() + size);
@@ -326,7 +326,7 @@ Climbed Climb(Searcher& searcher, int target, const Searcher::Result& start) {
       if (r.found) {
         climbed.best = r;
         low = r.margin;
-        searcher.NoteBest(MarginOf(low));
+        searcher.NoteBest(r, target);
       } else {
         high = ask;
         if (searcher.cut()) {
@@ -421,7 +421,7 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
       return finish(outcome);
     }
   }
-  searcher.NoteBest(MarginOf(start.margin));
+  searcher.NoteBest(start, target);
 
   Climbed climbed{start};
   if (start.margin != kNoMargin) climbed = Climb(searcher, target, start);

@@ -107,6 +107,8 @@ struct SearchProgress {
   int carriers = 0;                // size of the plans being searched now
   std::optional<Khz> best_margin;  // of the best plan found so far
   bool have_plan = false;
+  std::vector<Khz> best_plan;  // that plan, ascending, while have_plan: what
+                               // a caller that ends the search keeps
 };
 
 // Asked every few thousand nodes; returning true stops the search (a time
