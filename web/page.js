@@ -337,12 +337,13 @@
   function renderProgress() {
     const p = search && search.progress;
     $("p-progress").textContent = !search ? "" : p ? T().searching(p, search.limit) : T().starting;
+    if (p && p.plan.length) $("p-progress").append(planList(p.plan, "p-progress-plan"));
   }
 
-  function planList(plan) {
+  function planList(plan, id = "p-plan") {
     const list = document.createElement("ol");
     list.className = "plan";
-    list.id = "p-plan";
+    list.id = id;
     for (const f of plan) {
       const item = document.createElement("li");
       item.textContent = f;

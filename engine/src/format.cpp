@@ -101,16 +101,16 @@ char* WriteScaledDigits(BinaryValue v, char* out, char* end) {
   constexpr std::uint64_t kLimbBase = 1'000'000'000;
   constexpr int kLimbDigits = 9;
   // 2^53 * 5^1074 < 10^767 and 2^1024 < 10^309: 86 limbs hold either.
-  std::array<std::uint64_t, 86> limbs{};
+  std::array<std::uint32_t, 86> limbs;  // limbs[count...] are unused
   std::size_t count = 0;
   for (std::uint64_t m = v.mantissa; m != 0; m /= kLimbBase) {
-    limbs[count++] = m % kLimbBase;
+    limbs[count++] = static_cast<std::uint32_t>(m % kLimbBase);
   }
   const bool doubling = v.exponent >= 0;
   int steps = doubling ? v.exponent : -v.exponent;
-  // Up to 2^30 or 5^13 per pass: a limb times it plus a carry stays far
-  // below 2^64.
-  const int per_pass = doubling ? 30 : 13;
+  // Up to 2^32 or 5^13 per pass: a limb times it plus a carry stays below
+  // 2^64.
+  const int per_pass = doubling ? 32 : 13;
   while (steps > 0) {
     const int now = std::min(steps, per_pass);
     steps -= now;
@@ -119,19 +119,19 @@ char* WriteScaledDigits(BinaryValue v, char* out, char* end) {
     std::uint64_t carry = 0;
     for (std::size_t j = 0; j < count; ++j) {
       const std::uint64_t x = limbs[j] * factor + carry;
-      limbs[j] = x % kLimbBase;
       carry = x / kLimbBase;
+      limbs[j] = static_cast<std::uint32_t>(x - carry * kLimbBase);
     }
     for (; carry != 0; carry /= kLimbBase) {
       if (count == limbs.size()) std::abort();  // the bound above is wrong
-      limbs[count++] = carry % kLimbBase;
+      limbs[count++] = static_cast<std::uint32_t>(carry % kLimbBase);
     }
   }
   if (count == 0) return Checked(std::to_chars(out, end, 0));
   out = Checked(std::to_chars(out, end, limbs[count - 1]));
   for (std::size_t j = count - 1; j-- > 0;) {
     if (end - out < kLimbDigits) std::abort();
-    std::uint64_t limb = limbs[j];
+    std::uint32_t limb = limbs[j];
     for (int i = kLimbDigits; i-- > 0; limb /= 10) {
       out[i] = static_cast<char>('0' + limb % 10);
     }

@@ -165,10 +165,11 @@ const cases = [
     await page.click("#tab-plan");
     await fillPlanForm(page, { bands: "470:714:0.025", count: "8", time: "60" });
     await page.click("#p-start");
-    await page.waitForFunction(() => /470\.000/.test(document.getElementById("p-progress").textContent) ||
-      /MHz/.test(document.getElementById("p-progress").textContent));
+    await page.waitForSelector("#p-progress-plan li");
+    const shown = await page.$$eval("#p-progress-plan li", (l) => l.map((li) => li.textContent));
     await page.click("#p-stop");
     const kept = await page.$$eval("#p-plan li", (l) => l.map((li) => li.textContent));
+    assert.ok(shown.length === 8 && kept[0] === "470.000", JSON.stringify([shown, kept]));
     assert.equal(kept.length, 8);
     const check = JSON.parse(execFileSync(checkTool, ["--json", ...kept]));
     assert.equal(check.status, "low-risk");
@@ -189,6 +190,7 @@ const cases = [
       assert.notEqual(await page.textContent(`#p-${field}-error`), "", `${field} ${value}`);
       assert.equal(await page.getAttribute(`#p-${field}`, "aria-invalid"), "true");
       assert.equal(await page.isDisabled("#p-stop"), true, "no search started");
+      assert.equal(await page.isVisible("#p-actions"), false);
     }
   }],
 
