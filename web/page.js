@@ -156,6 +156,7 @@
     if (!lastCheck.failed) lastCheck.fields.forEach((text, i) => { inputs[i].value = text; });
     renderCheck();
     saveState();
+    timing.checkWork = performance.now() - started;
     requestAnimationFrame(() => { timing.check = performance.now() - started; });
   });
   $("clear").addEventListener("click", () => {
