@@ -10,8 +10,9 @@ export ZELMAR_WINEPREFIX_BASE ?= $(abspath $(BUILD))/wineprefix
 
 CMAKE_CONFIGURE = cmake -S . -DCMAKE_BUILD_TYPE=$(CONFIG) -Wno-dev
 
-.PHONY: all deps run-deps native win64 win32 linux32 test test-native test-linux32 \
-        test-wine test-wine32 test-sanitizers test-fuzz test-web run screenshot-144 dist bench bench-web figures fuzz format clean web
+.PHONY: all deps run-deps native win64 win32 linux32 test check test-native test-linux32 \
+        test-wine test-wine32 test-dist test-sanitizers test-fuzz test-web run screenshot-144 dist \
+        bench bench-web figures fuzz format clean web
 
 all: native
 
@@ -40,8 +41,21 @@ linux32: deps
 	$(CMAKE_CONFIGURE) -B $(BUILD)/linux32 -DCMAKE_TOOLCHAIN_FILE=cmake/linux-i686.cmake
 	cmake --build $(BUILD)/linux32 -j $(JOBS) --target zelmar_engine_tests
 
-test: test-native test-linux32 test-wine test-wine32 test-sanitizers test-fuzz test-web
+test: test-native test-linux32 test-wine test-wine32 test-dist test-sanitizers test-fuzz test-web
 	@echo "all test suites passed"
+
+# For while you work, once the trees are built (a few minutes): the native
+# unit and CLI tests, the dialog's GUI tests under Wine with a Japanese
+# locale (without the endurance and the huge-text hardening runs), and a
+# short fuzz smoke. `make test` stays the whole suite.
+check: native win64
+	ctest --test-dir $(BUILD)/native --output-on-failure -j $(JOBS)
+	tests/gui/run-gui-tests.sh --locale ja_JP.UTF-8 \
+	  --driver $(BUILD)/win64/tests/gui/zelmar_gui_tests.exe \
+	  --exe $(BUILD)/win64/app/Zelmar.exe \
+	  -- --gtest_filter=-Endurance.*:HardeningTest.* --gtest_brief=1
+	scripts/fuzz.sh $(BUILD)/fuzz 5
+	@echo "check passed"
 
 test-native: native
 	ctest --test-dir $(BUILD)/native --output-on-failure -j $(JOBS)
@@ -109,6 +123,11 @@ screenshot-144: win64
 
 dist: win64 win32 web
 	scripts/dist.sh $(BUILD)
+
+# The release archives as a Windows user unpacks them.
+test-dist: dist
+	v=$$(cat $(BUILD)/win64/dist/version.txt) && tests/dist/check_archives.py \
+	  $$v $(BUILD)/dist/Zelmar-$$v-win64.zip $(BUILD)/dist/Zelmar-$$v-win32.zip
 
 bench: deps
 	$(CMAKE_CONFIGURE) -B $(BUILD)/bench -DZELMAR_BUILD_BENCH=ON -DZELMAR_BUILD_TESTS=OFF

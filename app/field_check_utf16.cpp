@@ -1,8 +1,11 @@
 #include "field_check_utf16.h"
 
-#include "text_utf.h"
+#include "zelmar/platform/text_utf.h"
 
 namespace zelmar::shell {
+
+using platform::Utf16ToUtf8;
+using platform::Utf8ToUtf16;
 
 ShownTexts CheckFieldTexts(const FieldTextsW& fields) {
   FieldTexts texts;

@@ -9,8 +9,9 @@
 #include <cstring>
 #include <utility>
 
+// The one version of the project, from project() in the top CMakeLists.txt.
 #ifndef ZELMAR_VERSION
-#define ZELMAR_VERSION "0.0.0.0"
+#error "ZELMAR_VERSION must be defined by the build"
 #endif
 
 namespace zelmar::cli {
@@ -130,9 +131,11 @@ A closed output pipe ends the program at once and quietly (by SIGPIPE).
 )";
 }
 
-std::string VersionText() {
-  return std::string(kProgramName) + " " + ZELMAR_VERSION + "\n";
+std::string VersionLine(std::string_view program) {
+  return std::string(program) + " " + ZELMAR_VERSION + "\n";
 }
+
+std::string VersionText() { return VersionLine(kProgramName); }
 
 std::string QuoteForMessage(std::string_view text) {
   bool shortened = false;
@@ -316,13 +319,16 @@ constexpr std::uint64_t EscapeMarks(std::uint64_t word) {
          BytesBelow(word ^ (kEachByte * '\\'), 1);
 }
 
-// The position in memory order of the lowest marked byte of a mark word.
+// The mark words rely on memory order being significance order: a borrow in
+// EscapeMarks runs toward more significant bytes, so only the lowest mark
+// is sure to be real. On a big-endian machine that is the last byte in
+// memory, not the first; no such build is made or tested.
+static_assert(std::endian::native == std::endian::little,
+              "the eight-byte escaping assumes a little-endian machine");
+
+// The position in memory order of the first marked byte of a mark word.
 std::size_t FirstMarked(std::uint64_t marks) {
-  if constexpr (std::endian::native == std::endian::little) {
-    return static_cast<std::size_t>(std::countr_zero(marks)) / 8;
-  } else {
-    return static_cast<std::size_t>(std::countl_zero(marks)) / 8;
-  }
+  return static_cast<std::size_t>(std::countr_zero(marks)) / 8;
 }
 
 // Writes `text` as a JSON string at `p`, which has room for

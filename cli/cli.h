@@ -9,10 +9,19 @@
 #include <string_view>
 #include <vector>
 
-#include "streams.h"
 #include "zelmar/engine.h"
+#include "zelmar/platform/streams.h"
 
 namespace zelmar::cli {
+
+// The tools read and write through the platform's byte streams.
+using platform::EndOnClosedOutput;
+using platform::IsTerminal;
+using platform::kStderrFd;
+using platform::kStdinFd;
+using platform::kStdoutFd;
+using platform::ReadSome;
+using platform::WriteAll;
 
 inline constexpr std::string_view kProgramName = "zelmar-check";
 
@@ -39,6 +48,8 @@ struct ParsedArguments {
 ParsedArguments ParseArguments(const std::vector<std::string_view>& args);
 
 std::string UsageText();
+// "PROGRAM VERSION\n", for any of the tools.
+std::string VersionLine(std::string_view program);
 std::string VersionText();
 
 // Makes an argument printable on one line of an error message: control bytes

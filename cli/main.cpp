@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli.h"
-#include "entry.h"
+#include "zelmar/platform/entry.h"
 
 namespace {
 
@@ -27,9 +27,7 @@ int Emit(const std::string& text) {
 
 }  // namespace
 
-namespace zelmar::cli {
-
-int RunProgram(const std::vector<std::string_view>& args) {
+int zelmar::platform::RunProgram(const std::vector<std::string_view>& args) {
   const ParsedArguments parsed = ParseArguments(args);
   if (!parsed.error.empty()) return Fail(parsed.error);
   const Options& options = parsed.options;
@@ -61,5 +59,3 @@ int RunProgram(const std::vector<std::string_view>& args) {
       zelmar::RunChannelCheckWithFindings(fields);
   return Emit(options.json ? FormatJson(report) : FormatHuman(report.result));
 }
-
-}  // namespace zelmar::cli

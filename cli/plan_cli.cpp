@@ -7,10 +7,6 @@
 #include "cli.h"
 #include "zelmar/engine.h"
 
-#ifndef ZELMAR_VERSION
-#define ZELMAR_VERSION "0.0.0.0"
-#endif
-
 namespace zelmar::plan_cli {
 namespace {
 
@@ -356,9 +352,7 @@ Exit status: 0 plan printed, 1 no valid plan of that size, 2 usage error,
 )";
 }
 
-std::string PlanVersionText() {
-  return std::string(kProgramName) + " " + ZELMAR_VERSION + "\n";
-}
+std::string PlanVersionText() { return cli::VersionLine(kProgramName); }
 
 PlanReport RunPlan(const PlanOptions& options, const plan::StopCheck& stop) {
   std::vector<plan::Band> bands = options.bands;

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "cli.h"
-#include "entry.h"
 #include "plan_cli.h"
+#include "zelmar/platform/entry.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ int Fail(std::string_view line, int status) {
 
 }  // namespace
 
-int zelmar::cli::RunProgram(const std::vector<std::string_view>& args) {
+int zelmar::platform::RunProgram(const std::vector<std::string_view>& args) {
   const ParsedPlanArguments parsed = ParsePlanArguments(args);
   if (!parsed.error.empty()) return Fail(parsed.error + "\n", kExitUsage);
   const PlanOptions& options = parsed.options;

@@ -1,6 +1,5 @@
-# The flags of Zelmar's own targets, as a target they link (the engine passes
-# it on to everything built on it); third-party code such as GoogleTest
-# keeps its own flags.
+# The flags of Zelmar's own targets, as a target each of them links PRIVATE;
+# third-party code such as GoogleTest keeps its own flags.
 add_library(zelmar_compiler_flags INTERFACE)
 # Frequencies are compared as exact IEEE 754 doubles, so the compiler must not
 # fuse, reassociate or widen any operation on them.

@@ -18,10 +18,10 @@ echo "figure: zelmar.html $(stat -c %s "$build/web/zelmar.html") bytes (module $
 native="$build/web/time_check_native"
 g++ -std=c++20 -O3 -DNDEBUG -ffp-contract=off -fno-fast-math \
   -I"$root/engine/include" -I"$root/engine/src" -I"$root/planner/include" \
-  -I"$root/cli" -I"$root/web" -isystem "$build/web/headers" \
+  -I"$root/cli" -I"$root/platform/include" -I"$root/web" -isystem "$build/web/headers" \
   -o "$native" "$root/web/time_check_native.cpp" "$root/web/zelmar_web.cpp" \
   "$root"/engine/src/*.cpp "$root"/planner/src/*.cpp "$root/cli/cli.cpp" \
-  "$root/cli/plan_cli.cpp" "$root/cli/streams_posix.cpp"
+  "$root/cli/plan_cli.cpp" "$root/platform/src/streams_posix.cpp"
 best() { sort -n | head -1; }
 native_ns=$(for _ in 1 2 3 4 5; do "$native" "$runs" "${fields[@]}"; done | best)
 wasm_ns=$(for _ in 1 2 3 4 5; do

@@ -23,13 +23,13 @@ flags=(
   -DJSON_HAS_FILESYSTEM=0 -DJSON_HAS_EXPERIMENTAL_FILESYSTEM=0
   "-DZELMAR_VERSION=\"$version\""
   -I"$root/engine/include" -I"$root/engine/src" -I"$root/planner/include"
-  -I"$root/cli" -I"$root/web" -isystem "$out/headers"
+  -I"$root/cli" -I"$root/platform/include" -I"$root/web" -isystem "$out/headers"
 )
 sources=(
   engine/src/checks.cpp engine/src/format.cpp engine/src/parse.cpp
   engine/src/prepare.cpp engine/src/run.cpp
   planner/src/rules.cpp planner/src/search.cpp
-  cli/cli.cpp cli/plan_cli.cpp cli/streams_posix.cpp
+  cli/cli.cpp cli/plan_cli.cpp platform/src/streams_posix.cpp
   web/zelmar_web.cpp
 )
 objects=()
@@ -38,7 +38,7 @@ for source in "${sources[@]}"; do
   object="$out/obj/${source//\//_}.o"
   objects+=("$object")
   # Headers change rarely; any newer file of the tree rebuilds everything.
-  if [ ! -f "$object" ] || [ -n "$(find "$root/engine" "$root/planner" \
+  if [ ! -f "$object" ] || [ -n "$(find "$root/engine" "$root/planner" "$root/platform" \
        "$root/cli" "$root/web" -newer "$object" -name '*.[ch]*' | head -1)" ]; then
     stale+=("$source")
   fi

@@ -37,10 +37,14 @@ import sys
 import zipfile
 
 archive, readme, *programs = sys.argv[1:]
+# Notepad before Windows 10 knows UTF-8 only by its byte-order mark and
+# ends lines only at CR LF.
+with open(readme, encoding="utf-8") as f:
+    text = f.read().replace("\r\n", "\n").replace("\n", "\r\n")
 with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as z:
     for program in programs:
         z.write(program, os.path.basename(program))
-    z.write(readme, "README-ja.txt")
+    z.writestr("README-ja.txt", ("\ufeff" + text).encode("utf-8"))
 PY
   echo "$archive"
 done

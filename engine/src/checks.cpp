@@ -142,7 +142,12 @@ constexpr std::size_t kMaxLineSize =
               kPairPieces[12].size + kCloseSecondPieces[12].size +
                   kMaxDistanceSize + kCloseTail.size(),
               kPairPieces[12].size + kSameSecondPieces[12].size});
-constexpr std::size_t kSlack = 40;  // the largest piece
+// A piece is copied at its full size, so a line needs as much room behind
+// its real end as the largest piece has.
+constexpr std::size_t kSlack = std::max(
+    {sizeof(kVictimPieces[0].bytes), sizeof(kFirstPieces[0].bytes),
+     sizeof(kIntermodulationPieces[0].bytes), sizeof(kPairPieces[0].bytes),
+     sizeof(kCloseSecondPieces[0].bytes), sizeof(kSameSecondPieces[0].bytes)});
 static_assert(kLabelTexts[kSlotCount].size() == kMaxLabelSize);
 
 template <std::size_t kSize>
@@ -196,15 +201,6 @@ char* WriteLine(const Finding& f, DistanceText& distances, char* out) {
   std::abort();  // not a kind
 }
 
-void AppendFindingLines(const Findings& findings, ReportText& report) {
-  DistanceText distances;
-  char line[kMaxLineSize + kSlack];
-  for (const Finding& f : findings) {
-    const char* end = WriteLine(f, distances, line);
-    report.AppendLine({line, static_cast<std::size_t>(end - line)});
-  }
-}
-
 }  // namespace
 
 std::string SlotLabel(std::size_t position) {
@@ -250,18 +246,6 @@ std::string RenderReport(const Findings& findings) {
   char* end = buffer;
   for (const Finding& f : findings) end = WriteLine(f, distances, end);
   return std::string(buffer, end);
-}
-
-void CheckIntermodulation(const FrequencySet& s, ReportText& report) {
-  Findings findings;
-  FindIntermodulation(s, findings);
-  AppendFindingLines(findings, report);
-}
-
-void CheckSpacing(const FrequencySet& s, ReportText& report) {
-  Findings findings;
-  FindSpacing(s, findings);
-  AppendFindingLines(findings, report);
 }
 
 }  // namespace zelmar

@@ -7,12 +7,14 @@
 #include <string>
 
 #include "field_check_utf16.h"
-#include "text_utf.h"
 #include "window.h"
+#include "zelmar/platform/text_utf.h"
 
 namespace zelmar::shell {
 namespace {
 
+using platform::Utf16ToUtf8;
+using platform::Utf8ToUtf16;
 using win::HelpFilePath;
 using win::HelpPathFor;
 using win::ScaleForDpi;

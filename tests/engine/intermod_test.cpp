@@ -6,12 +6,11 @@
 namespace zelmar_test {
 namespace {
 
-using zelmar::CheckIntermodulation;
-
+// The lines of this one check, as a run renders them.
 std::string Intermod(const FrequencySet& s) {
-  zelmar::ReportText report;
-  CheckIntermodulation(s, report);
-  return report.Text();
+  zelmar::Findings findings;
+  zelmar::FindIntermodulation(s, findings);
+  return zelmar::RenderReport(findings);
 }
 
 struct IntermodCase {

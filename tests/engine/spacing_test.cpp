@@ -6,12 +6,11 @@
 namespace zelmar_test {
 namespace {
 
-using zelmar::CheckSpacing;
-
+// The lines of this one check, as a run renders them.
 std::string Spacing(const FrequencySet& s) {
-  zelmar::ReportText report;
-  CheckSpacing(s, report);
-  return report.Text();
+  zelmar::Findings findings;
+  zelmar::FindSpacing(s, findings);
+  return zelmar::RenderReport(findings);
 }
 
 struct SpacingCase {

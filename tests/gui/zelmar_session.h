@@ -9,7 +9,7 @@
 #include <string>
 
 #include "probe_protocol.h"
-#include "text_utf.h"
+#include "zelmar/platform/text_utf.h"
 
 namespace zelmar_gui {
 
@@ -39,8 +39,8 @@ inline constexpr DWORD kStartTimeoutMs = 20000;
 inline constexpr DWORD kWaitTimeoutMs = 10000;
 
 // The program's own conversions between its UTF-16 and UTF-8 texts.
-using zelmar::shell::Utf16ToUtf8;
-using zelmar::shell::Utf8ToUtf16;
+using zelmar::platform::Utf16ToUtf8;
+using zelmar::platform::Utf8ToUtf16;
 
 // Polls `condition` until it holds or `timeoutMs` passed.
 bool WaitFor(const std::function<bool()>& condition,

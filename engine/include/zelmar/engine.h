@@ -47,21 +47,6 @@ struct PreparedSet {
 // slots behind the values.
 PreparedSet PrepareFrequencySet(const FieldTexts& texts);
 
-// The result text of one run, grown one whole line at a time.
-class ReportText {
- public:
-  void AppendLine(std::string_view line) {
-    // One allocation holds a typical report; a full one needs about 2.7 KB.
-    if (text_.empty()) text_.reserve(1024);
-    text_.append(line);
-  }
-  bool IsEmpty() const { return text_.empty(); }
-  const std::string& Text() const { return text_; }
-
- private:
-  std::string text_;
-};
-
 // What the checks found, one finding per result line, in line order.
 enum class FindingKind : std::uint8_t {
   kIntermodulation,  // `victim` is hit by a product of the pair
@@ -112,10 +97,6 @@ void FindSpacing(const FrequencySet& slots, Findings& findings);
 
 // The result lines of the findings, in order: the report text of a run.
 std::string RenderReport(const Findings& findings);
-
-// The two checks as lines appended to a report.
-void CheckIntermodulation(const FrequencySet& slots, ReportText& report);
-void CheckSpacing(const FrequencySet& slots, ReportText& report);
 
 // A value as "%.3f"-style text: rounded to 17 significant digits first, then
 // half up at the third decimal. Infinities give "1e999" and "-1e999", texts

@@ -3,9 +3,9 @@
 
 #include <cerrno>
 
-#include "streams.h"
+#include "zelmar/platform/streams.h"
 
-namespace zelmar::cli {
+namespace zelmar::platform {
 
 void PrepareStandardStreams() {
   // A parent that ignores SIGPIPE would otherwise turn a closed pipe into
@@ -40,4 +40,4 @@ void EndOnClosedOutput() {
   _exit(128 + SIGPIPE);  // only if the signal is blocked
 }
 
-}  // namespace zelmar::cli
+}  // namespace zelmar::platform

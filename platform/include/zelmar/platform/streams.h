@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string_view>
 
-namespace zelmar::cli {
+namespace zelmar::platform {
 
 inline constexpr int kStdinFd = 0;
 inline constexpr int kStdoutFd = 1;
@@ -27,4 +27,4 @@ bool IsTerminal(int fd);
 // Ends the program at once and quietly because its output has been closed.
 [[noreturn]] void EndOnClosedOutput();
 
-}  // namespace zelmar::cli
+}  // namespace zelmar::platform

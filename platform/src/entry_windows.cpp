@@ -4,16 +4,16 @@
 #include <string_view>
 #include <vector>
 
-#include "entry.h"
-#include "streams.h"
-#include "text_utf.h"
+#include "zelmar/platform/entry.h"
+#include "zelmar/platform/streams.h"
+#include "zelmar/platform/text_utf.h"
 
 int wmain(int argc, wchar_t** argv) {
-  zelmar::cli::PrepareStandardStreams();
+  zelmar::platform::PrepareStandardStreams();
   std::vector<std::string> utf8;
   for (int i = 1; i < argc; ++i) {
-    utf8.push_back(zelmar::shell::Utf16ToUtf8(argv[i]));
+    utf8.push_back(zelmar::platform::Utf16ToUtf8(argv[i]));
   }
   const std::vector<std::string_view> args(utf8.begin(), utf8.end());
-  return zelmar::cli::RunProgram(args);
+  return zelmar::platform::RunProgram(args);
 }

@@ -11,10 +11,10 @@
 #include <cstring>
 #include <string>
 
-#include "streams.h"
-#include "text_utf.h"
+#include "zelmar/platform/streams.h"
+#include "zelmar/platform/text_utf.h"
 
-namespace zelmar::cli {
+namespace zelmar::platform {
 namespace {
 
 // The console behind a descriptor, or nullptr when it is redirected.
@@ -75,7 +75,7 @@ long ReadFromConsole(HANDLE console, char* buffer, std::size_t size) {
     for (std::size_t at; (at = text.find(L"\r\n")) != std::wstring::npos;) {
       text.erase(at, 1);
     }
-    input.pending = shell::Utf16ToUtf8(text);
+    input.pending = Utf16ToUtf8(text);
   }
   const std::size_t n = std::min(size, input.pending.size());
   std::memcpy(buffer, input.pending.data(), n);
@@ -105,7 +105,7 @@ long ReadSome(int fd, char* buffer, std::size_t size) {
 
 bool WriteAll(int fd, std::string_view data) {
   if (HANDLE console = ConsoleOf(fd)) {
-    const std::wstring wide = shell::Utf8ToUtf16(data);
+    const std::wstring wide = Utf8ToUtf16(data);
     std::wstring_view rest = wide;
     while (!rest.empty()) {
       DWORD written = 0;
@@ -133,11 +133,11 @@ bool WriteAll(int fd, std::string_view data) {
   return true;
 }
 
-bool IsTerminal(int fd) { return _isatty(fd) != 0; }
+bool IsTerminal(int fd) { return ConsoleOf(fd) != nullptr; }
 
 void EndOnClosedOutput() {
   // Windows has no SIGPIPE; the status a POSIX shell shows for one.
   _exit(128 + 13);
 }
 
-}  // namespace zelmar::cli
+}  // namespace zelmar::platform

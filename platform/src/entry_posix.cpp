@@ -1,12 +1,12 @@
 #include <string_view>
 #include <vector>
 
-#include "entry.h"
-#include "streams.h"
+#include "zelmar/platform/entry.h"
+#include "zelmar/platform/streams.h"
 
 int main(int argc, char** argv) {
-  zelmar::cli::PrepareStandardStreams();
+  zelmar::platform::PrepareStandardStreams();
   const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0),
                                            argv + argc);
-  return zelmar::cli::RunProgram(args);
+  return zelmar::platform::RunProgram(args);
 }

@@ -1,10 +1,10 @@
-#include "text_utf.h"
-
 #include <windows.h>
 
 #include <climits>
 
-namespace zelmar::shell {
+#include "zelmar/platform/text_utf.h"
+
+namespace zelmar::platform {
 
 std::string Utf16ToUtf8(std::wstring_view text) {
   if (text.empty() || text.size() > INT_MAX / 3) return {};
@@ -27,4 +27,4 @@ std::wstring Utf8ToUtf16(std::string_view text) {
   return out;
 }
 
-}  // namespace zelmar::shell
+}  // namespace zelmar::platform
