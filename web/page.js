@@ -34,7 +34,8 @@
       fixedMany: "固定波は 12 波までです",
       countBelowFixed: (n) => `固定波が ${n} 波あります。波数はそれ以上にしてください`,
       searching: (p, limit) => `探索中: ${p.carriers} 波のプラン、最良の余裕 ${
-        p.margin === null ? (p.plan.length ? "―" : "未発見") : p.margin + " MHz"}、${
+        p.margin === null ? (p.plan.length ? "―" : "未発見") : p.margin + " MHz"}${
+        p.bound === null ? "" : `（${p.bound} MHz 以上のプランはないと証明済み）`}、${
         Math.round(p.nodes / 1000)}k ノード、${(p.ms / 1000).toFixed(1)} 秒 / 上限 ${limit} 秒`,
       starting: "探索を始めています…",
       planOf: (n) => `プラン（${n} 波）`,
@@ -74,7 +75,8 @@
       fixedMany: "at most 12 fixed carriers",
       countBelowFixed: (n) => `there are ${n} fixed carriers; ask for at least that many`,
       searching: (p, limit) => `Searching plans of ${p.carriers} carriers, best margin ${
-        p.margin === null ? (p.plan.length ? "–" : "none yet") : p.margin + " MHz"}, ${
+        p.margin === null ? (p.plan.length ? "–" : "none yet") : p.margin + " MHz"}${
+        p.bound === null ? "" : ` (proven: no plan reaches ${p.bound} MHz)`}, ${
         Math.round(p.nodes / 1000)}k nodes, ${(p.ms / 1000).toFixed(1)} s of at most ${limit} s`,
       starting: "Starting the search…",
       planOf: (n) => `Plan (${n} carriers)`,

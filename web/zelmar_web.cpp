@@ -63,7 +63,8 @@ long long MillisecondsSince(Clock::time_point start) {
       .count();
 }
 
-// {"carriers":N,"margin":"0.250"|null,"plan":[...],"nodes":N,"ms":N}
+// {"carriers":N,"margin":"0.250"|null,"plan":[...],"bound":"1.000"|null,
+//  "nodes":N,"ms":N}
 std::string ProgressJson(const zelmar::plan::SearchProgress& progress,
                          long long ms) {
   using zelmar::plan::FormatKhz;
@@ -78,7 +79,11 @@ std::string ProgressJson(const zelmar::plan::SearchProgress& progress,
       json += "\"" + FormatKhz(progress.best_plan[i]) + "\"";
     }
   }
-  json += "],\"nodes\":" + std::to_string(progress.nodes);
+  json += "],\"bound\":";
+  json += progress.margin_bound
+              ? "\"" + FormatKhz(*progress.margin_bound) + "\""
+              : std::string("null");
+  json += ",\"nodes\":" + std::to_string(progress.nodes);
   json += ",\"ms\":" + std::to_string(ms) + "}";
   return json;
 }

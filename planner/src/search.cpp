@@ -122,6 +122,7 @@ class Searcher {
   Khz raster() const { return raster_; }
   bool cut() const { return cut_; }  // the last run ended early
   std::uint64_t nodes() const { return nodes_; }
+  void NoteBound(Khz bound) { progress_.margin_bound = bound; }
   void NoteBest(const Result& best, int size) {
     progress_.have_plan = true;
     progress_.best_margin = MarginOf(best.margin);
@@ -333,6 +334,7 @@ Climbed Climb(Searcher& searcher, int target, const Searcher::Result& start) {
           cut = true;
         } else {
           climbed.out_of_reach = ask;
+          searcher.NoteBound(ask);
         }
       }
     }

@@ -106,6 +106,9 @@ TEST(PlanSearch, ProgressCarriesTheBestPlanSoFar) {
       EXPECT_EQ(PlanMargin(last.best_plan), last.best_margin);
       EXPECT_EQ(got.plan.size(), last.best_plan.size());
       EXPECT_EQ(got.margin, last.best_margin);
+      if (last.margin_bound) {
+        EXPECT_LT(*last.best_margin, *last.margin_bound);
+      }
     }
   }
 }

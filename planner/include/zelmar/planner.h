@@ -109,6 +109,8 @@ struct SearchProgress {
   bool have_plan = false;
   std::vector<Khz> best_plan;  // that plan, ascending, while have_plan: what
                                // a caller that ends the search keeps
+  std::optional<Khz> margin_bound;  // proven: no plan of this size has this
+                                    // margin or more
 };
 
 // Asked every few thousand nodes; returning true stops the search (a time
