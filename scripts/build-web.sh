@@ -17,7 +17,7 @@ version=$(sed -n 's/^project(Zelmar VERSION \([0-9.]*\).*/\1/p' "$root/CMakeList
 
 # The engine's flags (cmake/CompilerFlags.cmake): exact IEEE 754 doubles.
 flags=(
-  --target=wasm32-wasi --sysroot=/usr -std=c++20 -O2
+  --target=wasm32-wasi --sysroot=/usr -std=c++20 -O2 -DNDEBUG
   -Wall -Wextra -Werror -ffp-contract=off -fno-fast-math -fno-exceptions
   -ffunction-sections -fdata-sections -D_WASI_EMULATED_SIGNAL
   -DJSON_HAS_FILESYSTEM=0 -DJSON_HAS_EXPERIMENTAL_FILESYSTEM=0
