@@ -111,6 +111,10 @@ const cases = [
     await page.click("#clear");
     assert.deepEqual(await page.$$eval("#fields input", (l) => l.map((i) => i.value).join("")), "");
     assert.equal(await page.textContent("#result"), "");
+    await page.focus("#tab-check");
+    await page.keyboard.press("ArrowRight");  // the tabs follow the arrow keys
+    assert.equal(await page.evaluate(() => document.activeElement.id), "tab-plan");
+    assert.equal(await page.isVisible("#panel-plan"), true);
   }],
 
   ["a pasted list fills the fields after it and says what did not fit", async ({ page }) => {
