@@ -9,6 +9,14 @@ using zelmar::shell::FieldTextsW;
 using zelmar::win::Dialog;
 using zelmar::win::PaintDC;
 
+namespace {
+
+// Posted on a DPI change, so that the labels are fitted after the default
+// processing has laid the dialog out at the new DPI.
+constexpr UINT kFitFieldLabels = WM_APP;
+
+}  // namespace
+
 CFreqCheckDlg::CFreqCheckDlg(zelmar::win::WinApp& app, HWND parent)
     : Dialog(app, IDD_MAIN, parent),
       m_hIcon(LoadIconW(app.Instance(), MAKEINTRESOURCEW(IDR_MAINFRAME))) {}
@@ -36,6 +44,7 @@ BOOL CFreqCheckDlg::OnInitDialog() {
   // After a move to a monitor of another DPI the heading keeps its own font
   // (WM_DPICHANGED makes it anew), not the dialog's.
   zelmar::win::KeepOwnFontOnDpiChange(GetDlgItem(window, IDC_INFO));
+  FitFieldLabels();
 
   return TRUE;  // focus to the first tab stop, the Calculate button
 }
@@ -56,6 +65,19 @@ void CFreqCheckDlg::SetHeadingFont(UINT dpi) {
   SendMessageW(GetDlgItem(Handle(), IDC_INFO), WM_SETFONT,
                reinterpret_cast<WPARAM>(font.Get()), TRUE);
   m_font.Swap(font);
+}
+
+void CFreqCheckDlg::FitFieldLabels() {
+  HWND window = Handle();
+  for (int i = 0; i < static_cast<int>(kSlotCount); ++i) {
+    HWND label = GetDlgItem(window, IDC_FLABEL1 + i);
+    HWND field = GetDlgItem(window, IDC_FREQ1 + i);
+    if (label == nullptr || field == nullptr) continue;
+    RECT field_rect{};
+    GetWindowRect(field, &field_rect);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&field_rect), 2);
+    zelmar::win::WidenToFitText(label, field_rect.left);
+  }
 }
 
 zelmar::shell::ShownTexts CFreqCheckDlg::CheckFields(
@@ -131,26 +153,29 @@ bool CFreqCheckDlg::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam,
   switch (message) {
     case WM_SYSCOMMAND:
       if (!OnSysCommand(static_cast<UINT>(wparam), lparam)) return false;
-      result = TRUE;
+      result = 0;
       return true;
     case WM_PAINT:
       if (!OnPaint()) return false;
-      result = TRUE;
+      result = 0;
       return true;
     case WM_QUERYDRAGICON:
-      // One of the messages whose result a dialog procedure returns
-      // directly instead of through DWLP_MSGRESULT.
       result = reinterpret_cast<INT_PTR>(OnQueryDragIcon());
       return true;
     case WM_DPICHANGED:
       // The new DPI in both words of wparam; the dialog's own resizing is
-      // left to the default processing.
+      // left to the default processing, after which the labels are fitted.
       SetHeadingFont(HIWORD(wparam));
+      PostMessageW(Handle(), kFitFieldLabels, 0, 0);
       return false;
+    case kFitFieldLabels:
+      FitFieldLabels();
+      result = 0;
+      return true;
     case WM_COMMAND:
       if (LOWORD(wparam) == IDC_CLEAR && HIWORD(wparam) == BN_CLICKED) {
         OnClear();
-        result = TRUE;
+        result = 0;
         return true;
       }
       break;

@@ -32,6 +32,9 @@ class CFreqCheckDlg : public zelmar::win::Dialog {
   // The heading's font for the dialog's current DPI: 30 pixels at 96 DPI,
   // in proportion at any other.
   void SetHeadingFont(UINT dpi);
+  // Widens each label F1-F12 whose text does not fit it in its font, up to
+  // its field's left edge; no other control moves.
+  void FitFieldLabels();
 
   HICON m_hIcon;  // shared resource handle, never destroyed
   zelmar::win::Font m_font;

@@ -102,6 +102,67 @@ void KeepOwnFontOnDpiChange(HWND control) {
   }
 }
 
+void WidenToFitText(HWND control, LONG max_right) {
+  const int length = GetWindowTextLengthW(control);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const int copied = GetWindowTextW(control, text.data(), length + 1);
+  text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+  if (text.empty()) return;
+
+  // Where the text's ink ends: its extent less the blank that follows the
+  // last character's glyph (that character's C width; 0 where the font has
+  // none).
+  SIZE extent{};
+  ABC last{};
+  BOOL measured = FALSE;
+  if (HDC dc = GetDC(control)) {
+    auto font =
+        reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    // Without a font of its own the control draws in the system font, which
+    // a fresh device context holds already.
+    HGDIOBJ previous = font != nullptr ? SelectObject(dc, font) : nullptr;
+    measured = GetTextExtentPoint32W(dc, text.c_str(),
+                                     static_cast<int>(text.size()), &extent);
+    if (!GetCharABCWidthsW(dc, text.back(), text.back(), &last)) last = ABC{};
+    if (previous != nullptr) SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+  }
+  RECT client{};
+  if (!measured || !GetClientRect(control, &client) ||
+      extent.cx - last.abcC <= client.right) {
+    return;
+  }
+  RECT rect{};
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect),
+                  2);
+  if (rect.right >= max_right) return;
+  SetWindowPos(control, nullptr, 0, 0, max_right - rect.left,
+               rect.bottom - rect.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool ReturnsResultDirectly(UINT message) {
+  switch (message) {
+    case WM_INITDIALOG:
+    case 0x0019:  // WM_CTLCOLOR of 16-bit Windows, taken alike to this day
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+    case WM_COMPAREITEM:
+    case WM_VKEYTOITEM:
+    case WM_CHARTOITEM:
+    case WM_QUERYDRAGICON:
+      return true;
+    default:
+      return false;
+  }
+}
+
 INT_PTR Dialog::DoModal() {
   HWND owner = parent_ != nullptr ? parent_ : app_.MainWindow();
   const INT_PTR result =
@@ -132,7 +193,7 @@ bool Dialog::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam,
         default:
           return false;
       }
-      result = TRUE;
+      result = 0;  // a handled WM_COMMAND answers 0
       return true;
     }
     case WM_HELP:  // F1
@@ -158,16 +219,25 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT message, WPARAM wparam,
   }
   // The system's frames above this procedure cannot carry a C++ exception,
   // so every one ends here; the dialog lives on.
+  INT_PTR result = 0;
   try {
     if (message == WM_INITDIALOG) return self->OnInitDialog();
-    INT_PTR result = FALSE;
-    return self->HandleMessage(message, wparam, lparam, result) ? result
-                                                                : FALSE;
+    if (!self->HandleMessage(message, wparam, lparam, result)) return FALSE;
   } catch (...) {
     self->OnHandlerFailed(message);
-    if (message == WM_INITDIALOG) ::EndDialog(window, -1);
-    return TRUE;
+    if (message == WM_INITDIALOG) {
+      ::EndDialog(window, -1);
+      return TRUE;
+    }
+    // Handled, with the result 0; a message answered directly then gets the
+    // default processing.
+    result = 0;
   }
+  if (ReturnsResultDirectly(message)) return result;
+  // Set last, after the handler: anything it sent to this dialog on the way
+  // has had its own result written here already.
+  SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
+  return TRUE;
 }
 
 }  // namespace zelmar::win

@@ -58,6 +58,16 @@ int ScaleForDpi(int pixels_at_96, UINT dpi);
 // Keeps the dialog manager from replacing the font of `control` when the
 // dialog's DPI changes (SetDialogControlDpiChangeBehavior, where present).
 void KeepOwnFontOnDpiChange(HWND control);
+// Widens `control`, keeping its left edge, up to `max_right` (in its
+// parent's client coordinates) when its text in its own font reaches
+// beyond its client area; a control whose text fits keeps its size.
+void WidenToFitText(HWND control, LONG max_right);
+
+// Whether a dialog procedure returns the result of `message` itself, as it
+// must for WM_INITDIALOG, WM_CTLCOLOR*, WM_COMPAREITEM, WM_VKEYTOITEM,
+// WM_CHARTOITEM and WM_QUERYDRAGICON; the results of all other messages go
+// through DWLP_MSGRESULT.
+bool ReturnsResultDirectly(UINT message);
 
 class Dialog;
 
@@ -124,8 +134,10 @@ class Dialog {
   virtual void OnOK() { EndDialog(IDOK); }
   virtual void OnCancel() { EndDialog(IDCANCEL); }
 
-  // Returns true when the message was handled; `result` is then the dialog
-  // procedure's return value. False leaves it to the default processing.
+  // Returns true when the message was handled; `result` is then the
+  // message's result (what SendMessage returns to its sender), which the
+  // layer passes on as the message requires. False leaves the message to the
+  // default processing.
   virtual bool HandleMessage(UINT message, WPARAM wparam, LPARAM lparam,
                              INT_PTR& result);
 

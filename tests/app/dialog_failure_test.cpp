@@ -73,4 +73,33 @@ TEST(DialogFailure, ExceptionInCalculateKeepsDialogAndFields) {
   EXPECT_EQ(dialog.result_after, L"計算を完了できませんでした。\r\n");
 }
 
+// Answers the messages sent with kAsked; their senders must get the answers.
+class AnsweringDlg : public zelmar::win::Dialog {
+ public:
+  explicit AnsweringDlg(zelmar::win::WinApp& app) : Dialog(app, IDD_ABOUTBOX) {}
+
+ protected:
+  static constexpr WPARAM kAsked = 0x5A17;  // the system's messages lack it
+  BOOL OnInitDialog() override {
+    // All the system's messages, WM_APP for WM_INITDIALOG (lparam: `this`).
+    for (UINT message = WM_NULL; message < WM_USER; ++message) {
+      const UINT m = message == WM_INITDIALOG ? WM_APP : message;
+      EXPECT_EQ(SendMessageW(Handle(), m, kAsked, 0), 0x10000 + LRESULT(m));
+    }
+    EndDialog(IDOK);
+    return TRUE;
+  }
+  bool HandleMessage(UINT message, WPARAM wparam, LPARAM,
+                     INT_PTR& result) override {
+    result = 0x10000 + LRESULT(message);
+    return wparam == kAsked;
+  }
+};
+
+TEST(DialogResult, SendersGetTheResultsTheHandlersGave) {
+  TestApp app;
+  AnsweringDlg dialog(app);
+  EXPECT_EQ(dialog.DoModal(), IDOK);  // the checks above ran
+}
+
 }  // namespace

@@ -25,6 +25,31 @@ class DpiTest : public ZelmarTest {
     EXPECT_TRUE(zelmar.Query(ProbeCommand::kFontOf, reply, zelmar.dialog()));
     return reply.values[0];
   }
+  // The labels F1-F12 whose texts in their own fonts (the ink ends at the
+  // extent less the last C width) end beyond their client areas.
+  std::string UnfitLabels() {
+    std::string unfit;
+    HDC screen = GetDC(nullptr);
+    for (int id = kIdFlabel1; id < kIdFlabel1 + 12; ++id) {
+      HWND label = zelmar.Item(id);
+      const std::wstring text = TextOf(label);
+      ProbeReply reply{};
+      SIZE extent{};
+      ABC last{};
+      RECT client{};
+      if (!text.empty() && zelmar.Query(ProbeCommand::kFontOf, reply, label)) {
+        HGDIOBJ old = SelectObject(screen, CreateFontIndirectW(&reply.font));
+        GetTextExtentPoint32W(screen, text.c_str(), int(text.size()), &extent);
+        GetCharABCWidthsW(screen, text.back(), text.back(), &last);
+        DeleteObject(SelectObject(screen, old));
+      }
+      GetClientRect(label, &client);
+      if (extent.cx == 0 || extent.cx - last.abcC > client.right)
+        unfit += Utf16ToUtf8(text) + " ";
+    }
+    ReleaseDC(nullptr, screen);
+    return unfit;
+  }
 };
 
 int HeadingHeight(UINT dpi) { return MulDiv(30, static_cast<int>(dpi), 96); }
@@ -57,6 +82,7 @@ TEST_F(DpiTest, HeadingAndLayoutFollowTheScreenDpi) {
     EXPECT_LE(rect.right, client.right);
     EXPECT_LE(rect.bottom, client.bottom);
   }
+  EXPECT_EQ(UnfitLabels(), "");
 }
 
 TEST_F(DpiTest, DpiChangeGivesTheHeadingItsOwnFontAtTheNewSize) {
@@ -68,8 +94,12 @@ TEST_F(DpiTest, DpiChangeGivesTheHeadingItsOwnFontAtTheNewSize) {
     ProbeReply reply{};
     RECT request{};
     request.left = static_cast<LONG>(dpi);
+    for (int id = kIdFlabel1; id < kIdFlabel1 + 12; ++id)
+      SetWindowPos(zelmar.Item(id), nullptr, 0, 0, 1, 1,
+                   SWP_NOMOVE | SWP_NOZORDER);  // as if laid out anew
     ASSERT_TRUE(zelmar.Query(ProbeCommand::kSendDpiChanged, reply,
                              zelmar.dialog(), request));
+    EXPECT_TRUE(WaitFor([&] { return UnfitLabels().empty(); }));
     std::int64_t handle = 0;
     const LOGFONTW heading = HeadingFont(handle);
     ASSERT_NE(handle, 0);
