@@ -11,7 +11,8 @@ export ZELMAR_WINEPREFIX_BASE ?= $(abspath $(BUILD))/wineprefix
 CMAKE_CONFIGURE = cmake -S . -DCMAKE_BUILD_TYPE=$(CONFIG) -Wno-dev
 
 .PHONY: all deps run-deps native win64 win32 linux32 test check test-native test-linux32 \
-        test-wine test-wine32 test-dist test-sanitizers test-fuzz run screenshot-144 dist bench figures fuzz format clean
+        test-wine test-wine32 test-dist test-sanitizers test-fuzz test-web run screenshot-144 dist \
+        bench bench-web figures fuzz format clean web
 
 all: native
 
@@ -40,7 +41,7 @@ linux32: deps
 	$(CMAKE_CONFIGURE) -B $(BUILD)/linux32 -DCMAKE_TOOLCHAIN_FILE=cmake/linux-i686.cmake
 	cmake --build $(BUILD)/linux32 -j $(JOBS) --target zelmar_engine_tests
 
-test: test-native test-linux32 test-wine test-wine32 test-dist test-sanitizers test-fuzz
+test: test-native test-linux32 test-wine test-wine32 test-dist test-sanitizers test-fuzz test-web
 	@echo "all test suites passed"
 
 # For while you work, once the trees are built (a few minutes): the native
@@ -92,6 +93,15 @@ test-wine32: native win32
 	  echo "32-bit Wine runs skipped: $$reason"; \
 	fi
 
+# The offline page, one file: build/web/zelmar.html.
+web: deps
+	scripts/build-web.sh $(BUILD)/web
+
+# The page in Debian's Chromium against the native build's tools.
+test-web: native web
+	node tests/web/web_test.js $(BUILD)/web/zelmar.html $(BUILD)/native/cli/zelmar-check \
+	  $(BUILD)/native/cli/zelmar-plan $(BUILD)/web/screenshots
+
 test-sanitizers: deps
 	scripts/test-sanitizers.sh $(BUILD)/sanitize
 
@@ -111,7 +121,7 @@ run: run-deps
 screenshot-144: win64
 	env -u DISPLAY scripts/run-zelmar.sh --dpi 144 $(BUILD)/win64
 
-dist: win64 win32
+dist: win64 win32 web
 	scripts/dist.sh $(BUILD)
 
 # The release archives as a Windows user unpacks them.
@@ -123,6 +133,11 @@ bench: deps
 	$(CMAKE_CONFIGURE) -B $(BUILD)/bench -DZELMAR_BUILD_BENCH=ON -DZELMAR_BUILD_TESTS=OFF
 	cmake --build $(BUILD)/bench -j $(JOBS)
 	scripts/bench.sh $(BUILD)/bench
+
+# The page's size and timings, and the check's time per run in WebAssembly
+# against the native build.
+bench-web: native web
+	scripts/bench-web.sh $(BUILD)
 
 # Sizes, imports, start-up time and peak memory of Zelmar.exe, then the
 # benchmarks: the figures the README quotes.

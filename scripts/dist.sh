@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Packs the release archives BUILD/dist/Zelmar-<version>-win64.zip and
 # -win32.zip from BUILD/win64 and BUILD/win32 (make dist builds both first).
-# Each holds Zelmar.exe, the command-line tools and the Japanese read-me; the
+# Each holds Zelmar.exe, the command-line tools, the offline page zelmar.html
+# (BUILD/web, make web) and the Japanese read-me; the
 # executables stay where the builds put them. The version and the read-me come from the builds,
 # which make them from the project version.
 set -euo pipefail
@@ -25,6 +26,9 @@ for arch in win64 win32; do
     [ -f "$exe" ] || { echo "dist: $exe not found (make $arch)" >&2; exit 1; }
     files+=("$exe")
   done
+  page="$build/web/zelmar.html"
+  [ -f "$page" ] || { echo "dist: $page not found (make web)" >&2; exit 1; }
+  files+=("$page")
   archive="$out/Zelmar-$version-$arch.zip"
   rm -f "$archive"
   python3 - "$archive" "$build/$arch/dist/README-ja.txt" "${files[@]}" <<'PY'

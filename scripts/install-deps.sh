@@ -11,7 +11,7 @@ run_only=false
 [ "${1:-}" = --run ] && run_only=true
 
 packages=(
-  build-essential cmake make python3
+  build-essential cmake make python3 libfast-float-dev
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth fonts-ipafont-gothic imagemagick locales xdotool
 )
@@ -24,7 +24,15 @@ if ! $run_only; then
     g++-multilib qemu-user
     g++-mingw-w64-i686 binutils-mingw-w64-i686
     x11-apps zip
+    wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32
+    libclang-rt-14-dev-wasm32 lld-14
+    chromium nodejs
   )
+fi
+
+# npm comes with some builds of nodejs and as a package of its own in Debian.
+if ! $run_only && ! command -v npm >/dev/null; then
+  packages+=(npm)
 fi
 
 missing=()
@@ -68,4 +76,16 @@ if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8' ||
   grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
   grep -q '^en_US.UTF-8 UTF-8' /etc/locale.gen || echo 'en_US.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
   $sudo locale-gen >/dev/null
+fi
+
+# The browser tests' driver, pinned by tests/web/package-lock.json; it uses
+# Debian's Chromium, so no browser is downloaded.
+if ! $run_only; then
+  web_tests="$(dirname "$0")/../tests/web"
+  installed=$(cd "$web_tests" && node -p "const l = require('./package-lock.json');
+    l.packages['node_modules/playwright-core'].version ===
+      require('./node_modules/playwright-core/package.json').version" 2>/dev/null || true)
+  if [ "$installed" != true ]; then
+    (cd "$web_tests" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
+  fi
 fi

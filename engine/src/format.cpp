@@ -91,6 +91,55 @@ char* Checked(std::to_chars_result result) {
   return result.ptr;
 }
 
+// The digits of the integer mantissa * 2^exponent (exponent >= 0) or
+// mantissa * 5^-exponent (exponent < 0), the exact expansion's digits without
+// the point, for the values ScaleToInteger cannot hold: in limbs of nine
+// decimal digits, least significant first. Own code rather than
+// std::to_chars with a precision, whose tables would be most of the
+// WebAssembly build.
+char* WriteScaledDigits(BinaryValue v, char* out, char* end) {
+  constexpr std::uint64_t kLimbBase = 1'000'000'000;
+  constexpr int kLimbDigits = 9;
+  // 2^53 * 5^1074 < 10^767 and 2^1024 < 10^309: 86 limbs hold either.
+  std::array<std::uint32_t, 86> limbs;  // limbs[count...] are unused
+  std::size_t count = 0;
+  for (std::uint64_t m = v.mantissa; m != 0; m /= kLimbBase) {
+    limbs[count++] = static_cast<std::uint32_t>(m % kLimbBase);
+  }
+  const bool doubling = v.exponent >= 0;
+  int steps = doubling ? v.exponent : -v.exponent;
+  // Up to 2^32 or 5^13 per pass: a limb times it plus a carry stays below
+  // 2^64.
+  const int per_pass = doubling ? 32 : 13;
+  while (steps > 0) {
+    const int now = std::min(steps, per_pass);
+    steps -= now;
+    std::uint64_t factor = 1;
+    for (int i = 0; i < now; ++i) factor *= doubling ? 2 : 5;
+    std::uint64_t carry = 0;
+    for (std::size_t j = 0; j < count; ++j) {
+      const std::uint64_t x = limbs[j] * factor + carry;
+      carry = x / kLimbBase;
+      limbs[j] = static_cast<std::uint32_t>(x - carry * kLimbBase);
+    }
+    for (; carry != 0; carry /= kLimbBase) {
+      if (count == limbs.size()) std::abort();  // the bound above is wrong
+      limbs[count++] = static_cast<std::uint32_t>(carry % kLimbBase);
+    }
+  }
+  if (count == 0) return Checked(std::to_chars(out, end, 0));
+  out = Checked(std::to_chars(out, end, limbs[count - 1]));
+  for (std::size_t j = count - 1; j-- > 0;) {
+    if (end - out < kLimbDigits) std::abort();
+    std::uint32_t limb = limbs[j];
+    for (int i = kLimbDigits; i-- > 0; limb /= 10) {
+      out[i] = static_cast<char>('0' + limb % 10);
+    }
+    out += kLimbDigits;
+  }
+  return out;
+}
+
 // The exact decimal expansion of |value|, with at least one digit before the
 // point.
 void ExactDigits(double value, DecimalDigits& d) {
@@ -103,20 +152,15 @@ void ExactDigits(double value, DecimalDigits& d) {
   char* last = nullptr;
   if (std::uint64_t scaled = 0; ScaleToInteger(binary, scaled)) {
     last = Checked(std::to_chars(begin, end, scaled));
-    const auto length = static_cast<std::size_t>(last - begin);
-    if (length <= fraction) {  // e.g. 125 with 3 decimals: 0.125
-      const std::size_t shift = fraction + 1 - length;
-      std::copy_backward(begin, last, last + shift);
-      std::fill(begin, begin + shift, '0');
-      last += shift;
-    }
   } else {
-    last = Checked(std::to_chars(begin, end, std::fabs(value),
-                                 std::chars_format::fixed,
-                                 static_cast<int>(fraction)));
-    if (char* dot = std::find(begin, last, '.'); dot != last) {
-      last = std::copy(dot + 1, last, dot);
-    }
+    last = WriteScaledDigits(binary, begin, end);
+  }
+  const auto length = static_cast<std::size_t>(last - begin);
+  if (length <= fraction) {  // e.g. 125 with 3 decimals: 0.125
+    const std::size_t shift = fraction + 1 - length;
+    std::copy_backward(begin, last, last + shift);
+    std::fill(begin, begin + shift, '0');
+    last += shift;
   }
   d.size = static_cast<std::size_t>(last - d.digits);
   d.point = d.size - fraction;

@@ -3,8 +3,11 @@
 // The lexeme is validated and normalised here, byte by byte, because the
 // standard conversions accept forms that must read differently (inf, nan,
 // hexadecimal) and reject the exponent letters d and D. Only the final,
-// canonical digit string goes to std::from_chars, which rounds correctly and
-// knows no locale.
+// canonical digit string goes to fast_float, which rounds correctly, knows no
+// locale and is the same on every build, WebAssembly's included (whose C++
+// library has no std::from_chars for doubles).
+#include <fast_float/fast_float.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -12,6 +15,7 @@
 #include <iterator>
 #include <limits>
 #include <optional>
+#include <system_error>
 
 #include "text.h"
 #include "zelmar/engine.h"
@@ -94,7 +98,7 @@ double ToDouble(Decimal& d) {
       text_end, end, d.exponent - static_cast<std::int64_t>(d.size));
   if (written.ec != std::errc{}) std::abort();  // kExponentRoom is too small
   double value = 0.0;
-  const auto read = std::from_chars(d.digits, written.ptr, value);
+  const auto read = fast_float::from_chars(d.digits, written.ptr, value);
   if (read.ec == std::errc::result_out_of_range) {
     return d.exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
   }

@@ -1,14 +1,15 @@
 #!/usr/bin/env python3
-"""Checks release archives as a Windows user gets them: the programs, and a
-read-me that Notepad of any Windows since Vista shows as Japanese lines (a
-UTF-8 byte-order mark, CR LF line ends and no bare LF or CR).
+"""Checks release archives as a Windows user gets them: the programs, the
+offline page, and a read-me that Notepad of any Windows since Vista shows as
+Japanese lines (a UTF-8 byte-order mark, CR LF line ends and no bare LF or
+CR).
 
 Usage: check_archives.py VERSION ARCHIVE...
 """
 import sys
 import zipfile
 
-PROGRAMS = {"Zelmar.exe", "zelmar-check.exe", "zelmar-plan.exe"}
+PROGRAMS = {"Zelmar.exe", "zelmar-check.exe", "zelmar-plan.exe", "zelmar.html"}
 
 
 def problems(path, version):

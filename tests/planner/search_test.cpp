@@ -144,5 +144,37 @@ TEST(PlanSearch, AgreesWithTheModelOnRandomSmallCases) {
   EXPECT_GT(counted, 600);
 }
 
+// What a caller that ends a search keeps: the plan the last progress report
+// carried is valid, has the margin reported with it, and is as good as the
+// plan the stopped search returns.
+TEST(PlanSearch, ProgressCarriesTheBestPlanSoFar) {
+  PlanRequest r;
+  r.candidates =
+      BuildCandidates(std::vector<Band>{{470'000, 714'000, 25}}, {}).channels;
+  for (const int count : {0, 8}) {
+    r.count = count;
+    for (const int stop_at : {1, 3, 10, 40, 150}) {
+      SearchProgress last;
+      int calls = 0;
+      const PlanOutcome got = FindBestPlan(r, [&](const SearchProgress& p) {
+        last = p;
+        return ++calls == stop_at;
+      });
+      SCOPED_TRACE("count " + std::to_string(count) + " stopped at " +
+                   std::to_string(stop_at));
+      ASSERT_FALSE(got.proven);
+      ASSERT_TRUE(last.have_plan);
+      EXPECT_EQ(FindViolation(last.best_plan, r.rules).rule,
+                Violation::Rule::kNone);
+      EXPECT_EQ(MeasurePlan(last.best_plan).margins[0], last.best_margin);
+      EXPECT_EQ(got.plan.size(), last.best_plan.size());
+      EXPECT_EQ(got.margin, last.best_margin);
+      if (last.bound) {
+        EXPECT_LE(*last.best_margin, *last.bound);
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace zelmar::plan

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Builds the offline page: the engine, the planner and the tools' JSON
+# writers compiled to WebAssembly (wasm32-wasi, Debian's clang 14 and its
+# wasm32 C and C++ libraries), then web/page.html with the script, the style
+# and the module (base64, once) put inside OUT_DIR/zelmar.html.
+#   usage: scripts/build-web.sh OUT_DIR
+set -euo pipefail
+
+out=${1:?usage: build-web.sh OUT_DIR}
+root=$(cd "$(dirname "$0")/.." && pwd)
+mkdir -p "$out/headers" "$out/obj"
+# The build machine's header-only libraries, and nothing else of /usr/include.
+for lib in nlohmann fast_float; do
+  ln -sfn "/usr/include/$lib" "$out/headers/$lib"
+done
+version=$(sed -n 's/^project(Zelmar VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+
+# The engine's flags (cmake/CompilerFlags.cmake): exact IEEE 754 doubles.
+flags=(
+  --target=wasm32-wasi --sysroot=/usr -std=c++20 -O2 -DNDEBUG
+  -Wall -Wextra -Werror -ffp-contract=off -fno-fast-math -fno-exceptions
+  -ffunction-sections -fdata-sections -D_WASI_EMULATED_SIGNAL
+  -DJSON_HAS_FILESYSTEM=0 -DJSON_HAS_EXPERIMENTAL_FILESYSTEM=0
+  "-DZELMAR_VERSION=\"$version\""
+  -I"$root/engine/include" -I"$root/engine/src" -I"$root/planner/include"
+  -I"$root/cli" -I"$root/platform/include" -I"$root/web" -isystem "$out/headers"
+)
+sources=(
+  engine/src/checks.cpp engine/src/format.cpp engine/src/parse.cpp
+  engine/src/prepare.cpp engine/src/run.cpp
+  planner/src/rules.cpp planner/src/search.cpp
+  cli/cli.cpp cli/plan_cli.cpp platform/src/streams_posix.cpp
+  web/zelmar_web.cpp
+)
+objects=()
+stale=()
+for source in "${sources[@]}"; do
+  object="$out/obj/${source//\//_}.o"
+  objects+=("$object")
+  # Headers change rarely; any newer file of the tree rebuilds everything.
+  if [ ! -f "$object" ] || [ -n "$(find "$root/engine" "$root/planner" "$root/platform" \
+       "$root/cli" "$root/web" -newer "$object" -name '*.[ch]*' | head -1)" ]; then
+    stale+=("$source")
+  fi
+done
+if [ ${#stale[@]} -gt 0 ]; then
+  printf '%s\n' "${stale[@]}" | xargs -P "${JOBS:-2}" -I{} sh -c \
+    'root=$0 out=$1; shift; clang++-14 "$@" -c "$root/{}" -o "$out/obj/$(echo {} | tr / _).o"' \
+    "$root" "$out" "${flags[@]}"
+fi
+clang++-14 --target=wasm32-wasi --sysroot=/usr -mexec-model=reactor \
+  -Wl,--gc-sections -Wl,--strip-all -o "$out/zelmar.wasm" "${objects[@]}" \
+  -lwasi-emulated-signal
+
+[ -f "$root/web/inline.py" ] && python3 "$root/web/inline.py" "$root/web" "$out/zelmar.wasm" "$out/zelmar.html"

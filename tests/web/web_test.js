@@ -1,0 +1,348 @@
+// Drives build/web/zelmar.html in Debian's Chromium, opened from disk with
+// the network off, as a person would: one table of cases, each against the
+// command-line tools of the native build as the reference.
+//   usage: node web_test.js PAGE.html ZELMAR_CHECK ZELMAR_PLAN SHOT_DIR [--bench]
+"use strict";
+const { chromium } = require("playwright-core");
+const { execFileSync } = require("child_process");
+const assert = require("assert/strict");
+const fs = require("fs");
+const path = require("path");
+
+const [pagePath, checkTool, planTool, shotDir] = process.argv.slice(2);
+const bench = process.argv.includes("--bench");
+const pageUrl = "file://" + path.resolve(pagePath);
+
+// A small deterministic generator, so a failure can be replayed.
+let seed = 20261209;
+const random = () => ((seed = (seed * 1103515245 + 12345) % 2147483648) / 2147483648);
+const pick = (list) => list[Math.floor(random() * list.length)];
+
+// Field texts of every kind the dialog meets: raster channels (which collide
+// often), odd decimals, exponents, signs, spaces, junk and empty fields.
+function randomField() {
+  const raster = () => (806 + Math.floor(random() * 32) * 0.125).toFixed(pick([0, 1, 2, 3, 3, 3]));
+  return pick([
+    raster, raster, raster, () => "",
+    () => (800 + random() * 20).toFixed(Math.floor(random() * 8)),
+    () => pick(["-", "+", " ", "\t"]) + raster(),
+    () => raster() + pick(["MHz", " x", "..5", "e0", "d1", "e-1"]),
+    () => pick(["abc", "0", "-0", ".", "1e999", "-1e999", "806.1245", "806.0625", "９"]),
+  ])();
+}
+
+function planTool_(args) {
+  try {
+    return execFileSync(planTool, [...args, "--json"], { encoding: "utf8" });
+  } catch (error) {
+    return error.stdout;  // status 1: no plan, still one JSON line
+  }
+}
+
+async function fillPlanForm(page, form) {
+  await page.evaluate((form) => {
+    for (const id of ["bands", "count", "spacing", "guard", "fixed", "exclude", "time"]) {
+      document.getElementById("p-" + id).value = form[id] || "";
+    }
+    document.getElementById("p-max").checked = !!form.max;
+  }, form);
+}
+
+async function runPlan(page, form) {
+  await fillPlanForm(page, form);
+  await page.click("#p-start");
+  await page.waitForFunction(() => {
+    const s = document.getElementById("p-outcome").dataset.state;
+    return s && s !== "searching";
+  });
+  return page.evaluate(() => ({
+    state: document.getElementById("p-outcome").dataset.state,
+    plan: [...document.querySelectorAll("#p-plan li")].map((li) => li.textContent),
+    text: document.getElementById("p-outcome").textContent,
+  }));
+}
+
+// The plan form's fields and zelmar-plan's arguments for the same request.
+const planRequests = [
+  { form: { count: "6" }, args: ["--count", "6"] },
+  { form: { max: true }, args: ["--max"] },
+  { form: { bands: "470:480:0.5", count: "5", fixed: "471.000" },
+    args: ["--band", "470:480:0.5", "--count", "5", "--fixed", "471.000"] },
+  { form: { count: "4", spacing: "0.250", guard: "0.100", exclude: "807:807.5 808.000" },
+    args: ["--count", "4", "--spacing", "0.250", "--guard", "0.100", "--exclude", "807:807.5",
+      "--exclude", "808.000"] },
+  { form: { bands: "806:806.5", count: "12" }, args: ["--band", "806:806.5", "--count", "12"] },
+  { form: { fixed: "806.125 806.250", count: "3" }, args: ["--fixed", "806.125", "--fixed", "806.250", "--count", "3"] },
+];
+
+// Plan form input that must be refused next to its field.
+const badInputs = [
+  ["bands", "806.125-809.750", { count: "3" }],
+  ["bands", "809:806", { count: "3" }],
+  ["bands", "806.1255:807", { count: "3" }],
+  ["count", "13", {}],
+  ["count", "", {}],
+  ["spacing", "0.1", { count: "3" }],
+  ["guard", "-1", { count: "3" }],
+  ["fixed", "abc", { count: "3" }],
+  ["exclude", "1:2:3", { count: "3" }],
+  ["time", "0", { count: "3" }],
+];
+
+const cases = [
+  ["opens from disk offline, on the check tab", async ({ page, requests }) => {
+    assert.equal(await page.getAttribute("#tab-check", "aria-selected"), "true");
+    assert.equal(await page.isVisible("#panel-plan"), false);
+    assert.equal(await page.textContent("#calc"), "計　算");
+    assert.deepEqual(requests.filter((u) => !/^(file|blob|data):/.test(u)), []);
+  }],
+
+  ["typed fields, Enter and クリア, by keyboard", async ({ page }) => {
+    await page.focus("#f1");
+    for (const text of ["806.375", "806.125", "806.250"]) {
+      await page.keyboard.type(text);
+      await page.keyboard.press("Tab");
+    }
+    await page.keyboard.type("806.125 806.5");  // typing never splits
+    await page.keyboard.press("Enter");
+    const expected = JSON.parse(execFileSync(checkTool, ["--json", "806.375", "806.125", "806.250", "806.125 806.5"]));
+    assert.deepEqual(await page.$$eval("#fields input", (l) => l.map((i) => i.value)), expected.fields);
+    assert.equal(await page.textContent("#result"), expected.result.replace(/\r\n/g, "\n"));
+    await page.click("#clear");
+    assert.deepEqual(await page.$$eval("#fields input", (l) => l.map((i) => i.value).join("")), "");
+    assert.equal(await page.textContent("#result"), "");
+    await page.focus("#tab-check");
+    await page.keyboard.press("ArrowRight");  // the tabs follow the arrow keys
+    assert.equal(await page.evaluate(() => document.activeElement.id), "tab-plan");
+    assert.equal(await page.isVisible("#panel-plan"), true);
+  }],
+
+  ["a pasted list fills the fields after it and says what did not fit", async ({ page }) => {
+    await page.evaluate(() => {
+      const data = new DataTransfer();
+      data.setData("text/plain", "806.125\n806.250, 806.375 806.500\r\n806.750");
+      document.getElementById("f10").dispatchEvent(new ClipboardEvent("paste", { clipboardData: data, bubbles: true, cancelable: true }));
+    });
+    assert.deepEqual(await page.$$eval("#fields input", (l) => l.slice(9).map((i) => i.value)), ["806.125", "806.250", "806.375"]);
+    assert.match(await page.textContent("#paste-note"), /2 件/);
+  }],
+
+  ["the check equals zelmar-check --json on random sets", async ({ page }) => {
+    const sets = Array.from({ length: 300 }, () => Array.from({ length: 12 }, randomField));
+    const answers = execFileSync(checkTool, ["--batch"], {
+      input: sets.map((s) => JSON.stringify(s)).join("\n") + "\n", encoding: "utf8",
+    }).trim().split("\n").map((line) => JSON.parse(line));
+    const shown = await page.evaluate((sets) => sets.map((set) => {
+      const inputs = [...document.querySelectorAll("#fields input")];
+      set.forEach((text, i) => { inputs[i].value = text; });
+      document.getElementById("calc").click();
+      return {
+        fields: inputs.map((i) => i.value),
+        result: document.getElementById("result").textContent,
+        findings: [...document.querySelectorAll("#findings li")].map((li) => JSON.parse(li.dataset.finding)),
+      };
+    }), sets);
+    shown.forEach((got, i) => {
+      const want = answers[i];
+      assert.deepEqual(got, { fields: want.fields, result: want.result.replace(/\r\n/g, "\n"), findings: want.findings },
+        "set " + JSON.stringify(sets[i]));
+    });
+  }],
+
+  ["plans equal zelmar-plan --json on proven requests", async ({ page }) => {
+    await page.click("#tab-plan");
+    for (const { form, args } of planRequests) {
+      const want = JSON.parse(planTool_(args));
+      assert.equal(want.proven, true, args.join(" "));
+      const got = await runPlan(page, form);
+      assert.deepEqual(got.plan, want.plan, args.join(" "));
+      if (want.count > 0) {
+        assert.ok(got.text.includes(want.margin === null ? "なし" : want.margin + " MHz"), got.text);
+        assert.ok(got.text.includes("証明しました"), got.text);
+      } else {
+        assert.ok(got.text.includes(want.broken ? "固定波" : String(want.largest)), got.text);
+      }
+    }
+  }],
+
+  ["progress carries the best plan so far, which stop keeps", async ({ page }) => {
+    await page.click("#tab-plan");
+    await fillPlanForm(page, { bands: "470:714:0.025", count: "8", time: "60" });
+    await page.click("#p-start");
+    await page.waitForSelector("#p-progress-plan li");
+    const shown = await page.$$eval("#p-progress-plan li", (l) => l.map((li) => li.textContent));
+    await page.click("#p-stop");
+    const kept = await page.$$eval("#p-plan li", (l) => l.map((li) => li.textContent));
+    assert.ok(shown.length === 8 && kept[0] === "470.000", JSON.stringify([shown, kept]));
+    assert.equal(kept.length, 8);
+    const check = JSON.parse(execFileSync(checkTool, ["--json", ...kept]));
+    assert.equal(check.status, "low-risk");
+    assert.deepEqual(check.fields.slice(0, 8), kept);
+    assert.equal(await page.isDisabled("#p-start"), false);
+    // A new worker serves the next search.
+    assert.deepEqual((await runPlan(page, { count: "3" })).plan, JSON.parse(planTool_(["--count", "3"])).plan);
+    await page.click("#p-to-check");
+    assert.equal(await page.getAttribute("#tab-check", "aria-selected"), "true");
+    assert.match(await page.textContent("#result"), /混信の恐れは低い/);
+  }],
+
+  ["bad plan input is refused next to its field", async ({ page }) => {
+    await page.click("#tab-plan");
+    for (const [field, value, rest] of badInputs) {
+      await fillPlanForm(page, { ...rest, [field]: value });
+      await page.click("#p-start");
+      assert.notEqual(await page.textContent(`#p-${field}-error`), "", `${field} ${value}`);
+      assert.equal(await page.getAttribute(`#p-${field}`, "aria-invalid"), "true");
+      assert.equal(await page.isDisabled("#p-stop"), true, "no search started");
+      assert.equal(await page.isVisible("#p-actions"), false);
+    }
+  }],
+
+  ["the URL fragment holds fields, request, tab and language", async ({ page }) => {
+    await page.fill("#f1", "806.125");
+    await page.fill("#f3", "a&b=c#");
+    await page.click("#lang");
+    await page.click("#tab-plan");
+    await fillPlanForm(page, { bands: "806:810:0.25", count: "5", fixed: "807.000" });
+    await page.fill("#p-guard", "0.050");  // an input event saves the state
+    const url = await page.evaluate(() => location.href);
+    const again = await page.context().newPage();
+    await again.goto(url);
+    await again.evaluate(() => window.zelmarPage.ready);
+    const values = (p) => p.$$eval("input", (l) => l.map((i) => (i.type === "checkbox" ? i.checked : i.value)));
+    assert.deepEqual(await values(again), await values(page));
+    assert.equal(await again.getAttribute("#tab-plan", "aria-selected"), "true");
+    assert.equal(await again.textContent("#tab-check"), "Check");
+    await again.close();
+  }],
+
+  ["English toggle: every label, the result lines stay Japanese", async ({ page }) => {
+    await page.fill("#f1", "806.125");
+    await page.fill("#f2", "806.250");
+    await page.click("#calc");
+    await page.click("#lang");
+    assert.equal(await page.getAttribute("html", "lang"), "en");
+    assert.equal(await page.textContent("#tab-plan"), "Plan");
+    assert.equal(await page.textContent(".kind"), "Close");
+    assert.match(await page.textContent("#result"), /接近しています/);
+    const japanese = await page.$$eval("[data-text]", (l) => l.filter((e) => /[\u3040-\u30ff\u4e00-\u9fff]/.test(e.textContent)).map((e) => e.id || e.dataset.text));
+    assert.deepEqual(japanese, []);
+    assert.match(await page.evaluate(() => location.hash), /lang=en/);
+    await page.click("#lang");
+    assert.equal(await page.textContent("#tab-plan"), "プラン");
+  }],
+
+  ["no horizontal scrolling at 360 px; screenshots", async ({ page }) => {
+    for (const width of [360, 1280]) {
+      await page.setViewportSize({ width, height: width === 360 ? 740 : 800 });
+      await page.fill("#f1", "806.125");
+      await page.fill("#f2", "806.250");
+      await page.fill("#f3", "806.375");
+      await page.fill("#f4", "807.000");
+      await page.click("#calc");
+      for (const tab of ["plan", "check"]) {
+        await page.click("#tab-" + tab);
+        assert.ok(await page.evaluate(() => document.documentElement.scrollWidth <= window.innerWidth), `${tab} at ${width}`);
+      }
+      if (width === 1280) {  // the desktop picture shows a plan
+        await page.click("#tab-plan");
+        await runPlan(page, { fixed: "807.000", count: "6" });
+        assert.ok(await page.evaluate(() => document.documentElement.scrollWidth <= window.innerWidth));
+      }
+      await page.screenshot({ path: path.join(shotDir, `zelmar-${width}.png`), fullPage: width === 360 });
+    }
+  }],
+];
+
+// Figures for the README: printed, never asserted.
+async function runBenchmarks(page) {
+  const fields = ["806.125", "806.250", "806.500", "806.875", "807.125", "807.625", "808.000",
+    "808.375", "808.625", "809.125", "809.500", "809.750"];
+  const median = (l) => l.sort((a, b) => a - b)[l.length >> 1];
+  const checks = [];
+  for (let i = 0; i < 40; i++) {
+    await page.evaluate((f) => {
+      document.querySelectorAll("#fields input").forEach((input, k) => { input.value = f[k]; });
+      delete window.zelmarPage.timing.check;
+    }, fields);
+    await page.focus("#f12");
+    await page.keyboard.press("Enter");
+    await page.waitForFunction(() => window.zelmarPage.timing.check !== undefined);
+    checks.push(await page.evaluate(() => [window.zelmarPage.timing.check, window.zelmarPage.timing.checkWork]));
+  }
+  // The first presses also compile the page's code: left out as warm-up.
+  const warm = checks.slice(5);
+  const frame = warm.map((c) => c[0]), work = warm.map((c) => c[1]);
+  const p90 = (l) => l.sort((a, b) => a - b)[Math.floor(l.length * 0.9)];
+  console.log(`figure: 12-field check (${frame.length} presses after 5 of warm-up), key press to the frame that shows it: ` +
+    `median ${median(frame).toFixed(1)} ms, 90th percentile ${p90(frame).toFixed(1)} ms, max ${Math.max(...frame).toFixed(1)} ms; ` +
+    `to the result in the page: median ${median(work).toFixed(2)} ms, max ${Math.max(...work).toFixed(2)} ms`);
+  await page.click("#tab-plan");
+  const plans = [];
+  for (let i = 0; i < 10; i++) {
+    await runPlan(page, { max: true });
+    plans.push(await page.evaluate(() => window.zelmarPage.timing.plan));
+  }
+  console.log(`figure: B band --max plan, request to shown plan: median ${median(plans).toFixed(1)} ms`);
+  await fillPlanForm(page, { bands: "470:714:0.025", count: "8", time: "10" });
+  await page.click("#p-start");
+  const delays = await page.evaluate(async () => {
+    const input = document.getElementById("p-guard");
+    const out = [];
+    const end = performance.now() + 9000;
+    while (performance.now() < end) {
+      const sent = performance.now();
+      await new Promise((resolve) => {
+        input.addEventListener("input", () => resolve(), { once: true });
+        input.value = "0";
+        input.dispatchEvent(new Event("input"));
+      });
+      await new Promise((resolve) => requestAnimationFrame(() => resolve()));
+      out.push(performance.now() - sent);
+      await new Promise((resolve) => setTimeout(resolve, 50));
+    }
+    return out;
+  });
+  console.log(`figure: during a 10 s search, ${delays.length} input events answered within max ${Math.max(...delays).toFixed(1)} ms (median ${median(delays).toFixed(1)} ms)`);
+  await page.click("#p-stop");
+}
+
+(async () => {
+  fs.mkdirSync(shotDir, { recursive: true });
+  // Playwright starts Chromium with a fresh --user-data-dir of its own and
+  // removes it afterwards.
+  const browser = await chromium.launch({
+    executablePath: "/usr/bin/chromium",
+    headless: true,
+    args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+      "--disable-background-networking", "--disable-component-update", "--disable-sync"],
+  });
+  let failed = 0;
+  try {
+    for (const [name, run] of bench ? [["benchmarks", ({ page }) => runBenchmarks(page)]] : cases) {
+      const context = await browser.newContext({ viewport: { width: 1280, height: 800 } });
+      await context.setOffline(true);
+      const page = await context.newPage();
+      const requests = [];
+      const errors = [];
+      page.on("request", (r) => requests.push(r.url()));
+      page.on("pageerror", (e) => errors.push(String(e)));
+      page.on("console", (m) => { if (m.type() === "error") errors.push(m.text()); });
+      const started = Date.now();
+      try {
+        await page.goto(pageUrl);
+        await page.evaluate(() => window.zelmarPage.ready);
+        await run({ page, requests });
+        assert.deepEqual(errors, [], "errors on the page");
+        console.log(`ok ${name} (${Date.now() - started} ms)`);
+      } catch (error) {
+        failed++;
+        console.log(`FAILED ${name}: ${error.stack || error}`);
+      }
+      await context.close();
+    }
+  } finally {
+    await browser.close();
+  }
+  process.exit(failed ? 1 : 0);
+})();

@@ -1,0 +1,159 @@
+// The page's way into the check engine and the planner: a few plain C
+// functions that take texts and give back the same JSON the command-line
+// tools print, so the page and `zelmar-check --json` / `zelmar-plan --json`
+// can never disagree. Lists of texts come in one buffer: a 32-bit
+// little-endian count, then per text its 32-bit length and its bytes.
+#include "zelmar_web.h"
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli.h"
+#include "plan_cli.h"
+#include "zelmar/engine.h"
+#include "zelmar/planner.h"
+
+namespace {
+
+std::string input;
+std::string output;
+
+// A list in `input` that breaks the format is a fault of the page: the
+// run ends rather than read a wrong text.
+std::uint32_t TakeU32(std::string_view& in) {
+  if (in.size() < 4) std::abort();
+  std::uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) {
+    value = value << 8 | static_cast<unsigned char>(in[i]);
+  }
+  in.remove_prefix(4);
+  return value;
+}
+
+std::vector<std::string_view> InputList() {
+  std::string_view in = input;
+  const std::uint32_t count = TakeU32(in);
+  std::vector<std::string_view> list;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint32_t size = TakeU32(in);
+    if (in.size() < size) std::abort();
+    list.push_back(in.substr(0, size));
+    in.remove_prefix(size);
+  }
+  if (!in.empty()) std::abort();
+  return list;
+}
+
+zelmar::FieldTexts InputFields() {
+  const std::vector<std::string_view> list = InputList();
+  if (list.size() > zelmar::kSlotCount) std::abort();
+  return zelmar::cli::FieldsFromTexts(list);
+}
+
+using Clock = std::chrono::steady_clock;
+
+long long MillisecondsSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() -
+                                                               start)
+      .count();
+}
+
+// {"carriers":N,"margin":"0.250"|null,"plan":[...],"bound":"1.000"|null,
+//  "nodes":N,"ms":N}
+std::string ProgressJson(const zelmar::plan::SearchProgress& progress,
+                         long long ms) {
+  using zelmar::plan::FormatKhz;
+  std::string json = "{\"carriers\":" + std::to_string(progress.carriers);
+  json += ",\"margin\":";
+  json += progress.best_margin ? "\"" + FormatKhz(*progress.best_margin) + "\""
+                               : std::string("null");
+  json += ",\"plan\":[";
+  if (progress.have_plan) {
+    for (std::size_t i = 0; i < progress.best_plan.size(); ++i) {
+      if (i > 0) json += ',';
+      json += "\"" + FormatKhz(progress.best_plan[i]) + "\"";
+    }
+  }
+  json += "],\"bound\":";
+  json += progress.bound ? "\"" + FormatKhz(*progress.bound) + "\""
+              : std::string("null");
+  json += ",\"nodes\":" + std::to_string(progress.nodes);
+  json += ",\"ms\":" + std::to_string(ms) + "}";
+  return json;
+}
+
+}  // namespace
+
+extern "C" {
+
+char* zelmar_input(std::uint32_t size) {
+  input.assign(size, '\0');
+  return input.data();
+}
+
+const char* zelmar_output() { return output.data(); }
+
+std::uint32_t zelmar_output_size() {
+  return static_cast<std::uint32_t>(output.size());
+}
+
+std::uint32_t zelmar_check() {
+  output = zelmar::cli::FormatJson(
+      zelmar::RunChannelCheckWithFindings(InputFields()));
+  return static_cast<std::uint32_t>(output.size());
+}
+
+std::int32_t zelmar_plan(std::uint32_t progress_interval_ms) {
+  const std::vector<std::string_view> args = InputList();
+  const zelmar::plan_cli::ParsedPlanArguments parsed =
+      zelmar::plan_cli::ParsePlanArguments(args);
+  if (!parsed.error.empty()) {
+    output = parsed.error;
+    return zelmar::plan_cli::kExitUsage;
+  }
+  const auto start = Clock::now();
+  const long long limit = parsed.options.time_limit_ms;
+  long long last_shown = 0;
+  const zelmar::plan::StopCheck stop =
+      [&](const zelmar::plan::SearchProgress& progress) {
+        const long long ms = MillisecondsSince(start);
+        if (ms >= limit) return true;
+        if (ms - last_shown >= progress_interval_ms) {
+          last_shown = ms;
+          const std::string json = ProgressJson(progress, ms);
+          zelmar_progress(json.data(), static_cast<std::uint32_t>(json.size()));
+        }
+        return false;
+      };
+  const zelmar::plan_cli::PlanReport report =
+      zelmar::plan_cli::RunPlan(parsed.options, stop);
+  output = report.err.empty() ? report.out : report.err;
+  return report.status;
+}
+
+std::int32_t zelmar_read_mhz(std::uint32_t allow_zero) {
+  const zelmar::plan::NumberReading reading =
+      zelmar::plan::ReadMHz(input, allow_zero != 0);
+  output = zelmar::plan::FormatKhz(reading.khz);
+  return static_cast<std::int32_t>(reading.error);
+}
+
+double zelmar_time_check(std::uint32_t runs) {
+  const zelmar::FieldTexts fields = InputFields();
+  std::size_t sink = 0;
+  const auto start = Clock::now();
+  for (std::uint32_t i = 0; i < runs; ++i) {
+    sink += zelmar::RunChannelCheck(fields).resultText.size();
+  }
+  const std::chrono::duration<double, std::nano> spent = Clock::now() - start;
+  // The sum keeps the runs from being optimised away.
+  if (sink == 0) std::abort();
+  return spent.count() / runs;
+}
+
+}  // extern "C"

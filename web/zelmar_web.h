@@ -1,0 +1,48 @@
+// The C functions the page calls (see zelmar_web.cpp), and the one it
+// provides: zelmar_progress, which hands a running search's progress to the
+// page as JSON.
+#pragma once
+
+#include <cstdint>
+
+#ifdef __wasm__
+#define ZELMAR_EXPORT(name) __attribute__((export_name(name)))
+#define ZELMAR_IMPORT(name) \
+  __attribute__((import_module("zelmar"), import_name(name)))
+#else
+#define ZELMAR_EXPORT(name)
+#define ZELMAR_IMPORT(name)
+#endif
+
+extern "C" {
+
+// Room for `size` bytes of input; the pointer holds until the next call.
+ZELMAR_EXPORT("zelmar_input") char* zelmar_input(std::uint32_t size);
+
+// The output of the last call and its length in bytes.
+ZELMAR_EXPORT("zelmar_output") const char* zelmar_output();
+ZELMAR_EXPORT("zelmar_output_size") std::uint32_t zelmar_output_size();
+
+// Input: up to twelve field texts. Output: the line `zelmar-check --json`
+// prints for them. Returns its length.
+ZELMAR_EXPORT("zelmar_check") std::uint32_t zelmar_check();
+
+// Input: the arguments of zelmar-plan. Returns its exit status; the output
+// is what it prints, standard output or else its error line. Progress goes to
+// zelmar_progress at most every `progress_interval_ms`.
+ZELMAR_EXPORT("zelmar_plan")
+std::int32_t zelmar_plan(std::uint32_t progress_interval_ms);
+
+// Input: one text of MHz as the planner reads it. Returns the
+// plan::NumberError code (0: read); the output is the value as MHz text.
+ZELMAR_EXPORT("zelmar_read_mhz")
+std::int32_t zelmar_read_mhz(std::uint32_t allow_zero);
+
+// Input: up to twelve field texts. Runs RunChannelCheck on them `runs` times
+// and returns the nanoseconds per run, timed here, not by the caller.
+ZELMAR_EXPORT("zelmar_time_check") double zelmar_time_check(std::uint32_t runs);
+
+ZELMAR_IMPORT("progress")
+void zelmar_progress(const char* json, std::uint32_t size);
+
+}  // extern "C"
