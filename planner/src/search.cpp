@@ -28,6 +28,7 @@
 // on every run.
 #include <algorithm>
 #include <array>
+#include <compare>
 #include <cstdlib>
 #include <limits>
 #include <numeric>
@@ -49,7 +50,14 @@ constexpr std::uint64_t kStopCheckInterval = 4096;
 // family is not checked). Larger is better, compared lexicographically.
 struct Score {
   std::array<Khz, kFamilyCount> m{kNoMargin, kNoMargin, kNoMargin};
-  auto operator<=>(const Score&) const = default;
+  // Written out: the WebAssembly build's C++ library has no std::array <=>.
+  friend bool operator==(const Score& a, const Score& b) { return a.m == b.m; }
+  friend std::strong_ordering operator<=>(const Score& a, const Score& b) {
+    for (std::size_t k = 0; k < a.m.size(); ++k) {
+      if (a.m[k] != b.m[k]) return a.m[k] <=> b.m[k];
+    }
+    return std::strong_ordering::equal;
+  }
 };
 
 struct PairSum {
