@@ -98,11 +98,14 @@ function zelmarCore() {
         return output();
       },
       check(fields) { return JSON.parse(this.checkJson(fields)); },
-      // zelmar-plan's exit status and its output for these arguments.
+      // zelmar-plan's exit status, its output for these arguments and what
+      // it said on standard error (warnings, or the error line).
       plan(args, progressIntervalMs) {
         putList(args);
         const status = x.zelmar_plan(progressIntervalMs);
-        return { status, text: output() };
+        const text = output();
+        x.zelmar_plan_errors();
+        return { status, text, errors: output() };
       },
       // The planner's reading of one MHz text: error code (0: none), value.
       readMHz(text, allowZero) {

@@ -13,10 +13,18 @@
       other: "English",
       kinds: { intermodulation: "相互変調", close: "接近", same: "同一" },
       pasteOver: (n) => `${n} 件の周波数は F12 の後ろになるため入りませんでした。`,
-      bands: "帯域（LOW:HIGH または LOW:HIGH:STEP、MHz、空白で区切って複数可）",
-      bPreset: "B帯", bandsHint: "空欄のときは B帯 806.125:809.750:0.125（間隔 0.125 MHz）",
-      count: "波数（固定波を含む）", max: "入るだけ",
-      spacing: "最小間隔（MHz、0.125 以上）", guard: "ガード（MHz、積がこれより離れること）",
+      bands: "帯域", addBand: "帯域を追加", removeBand: "削除", bandKind: "種類",
+      kindB: "B帯（806.125～809.750）", kindTv: "テレビ ch", kindRange: "範囲（MHz）",
+      bandChannels: "チャンネル（13～52、例: 21,22,35-37）", bandRange: "LOW:HIGH または LOW:HIGH:STEP",
+      bandStep: "間隔（MHz、既定 0.025）", bandCount: "この帯域の波数（任意）",
+      bandsHint: "帯域がないときは B帯。波数を帯域ごとに入れるときは、すべての帯域に入れてください。",
+      tvEdge: "テレビ ch の端からの余白（MHz、既定 0）",
+      count: "波数（固定波を含む、1～64）", max: "入るだけ",
+      countHint: "帯域ごとに波数を入れたときは空欄でかまいません",
+      spacing: "最小間隔（MHz、0.125 以上）", guard: "2波3次 (2a−b) のガード（MHz、積がこれより離れること）",
+      w3tx3: "3波3次 (a+b−c) の窓（MHz、空欄: 調べない）",
+      w2tx5: "2波5次 (3a−2b) の窓（MHz、空欄: 調べない）",
+      windowHint: "0 を入れると、積がちょうど重なるものだけを避けます",
       fixed: "固定波（使用中の周波数、MHz、空白で区切る）",
       exclude: "除外（周波数 F または範囲 LOW:HIGH、空白で区切る）",
       excludeHint: "例: 807.000 808.000:808.500",
@@ -25,13 +33,22 @@
       number: ["", "数値として読めません（例: 806.125）", "小数点以下は 3 桁までです",
         "0 より大きい値にしてください", "大きすぎます"],
       bandForm: "LOW:HIGH または LOW:HIGH:STEP の形にしてください",
+      tvForm: "チャンネル番号を 21 や 21,22,35-37 の形で入れてください",
+      bandCountRange: "帯域の波数は 1～64 の整数にしてください",
+      bandCountAll: "波数を入れるなら、すべての帯域に入れてください",
+      countMaxBands: "帯域ごとの波数と「入るだけ」は一緒に使えません",
+      tool: (m) => `プランナーが受け付けません: ${m}`,
+      family: { "2tx3": "2波3次 (2a−b)", "3tx3": "3波3次 (a+b−c)", "2tx5": "2波5次 (3a−2b)" },
+      familyMargin: (name, m) => `余裕 ${name}: ${m === null ? "なし（波数が足りません）" : m + " MHz"}`,
+      bandName: { b: (n) => `B帯 ${n}ch`, tv: (n) => `テレビ ${n}ch`, band: (t) => `帯域 ${t}`, fixed: "固定波" },
+      tooMany: (n) => `このプランは ${n} 波です。チェックの欄は 12 までなので、チェックには入れられません。`,
       rangeForm: "F または LOW:HIGH の形にしてください",
       lowAboveHigh: "LOW が HIGH より大きくなっています",
-      countRange: "1～12 の整数にしてください",
+      countRange: "1～64 の整数にしてください",
       countOrMax: "波数を入れるか「入るだけ」を選んでください",
       countAndMax: "波数と「入るだけ」はどちらか一方にしてください",
       spacingMin: "0.125 MHz 以上にしてください",
-      fixedMany: "固定波は 12 波までです",
+      fixedMany: "固定波は 64 波までです",
       countBelowFixed: (n) => `固定波が ${n} 波あります。波数はそれ以上にしてください`,
       searching: (p, limit) => `探索中: ${p.carriers} 波のプラン、最良の余裕 ${
         p.margin === null ? (p.plan.length ? "―" : "未発見") : p.margin + " MHz"}${
@@ -54,10 +71,18 @@
       other: "日本語",
       kinds: { intermodulation: "Intermod", close: "Close", same: "Same" },
       pasteOver: (n) => `${n} frequencies did not fit: they would come after F12.`,
-      bands: "Bands (LOW:HIGH or LOW:HIGH:STEP in MHz, several separated by spaces)",
-      bPreset: "B band", bandsHint: "Empty: the B band 806.125:809.750:0.125 (0.125 MHz steps)",
-      count: "Carriers (fixed ones included)", max: "As many as fit",
-      spacing: "Minimum spacing (MHz, at least 0.125)", guard: "Guard (MHz: products must lie farther away)",
+      bands: "Bands", addBand: "Add a band", removeBand: "Remove", bandKind: "Kind",
+      kindB: "B band (806.125–809.750)", kindTv: "TV channels", kindRange: "Range (MHz)",
+      bandChannels: "Channels (13–52, e.g. 21,22,35-37)", bandRange: "LOW:HIGH or LOW:HIGH:STEP",
+      bandStep: "Step (MHz, 0.025 if empty)", bandCount: "Carriers from this band (optional)",
+      bandsHint: "No band: the B band. Counts per band go into every band or none.",
+      tvEdge: "Edge kept free inside TV channels (MHz, 0 if empty)",
+      count: "Carriers (fixed ones included, 1–64)", max: "As many as fit",
+      countHint: "May stay empty when every band has a count",
+      spacing: "Minimum spacing (MHz, at least 0.125)", guard: "Guard for two-carrier third order, 2a−b (MHz: products must lie farther away)",
+      w3tx3: "Window for three-carrier third order, a+b−c (MHz; empty: not checked)",
+      w2tx5: "Window for two-carrier fifth order, 3a−2b (MHz; empty: not checked)",
+      windowHint: "0 avoids only products that fall exactly on a carrier",
       fixed: "Fixed carriers (in use, MHz, separated by spaces)",
       exclude: "Exclusions (a frequency F or a range LOW:HIGH, separated by spaces)",
       excludeHint: "e.g. 807.000 808.000:808.500",
@@ -66,13 +91,22 @@
       number: ["", "is not a number such as 806.125", "has more than three decimals",
         "must be above zero", "is too large"],
       bandForm: "write LOW:HIGH or LOW:HIGH:STEP",
+      tvForm: "write channel numbers such as 21 or 21,22,35-37",
+      bandCountRange: "a band's count is a whole number from 1 to 64",
+      bandCountAll: "give every band a count, or none",
+      countMaxBands: "“As many as fit” does not go with counts per band",
+      tool: (m) => `The planner refuses: ${m}`,
+      family: { "2tx3": "two-carrier third order (2a−b)", "3tx3": "three-carrier third order (a+b−c)", "2tx5": "two-carrier fifth order (3a−2b)" },
+      familyMargin: (name, m) => `Margin, ${name}: ${m === null ? "none (too few carriers)" : m + " MHz"}`,
+      bandName: { b: (n) => `B band ch ${n}`, tv: (n) => `TV ch ${n}`, band: (t) => `band ${t}`, fixed: "fixed" },
+      tooMany: (n) => `This plan has ${n} carriers; Check has 12 fields, so it cannot go into Check.`,
       rangeForm: "write F or LOW:HIGH",
       lowAboveHigh: "LOW is above HIGH",
-      countRange: "enter a whole number from 1 to 12",
+      countRange: "enter a whole number from 1 to 64",
       countOrMax: "enter a number of carriers or choose “As many as fit”",
       countAndMax: "enter a number of carriers or choose “As many as fit”, not both",
       spacingMin: "must be at least 0.125 MHz",
-      fixedMany: "at most 12 fixed carriers",
+      fixedMany: "at most 64 fixed carriers",
       countBelowFixed: (n) => `there are ${n} fixed carriers; ask for at least that many`,
       searching: (p, limit) => `Searching plans of ${p.carriers} carriers, best margin ${
         p.margin === null ? (p.plan.length ? "–" : "none yet") : p.margin + " MHz"}${
@@ -196,13 +230,88 @@
   }
 
   // ---- the plan tab --------------------------------------------------------
-  const planFields = ["bands", "count", "spacing", "guard", "fixed", "exclude", "time"];
+  const kMaxCarriers = 64;
+  const planFields = ["bands", "tvedge", "count", "spacing", "guard", "w3tx3", "w2tx5", "fixed",
+    "exclude", "time", "form"];
+  const textFields = ["tvedge", "count", "spacing", "guard", "w3tx3", "w2tx5", "fixed", "exclude", "time"];
   const planInput = (name) => $("p-" + name);
   const tokens = (text) => text.split(/[\s,、，]+/).filter((t) => t !== "");
   let planErrors = {};  // field: [text key, argument, token]
 
+  // The bands, one row each: a kind (the B band, TV channels, a range), its
+  // value, a step for TV channels and an optional count.
+  let bandSerial = 0;
+  const bandRows = () => [...$("p-band-rows").children].map((row) => ({
+    kind: row.querySelector("select").value,
+    value: row.querySelector(".band-value").value.trim(),
+    step: row.querySelector(".band-step").value.trim(),
+    count: row.querySelector(".band-count").value.trim(),
+  }));
+  function addBandRow(band = { kind: "b" }) {
+    const n = ++bandSerial;
+    const row = document.createElement("div");
+    row.className = "band-row";
+    const part = (text, control, className) => {
+      const box = document.createElement("span");
+      box.className = "band-part " + className;
+      const label = document.createElement("label");
+      label.dataset.text = text;
+      label.textContent = T()[text];
+      control.id = `p-band-${className}-${n}`;
+      label.htmlFor = control.id;
+      box.append(label, control);
+      row.append(box);
+      return box;
+    };
+    const kind = document.createElement("select");
+    for (const [value, text] of [["b", "kindB"], ["tv", "kindTv"], ["range", "kindRange"]]) {
+      const option = new Option(T()[text], value);
+      option.dataset.text = text;
+      kind.append(option);
+    }
+    kind.value = band.kind;
+    part("bandKind", kind, "kind");
+    const input = (value, className, mode) => {
+      const i = document.createElement("input");
+      Object.assign(i, { className, value: value || "", autocomplete: "off", spellcheck: false });
+      i.setAttribute("inputmode", mode);
+      i.addEventListener("input", saveState);
+      return i;
+    };
+    const valueBox = part("bandRange", input(band.value, "band-value", "text"), "value");
+    const stepBox = part("bandStep", input(band.step, "band-step", "decimal"), "step");
+    part("bandCount", input(band.count, "band-count", "numeric"), "count");
+    const remove = document.createElement("button");
+    remove.type = "button";
+    remove.dataset.text = "removeBand";
+    remove.textContent = T().removeBand;
+    remove.addEventListener("click", () => {
+      const next = row.nextElementSibling || row.previousElementSibling;
+      row.remove();
+      saveState();
+      (next ? next.querySelector("select") : $("p-add-band")).focus();
+    });
+    row.append(remove);
+    const showKind = () => {
+      valueBox.hidden = kind.value === "b";
+      stepBox.hidden = kind.value !== "tv";
+      const label = valueBox.querySelector("label");
+      label.dataset.text = kind.value === "tv" ? "bandChannels" : "bandRange";
+      label.textContent = T()[label.dataset.text];
+    };
+    kind.addEventListener("change", () => { showKind(); saveState(); });
+    showKind();
+    $("p-band-rows").append(row);
+    return row;
+  }
+  $("p-add-band").addEventListener("click", () => {
+    addBandRow().querySelector("select").focus();
+    saveState();
+  });
+
   // The form as zelmar-plan's arguments, or nothing when a field is wrong;
-  // numbers are read by the planner's own reader in the module.
+  // numbers are read by the planner's own reader in the module. The
+  // planner itself refuses what these light checks let through.
   function planArguments() {
     planErrors = {};
     const args = ["--json"];
@@ -212,15 +321,29 @@
       if (r.error) fail(field, "number", r.error, text);
       return r.error ? null : Number(r.text);
     };
-    for (const band of tokens(planInput("bands").value)) {
-      const parts = band.split(":");
-      if (parts.length < 2 || parts.length > 3) { fail("bands", "bandForm", null, band); continue; }
-      const values = parts.map((p) => number("bands", p, false));
-      if (values.every((v) => v !== null)) {
-        if (values[0] > values[1]) fail("bands", "lowAboveHigh", null, band);
-        else args.push("--band", band);
+    const rows = bandRows();
+    const counted = rows.filter((b) => b.count !== "").length;
+    if (counted > 0 && counted < rows.length) fail("bands", "bandCountAll");
+    for (const band of rows) {
+      let text = band.kind === "b" ? "b" : band.value;
+      if (band.kind === "range") {
+        const parts = band.value.split(":");
+        if (parts.length < 2 || parts.length > 3) { fail("bands", "bandForm", null, band.value); continue; }
+        const values = parts.map((p) => number("bands", p, false));
+        if (values.every((v) => v !== null) && values[0] > values[1]) fail("bands", "lowAboveHigh", null, band.value);
+      } else if (band.kind === "tv") {
+        text = tokens(band.value).join(",");
+        if (!/^[0-9]+(-[0-9]+)?(,[0-9]+(-[0-9]+)?)*$/.test(text)) fail("bands", "tvForm", null, band.value);
+        if (band.step !== "" && number("bands", band.step, false) !== null) text += ":" + band.step;
       }
+      if (band.count !== "" && (!/^[0-9]{1,2}$/.test(band.count) || +band.count < 1 || +band.count > kMaxCarriers)) {
+        fail("bands", "bandCountRange", null, band.count);
+      }
+      if (band.count !== "") text += "=" + +band.count;
+      args.push(band.kind === "tv" ? "--tv" : "--band", text);
     }
+    const tvEdge = planInput("tvedge").value.trim();
+    if (tvEdge !== "" && number("tvedge", tvEdge, true) !== null) args.push("--tv-edge", tvEdge);
     for (const range of tokens(planInput("exclude").value)) {
       const parts = range.split(":");
       if (parts.length > 2) { fail("exclude", "rangeForm", null, range); continue; }
@@ -231,14 +354,16 @@
       }
     }
     const fixed = tokens(planInput("fixed").value);
-    if (fixed.length > kSlots) fail("fixed", "fixedMany");
+    if (fixed.length > kMaxCarriers) fail("fixed", "fixedMany");
     for (const f of fixed) if (number("fixed", f, false) !== null) args.push("--fixed", f);
     const count = planInput("count").value.trim();
     const max = $("p-max").checked;
-    if (max && count !== "") fail("count", "countAndMax");
+    if (max && counted) fail("count", "countMaxBands");
+    else if (max && count !== "") fail("count", "countAndMax");
     else if (max) args.push("--max");
-    else if (count === "") fail("count", "countOrMax");
-    else if (!/^[0-9]{1,2}$/.test(count) || +count < 1 || +count > kSlots) fail("count", "countRange", null, count);
+    else if (count === "" && !counted) fail("count", "countOrMax");
+    else if (count === "") { /* the band counts say how many */ }
+    else if (!/^[0-9]{1,2}$/.test(count) || +count < 1 || +count > kMaxCarriers) fail("count", "countRange", null, count);
     else if (+count < fixed.length) fail("count", "countBelowFixed", fixed.length);
     else args.push("--count", String(+count));
     const spacing = planInput("spacing").value.trim();
@@ -249,10 +374,24 @@
     }
     const guard = planInput("guard").value.trim();
     if (guard !== "" && number("guard", guard, true) !== null) args.push("--guard", guard);
+    for (const kind of ["3tx3", "2tx5"]) {
+      const w = planInput("w" + kind).value.trim();
+      if (w !== "" && number("w" + kind, w, true) !== null) args.push("--window", `${kind}=${w}`);
+    }
     const time = planInput("time").value.trim();
     if (time !== "" && number("time", time, false) !== null) args.push("--time-limit", time);
     renderPlanErrors();
     return Object.keys(planErrors).length ? null : args;
+  }
+
+  // The field a refusal of the planner is about, by the option it names.
+  function refusedField(message) {
+    const rules = [[/--tv-edge/, "tvedge"], [/--count|--max/, "count"],
+      [/--band|--tv|band counts|bands with counts|channel/, "bands"], [/--spacing/, "spacing"],
+      [/--guard|2tx3/, "guard"], [/3tx3/, "w3tx3"], [/2tx5/, "w2tx5"], [/--fixed|fixed carrier/, "fixed"],
+      [/--exclude|exclusion/, "exclude"], [/--time-limit/, "time"]];
+    const rule = rules.find(([pattern]) => pattern.test(message));
+    return rule ? rule[1] : "form";
   }
 
   function renderPlanErrors() {
@@ -268,6 +407,7 @@
         text = token !== undefined && token !== null ? quoted + message : message;
       }
       $("p-" + field + "-error").textContent = text;
+      if (!input) continue;
       input.setAttribute("aria-invalid", error ? "true" : "false");
       if (error) input.setAttribute("aria-describedby", "p-" + field + "-error");
       else input.removeAttribute("aria-describedby");
@@ -293,13 +433,17 @@
       search.progress = message.progress;
       renderProgress();
     } else if (message.done) {
-      const { status, text } = message.done;
+      const { status, text, errors } = message.done;
       const started = search.started;
       search = null;
+      const lines = (errors || "").split("\n").filter((l) => l !== "").map((l) => l.replace(/^zelmar-plan: /, ""));
       if (status === 0 || status === 1) {
-        planShown = { kind: "outcome", outcome: JSON.parse(text) };
-      } else if (status === 2) {
-        planShown = { kind: "message", text: text.replace(/^zelmar-plan: /, "") };
+        planShown = { kind: "outcome", outcome: JSON.parse(text), warnings: lines };
+      } else if (status === 2 && lines.length) {
+        // A refusal goes beside the field it is about.
+        planShown = { kind: "refused" };
+        planErrors = { [refusedField(lines[0])]: ["tool", lines[0]] };
+        renderPlanErrors();
       } else {
         planShown = { kind: "failed" };
       }
@@ -343,16 +487,36 @@
     if (p && p.plan.length) $("p-progress").append(planList(p.plan, "p-progress-plan"));
   }
 
-  function planList(plan, id = "p-plan") {
+  function planList(plan, id = "p-plan", bands = []) {
     const list = document.createElement("ol");
     list.className = "plan";
     list.id = id;
-    for (const f of plan) {
+    plan.forEach((f, i) => {
       const item = document.createElement("li");
-      item.textContent = f;
+      const frequency = document.createElement("span");
+      frequency.className = "f";
+      frequency.textContent = f;
+      item.append(frequency);
+      if (bands[i]) {
+        const band = document.createElement("span");
+        band.className = "band";
+        band.textContent = bandName(bands[i]);
+        item.append(band);
+      }
       list.append(item);
-    }
+    });
     return list;
+  }
+
+  // The planner's band names ("B ch 1", "TV ch 21", "band 470:480", "fixed")
+  // in the page's language.
+  function bandName(name) {
+    const names = T().bandName;
+    let m;
+    if ((m = /^B ch ([0-9]+)$/.exec(name))) return names.b(m[1]);
+    if ((m = /^TV ch ([0-9]+)$/.exec(name))) return names.tv(m[1]);
+    if ((m = /^band (.*)$/.exec(name))) return names.band(m[1]);
+    return name === "fixed" ? names.fixed : name;
   }
 
   function shownPlan() {
@@ -376,8 +540,10 @@
     const s = planShown;
     if (s && s.kind === "outcome" && s.outcome.count > 0) {
       say(T().planOf(s.outcome.count));
-      box.append(planList(s.outcome.plan));
-      say(T().margin(s.outcome.margin));
+      box.append(planList(s.outcome.plan, "p-plan", s.outcome.bands));
+      for (const [family, margin] of Object.entries(s.outcome.margins)) {
+        say(T().familyMargin(T().family[family] || family, margin), "margin");
+      }
       say(s.outcome.proven ? T().proven : T().unproven);
     } else if (s && s.kind === "outcome" && s.outcome.broken) {
       say(T().broken(s.outcome.broken), "error");
@@ -389,19 +555,19 @@
         box.append(planList(s.plan));
         say(T().margin(s.margin));
       }
-    } else if (s && s.kind === "message") {
-      say(s.text, "error");
     } else if (s && s.kind === "failed") {
       say(T().failed, "error");
     }
+    // Warnings of the planner (a fixed carrier inside an exclusion) stay in
+    // its own words.
+    if (s && s.warnings) s.warnings.forEach((w) => say(w, "note"));
     box.dataset.state = s ? s.kind : search ? "searching" : "";
-    $("p-actions").hidden = shownPlan().length === 0;
+    const count = shownPlan().length;
+    $("p-actions").hidden = count === 0;
+    $("p-to-check").disabled = count > kSlots;
+    $("p-too-many").textContent = count > kSlots ? T().tooMany(count) : "";
   }
 
-  $("p-bband").addEventListener("click", () => {
-    planInput("bands").value = "806.125:809.750:0.125";
-    saveState();
-  });
   $("p-copy").addEventListener("click", async () => {
     const text = shownPlan().join("\n") + "\n";
     try {
@@ -422,12 +588,13 @@
   });
   $("p-to-check").addEventListener("click", () => {
     const plan = shownPlan();
+    if (plan.length > kSlots) return;
     inputs.forEach((input, i) => { input.value = plan[i] || ""; });
     selectTab("check");
     $("calc").click();
     inputs[0].focus();
   });
-  for (const field of planFields) planInput(field).addEventListener("input", saveState);
+  for (const field of textFields) planInput(field).addEventListener("input", saveState);
   $("p-max").addEventListener("change", saveState);
 
   // ---- tabs, language and the fragment ----------------------------------------
@@ -478,9 +645,12 @@
     if (tab !== "check") state.set("tab", tab);
     if (lang !== "ja") state.set("lang", lang);
     inputs.forEach((input, i) => { if (input.value !== "") state.set("f" + (i + 1), input.value); });
-    for (const field of planFields) {
+    for (const field of textFields) {
       const value = planInput(field).value;
       if (value !== "") state.set(field, value);
+    }
+    for (const band of bandRows()) {
+      for (const key of ["kind", "value", "step", "count"]) state.append("b" + key[0], band[key]);
     }
     if ($("p-max").checked) state.set("max", "1");
     const hash = state.toString();
@@ -491,7 +661,13 @@
     restoring = true;
     lang = state.get("lang") === "en" ? "en" : "ja";
     inputs.forEach((input, i) => { input.value = state.get("f" + (i + 1)) || ""; });
-    for (const field of planFields) planInput(field).value = state.get(field) || "";
+    for (const field of textFields) planInput(field).value = state.get(field) || "";
+    $("p-band-rows").textContent = "";
+    const [kinds, values, steps, counts] = ["bk", "bv", "bs", "bc"].map((k) => state.getAll(k));
+    kinds.forEach((kind, i) => addBandRow({ kind: ["b", "tv", "range"].includes(kind) ? kind : "range",
+      value: values[i], step: steps[i], count: counts[i] }));
+    // Links made before the band rows: "bands" held ranges separated by spaces.
+    for (const range of tokens(state.get("bands") || "")) addBandRow({ kind: "range", value: range });
     $("p-max").checked = state.get("max") === "1";
     selectTab(state.get("tab") === "plan" ? "plan" : "check");
     restoring = false;

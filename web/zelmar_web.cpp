@@ -22,6 +22,8 @@ namespace {
 
 std::string input;
 std::string output;
+// Standard error of the last plan: its warnings, or why there is none.
+std::string plan_errors;
 
 // A list in `input` that breaks the format is a fault of the page: the
 // run ends rather than read a wrong text.
@@ -81,7 +83,7 @@ std::string ProgressJson(const zelmar::plan::SearchProgress& progress,
   }
   json += "],\"bound\":";
   json += progress.bound ? "\"" + FormatKhz(*progress.bound) + "\""
-              : std::string("null");
+                         : std::string("null");
   json += ",\"nodes\":" + std::to_string(progress.nodes);
   json += ",\"ms\":" + std::to_string(ms) + "}";
   return json;
@@ -113,7 +115,7 @@ std::int32_t zelmar_plan(std::uint32_t progress_interval_ms) {
   const zelmar::plan_cli::ParsedPlanArguments parsed =
       zelmar::plan_cli::ParsePlanArguments(args);
   if (!parsed.error.empty()) {
-    output = parsed.error;
+    output = plan_errors = parsed.error;
     return zelmar::plan_cli::kExitUsage;
   }
   const auto start = Clock::now();
@@ -132,8 +134,16 @@ std::int32_t zelmar_plan(std::uint32_t progress_interval_ms) {
       };
   const zelmar::plan_cli::PlanReport report =
       zelmar::plan_cli::RunPlan(parsed.options, stop);
-  output = report.err.empty() ? report.out : report.err;
+  // With --json a plan or "no plan" is standard output, and warnings (a
+  // fixed carrier inside an exclusion) come beside it on standard error.
+  plan_errors = report.err;
+  output = report.out.empty() ? report.err : report.out;
   return report.status;
+}
+
+std::uint32_t zelmar_plan_errors() {
+  output = plan_errors;
+  return static_cast<std::uint32_t>(output.size());
 }
 
 std::int32_t zelmar_read_mhz(std::uint32_t allow_zero) {

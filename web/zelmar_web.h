@@ -33,6 +33,10 @@ ZELMAR_EXPORT("zelmar_check") std::uint32_t zelmar_check();
 ZELMAR_EXPORT("zelmar_plan")
 std::int32_t zelmar_plan(std::uint32_t progress_interval_ms);
 
+// Output: what the last zelmar_plan printed on standard error (warnings
+// beside a plan, or the error line). Returns its length.
+ZELMAR_EXPORT("zelmar_plan_errors") std::uint32_t zelmar_plan_errors();
+
 // Input: one text of MHz as the planner reads it. Returns the
 // plan::NumberError code (0: read); the output is the value as MHz text.
 ZELMAR_EXPORT("zelmar_read_mhz")

@@ -39,12 +39,23 @@ function planTool_(args) {
   }
 }
 
+// form.bands: ranges separated by spaces, or rows [kind, value, step, count].
 async function fillPlanForm(page, form) {
   await page.evaluate((form) => {
-    for (const id of ["bands", "count", "spacing", "guard", "fixed", "exclude", "time"]) {
+    for (const id of ["tvedge", "count", "spacing", "guard", "w3tx3", "w2tx5", "fixed", "exclude", "time"]) {
       document.getElementById("p-" + id).value = form[id] || "";
     }
     document.getElementById("p-max").checked = !!form.max;
+    const rows = document.getElementById("p-band-rows");
+    rows.textContent = "";
+    const bands = typeof form.bands === "string" ? form.bands.split(" ").map((b) => ["range", b]) : form.bands || [];
+    for (const [kind, value, step, count] of bands) {
+      document.getElementById("p-add-band").click();
+      const row = rows.lastElementChild;
+      row.querySelector("select").value = kind;
+      row.querySelector("select").dispatchEvent(new Event("change"));
+      [[".band-value", value], [".band-step", step], [".band-count", count]].forEach(([c, v]) => { row.querySelector(c).value = v || ""; });
+    }
   }, form);
 }
 
@@ -57,7 +68,10 @@ async function runPlan(page, form) {
   });
   return page.evaluate(() => ({
     state: document.getElementById("p-outcome").dataset.state,
-    plan: [...document.querySelectorAll("#p-plan li")].map((li) => li.textContent),
+    plan: [...document.querySelectorAll("#p-plan .f")].map((e) => e.textContent),
+    bands: [...document.querySelectorAll("#p-plan .band")].map((e) => e.textContent),
+    margins: [...document.querySelectorAll("#p-outcome .margin")].map((e) => e.textContent),
+    errors: [...document.querySelectorAll("#plan-form .error")].map((e) => e.textContent).join(""),
     text: document.getElementById("p-outcome").textContent,
   }));
 }
@@ -73,14 +87,24 @@ const planRequests = [
       "--exclude", "808.000"] },
   { form: { bands: "806:806.5", count: "12" }, args: ["--band", "806:806.5", "--count", "12"] },
   { form: { fixed: "806.125 806.250", count: "3" }, args: ["--fixed", "806.125", "--fixed", "806.250", "--count", "3"] },
+  { form: { bands: [["b", "", "", "4"], ["tv", "21", "0.025", "2"]], w3tx3: "0.05" },
+    args: ["--band", "b=4", "--tv", "21:0.025=2", "--window", "3tx3=0.05"] },
+  { form: { bands: [["tv", "13-14", "0.5"], ["range", "790:792:0.25"]], tvedge: "1", count: "5", fixed: "791.000", w2tx5: "0" },
+    args: ["--tv", "13-14:0.5", "--band", "790:792:0.25", "--tv-edge", "1", "--count", "5", "--fixed", "791.000", "--window", "2tx5=0"] },
 ];
+// Band names as the page shows them in Japanese.
+const japaneseBand = (b) => b.replace(/^B ch (\d+)$/, "B帯 $1ch").replace(/^TV ch (\d+)$/, "テレビ $1ch")
+  .replace(/^band /, "帯域 ").replace(/^fixed$/, "固定波");
 
 // Plan form input that must be refused next to its field.
 const badInputs = [
   ["bands", "806.125-809.750", { count: "3" }],
   ["bands", "809:806", { count: "3" }],
   ["bands", "806.1255:807", { count: "3" }],
-  ["count", "13", {}],
+  ["count", "65", {}],
+  ["bands", [["b", "", "", "2"], ["range", "810:812"]], {}],
+  ["bands", [["tv", "ch21"]], { count: "3" }],
+  ["count", "", { bands: [["b", "", "", "2"]], max: true }],
   ["count", "", {}],
   ["spacing", "0.1", { count: "3" }],
   ["guard", "-1", { count: "3" }],
@@ -157,6 +181,9 @@ const cases = [
       const got = await runPlan(page, form);
       assert.deepEqual(got.plan, want.plan, args.join(" "));
       if (want.count > 0) {
+        assert.deepEqual(got.bands, want.bands.map(japaneseBand), args.join(" "));
+        assert.deepEqual(got.margins.map((m) => m.split(": ")[1]),
+          Object.values(want.margins).map((m) => (m === null ? "なし（波数が足りません）" : m + " MHz")));
         assert.ok(got.text.includes(want.margin === null ? "なし" : want.margin + " MHz"), got.text);
         assert.ok(got.text.includes("証明しました"), got.text);
       } else {
@@ -184,6 +211,11 @@ const cases = [
     await page.click("#p-to-check");
     assert.equal(await page.getAttribute("#tab-check", "aria-selected"), "true");
     assert.match(await page.textContent("#result"), /混信の恐れは低い/);
+    // More than Check's twelve fields: said, not cut.
+    await page.click("#tab-plan");
+    assert.equal((await runPlan(page, { bands: "470:490", count: "13", time: "1" })).plan.length, 13);
+    assert.equal(await page.isDisabled("#p-to-check"), true);
+    assert.match(await page.textContent("#p-too-many"), /13 波/);
   }],
 
   ["bad plan input is refused next to its field", async ({ page }) => {
@@ -196,6 +228,10 @@ const cases = [
       assert.equal(await page.isDisabled("#p-stop"), true, "no search started");
       assert.equal(await page.isVisible("#p-actions"), false);
     }
+    // What only the planner knows is refused in its words, beside the bands.
+    const got = await runPlan(page, { bands: [["b", "", "", "2"], ["range", "806:810", "", "2"]] });
+    assert.match(await page.textContent("#p-bands-error"), /share the channel 806\.125/);
+    assert.equal(got.plan.length, 0);
   }],
 
   ["the URL fragment holds fields, request, tab and language", async ({ page }) => {
@@ -203,13 +239,13 @@ const cases = [
     await page.fill("#f3", "a&b=c#");
     await page.click("#lang");
     await page.click("#tab-plan");
-    await fillPlanForm(page, { bands: "806:810:0.25", count: "5", fixed: "807.000" });
+    await fillPlanForm(page, { bands: [["range", "806:810:0.25"], ["tv", "21", "", "2"]], count: "5", fixed: "807.000" });
     await page.fill("#p-guard", "0.050");  // an input event saves the state
     const url = await page.evaluate(() => location.href);
     const again = await page.context().newPage();
     await again.goto(url);
     await again.evaluate(() => window.zelmarPage.ready);
-    const values = (p) => p.$$eval("input", (l) => l.map((i) => (i.type === "checkbox" ? i.checked : i.value)));
+    const values = (p) => p.$$eval("input, select", (l) => l.map((i) => (i.type === "checkbox" ? i.checked : i.value)));
     assert.deepEqual(await values(again), await values(page));
     assert.equal(await again.getAttribute("#tab-plan", "aria-selected"), "true");
     assert.equal(await again.textContent("#tab-check"), "Check");
@@ -246,7 +282,7 @@ const cases = [
       }
       if (width === 1280) {  // the desktop picture shows a plan
         await page.click("#tab-plan");
-        await runPlan(page, { fixed: "807.000", count: "6" });
+        await runPlan(page, { bands: [["b", "", "", "4"], ["tv", "21", "", "2"]], fixed: "807.000", w3tx3: "0.05" });
         assert.ok(await page.evaluate(() => document.documentElement.scrollWidth <= window.innerWidth));
       }
       await page.screenshot({ path: path.join(shotDir, `zelmar-${width}.png`), fullPage: width === 360 });
