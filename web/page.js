@@ -253,7 +253,7 @@
     row.className = "band-row";
     const part = (text, control, className) => {
       const box = document.createElement("span");
-      box.className = "band-part " + className;
+      box.className = "band-part part-" + className;
       const label = document.createElement("label");
       label.dataset.text = text;
       label.textContent = T()[text];
