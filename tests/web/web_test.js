@@ -4,7 +4,7 @@
 //   usage: node web_test.js PAGE.html ZELMAR_CHECK ZELMAR_PLAN SHOT_DIR [--bench]
 "use strict";
 const { chromium } = require("playwright-core");
-const { execFileSync } = require("child_process");
+const { execFileSync, spawnSync } = require("child_process");
 const assert = require("assert/strict");
 const fs = require("fs");
 const path = require("path");
@@ -31,12 +31,11 @@ function randomField() {
   ])();
 }
 
-function planTool_(args) {
-  try {
-    return execFileSync(planTool, [...args, "--json"], { encoding: "utf8" });
-  } catch (error) {
-    return error.stdout;  // status 1: no plan, still one JSON line
-  }
+// Standard output (one JSON line, for status 1 too); `warnings` gets standard error.
+function planTool_(args, warnings = []) {
+  const run = spawnSync(planTool, [...args, "--json"], { encoding: "utf8" });
+  warnings.push(...run.stderr.split("\n").filter((l) => l).map((l) => l.replace(/^zelmar-plan: /, "")));
+  return run.stdout;
 }
 
 // form.bands: ranges separated by spaces, or rows [kind, value, step, count].
@@ -87,6 +86,8 @@ const planRequests = [
       "--exclude", "808.000"] },
   { form: { bands: "806:806.5", count: "12" }, args: ["--band", "806:806.5", "--count", "12"] },
   { form: { fixed: "806.125 806.250", count: "3" }, args: ["--fixed", "806.125", "--fixed", "806.250", "--count", "3"] },
+  { form: { count: "3", fixed: "807.000", exclude: "806.5:807.5" },  // a warning beside the plan
+    args: ["--count", "3", "--fixed", "807.000", "--exclude", "806.5:807.5"] },
   { form: { bands: [["b", "", "", "4"], ["tv", "21", "0.025", "2"]], w3tx3: "0.05" },
     args: ["--band", "b=4", "--tv", "21:0.025=2", "--window", "3tx3=0.05"] },
   { form: { bands: [["tv", "13-14", "0.5"], ["range", "790:792:0.25"]], tvedge: "1", count: "5", fixed: "791.000", w2tx5: "0" },
@@ -139,6 +140,15 @@ const cases = [
     await page.keyboard.press("ArrowRight");  // the tabs follow the arrow keys
     assert.equal(await page.evaluate(() => document.activeElement.id), "tab-plan");
     assert.equal(await page.isVisible("#panel-plan"), true);
+    // A band row is added, set and removed by keyboard.
+    await page.focus("#p-add-band");
+    await page.keyboard.press("Enter");
+    await page.keyboard.press("ArrowDown");  // the kind: TV channels
+    assert.equal(await page.isVisible("#p-band-rows .band-step"), true);
+    for (let i = 0; i < 4; i++) await page.keyboard.press("Tab");  // value, step, count, remove
+    await page.keyboard.press("Enter");
+    assert.equal(await page.$$eval("#p-band-rows > *", (l) => l.length), 0);
+    assert.equal(await page.evaluate(() => document.activeElement.id), "p-add-band");
   }],
 
   ["a pasted list fills the fields after it and says what did not fit", async ({ page }) => {
@@ -176,7 +186,8 @@ const cases = [
   ["plans equal zelmar-plan --json on proven requests", async ({ page }) => {
     await page.click("#tab-plan");
     for (const { form, args } of planRequests) {
-      const want = JSON.parse(planTool_(args));
+      const warnings = [];
+      const want = JSON.parse(planTool_(args, warnings));
       assert.equal(want.proven, true, args.join(" "));
       const got = await runPlan(page, form);
       assert.deepEqual(got.plan, want.plan, args.join(" "));
@@ -189,7 +200,12 @@ const cases = [
       } else {
         assert.ok(got.text.includes(want.broken ? "固定波" : String(want.largest)), got.text);
       }
+      warnings.forEach((w) => assert.ok(got.text.includes(w), w));
     }
+    // The last plan's bands, in English, are the planner's own names.
+    await page.click("#lang");
+    assert.deepEqual(await page.$$eval("#p-plan .band", (l) => l.map((e) => e.textContent)),
+      JSON.parse(planTool_(planRequests.at(-1).args)).bands);
   }],
 
   ["progress carries the best plan so far, which stop keeps", async ({ page }) => {
@@ -232,6 +248,8 @@ const cases = [
     const got = await runPlan(page, { bands: [["b", "", "", "2"], ["range", "806:810", "", "2"]] });
     assert.match(await page.textContent("#p-bands-error"), /share the channel 806\.125/);
     assert.equal(got.plan.length, 0);
+    await runPlan(page, { bands: [["tv", "53"]], count: "2" });
+    assert.match(await page.textContent("#p-bands-error"), /not a UHF TV channel from 13 to 52/);
   }],
 
   ["the URL fragment holds fields, request, tab and language", async ({ page }) => {
