@@ -2,6 +2,7 @@
 #include "plan_cli.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -280,7 +281,10 @@ std::string PlanCommand() {
 // `args` may end in a redirection of standard output; `after` follows the
 // command (in the background when it begins with "&").
 Ran RunBinary(const std::string& args, const std::string& after = "") {
-  const std::string base = ::testing::TempDir() + "zelmar_plan_test";
+  // CTest runs the tests of this file side by side, each in a process of
+  // its own: one file name per process.
+  const std::string base =
+      ::testing::TempDir() + "zelmar_plan_test_" + std::to_string(getpid());
   const int raw = std::system(("{ " + PlanCommand() + " " + args + " ; } >" +
                                base + ".out 2>" + base + ".err " + after)
                                   .c_str());
