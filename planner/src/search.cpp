@@ -438,12 +438,13 @@ class Searcher {
     Khz need = FirstAllowed2(level, x, threshold_);
     if (triples_ && level.n >= 3) {
       // The 3tx3 distance every plan below this node needs: past the
-      // window, and where its 2tx3 margin can only tie the floor's, past
-      // the floor's 3tx3 margin too.
+      // window, and where its 2tx3 margin can only tie the floor's, the
+      // floor's 3tx3 margin too (past it unless a tie there may still win
+      // on the 2tx5 margin).
       Khz t = *rules_.window_3tx3 + 1;
       if (floor_ && level.score.m[0] <= floor_->m[0] &&
           floor_->m[1] != kNoMargin) {
-        t = std::max(t, floor_->m[1] + (accept_equal_ ? 0 : 1));
+        t = std::max(t, floor_->m[1] + (accept_equal_ || check5_ ? 0 : 1));
       }
       const Khz* begin = level.triples;
       const Khz* end = begin + level.n * (level.n - 1) * (level.n - 2) / 2;
