@@ -16,8 +16,11 @@
 // A candidate whose 2tx3 distance falls below the threshold is skipped with
 // one jump to the first value past its window. A node's margins only fall as
 // carriers join, so a node whose margins (in family order) are below the
-// best plan's is cut. Every node's state lives in buffers sized once per
-// search: no heap allocation per node.
+// best plan's is cut. Where plans fill much of a narrow band, bounds on the
+// span of any k valid carriers (found by small searches of their own, as
+// ruler searches keep tables of bounds) cut a node whose carriers so far,
+// or those still to come, cannot fit. Every node's state lives in buffers
+// sized once per search: no heap allocation per node.
 //
 // The improvement phase is a large-neighbourhood search: it takes a carrier
 // of the plan's closest 2tx3 product out and puts the best candidate for it
@@ -106,6 +109,20 @@ struct Random {
   std::size_t Below(std::size_t n) { return n == 0 ? 0 : Next() % n; }
 };
 
+// Lower bounds on the span (highest minus lowest carrier) of any valid plan
+// of k carriers whose 2tx3 margin is at least `threshold`, wherever on the
+// raster they lie: the tables of bounds of ruler searches. The bound for k
+// is probed with plans of k carriers between two fixed ones S raster steps
+// apart, S growing from the bound for k - 1: each S without such a plan
+// raises the bound, the first S with one is the span itself.
+struct SpanTable {
+  Khz threshold = 0;  // 0: no table yet
+  std::array<Khz, kMaxCarriers + 1> span{};
+  int next_count = 3;  // the count being probed
+  Khz next_steps = 0;  // the span being probed, in raster steps
+  bool done = false;
+};
+
 class Searcher {
  public:
   enum class Mode { kFirst, kBest };
@@ -136,6 +153,8 @@ class Searcher {
     }
     top_ = cand_.empty() ? 0 : cand_.back();
     if (!fixed.empty()) top_ = std::max(top_, fixed.back());
+    low_ = cand_.empty() ? top_ : cand_.front();
+    if (!fixed.empty()) low_ = std::min(low_, fixed.front());
     // When every carrier lies on one raster, every gap and every distance
     // is a whole number of raster steps.
     const Khz origin = cand_.empty() ? 0 : cand_.front();
@@ -262,6 +281,20 @@ class Searcher {
     NoteBound(t + raster_);
   }
   const SearchProgress& progress() const { return progress_; }
+
+  // Whether bounds on spans may pay: a raster of few steps, where plans
+  // fill much of the band.
+  bool SpansWorthwhile() const {
+    constexpr Khz kMostSteps = 4096;
+    return raster_ > 0 && (top_ - low_) / raster_ <= kMostSteps;
+  }
+
+  // Refines the span bounds for a 2tx3 margin of at least `threshold` (at
+  // least the guard's) up to
+  // `target` carriers, spending at most `budget` nodes (counted as this
+  // search's own). A table for a smaller margin is where a new one starts:
+  // its bounds hold for every larger margin too.
+  void RefineSpans(Khz threshold, int target, std::uint64_t budget);
 
   static std::optional<Khz> MarginOf(Khz margin) {
     if (margin == kNoMargin) return std::nullopt;
@@ -456,7 +489,8 @@ class Searcher {
     if (f != fixed_.end() && *f <= x + spacing) {
       need = std::max(need, *f + spacing + 1);
     }
-    return need;
+    if (SpansApply() && need == x) need = SpanFloor(level, x);
+    return std::max(need, x);
   }
 
   Khz RoundUp(Khz value) const {
@@ -472,7 +506,7 @@ class Searcher {
     }
     if (nodes_ % kStopCheckInterval == 0 && stop_) {
       progress_.nodes = nodes_;
-      if (stop_(progress_)) {
+      if (stop_(reported_ != nullptr ? *reported_ : progress_)) {
         stopped_ = true;
         cut_ = true;
         return true;
@@ -516,8 +550,18 @@ class Searcher {
 
   // The span the carriers still to come above x need, with `above` of them.
   Khz NeededAbove(Khz above) const {
+    Khz need = ReckonedSpan(above, threshold_);
+    if (SpansApply()) {
+      need = std::max(need, spans_.span[static_cast<std::size_t>(above + 1)]);
+    }
+    return need;
+  }
+
+  // The span `above` + 1 carriers need by counting alone, with a 2tx3
+  // margin of at least `threshold`.
+  Khz ReckonedSpan(Khz above, Khz threshold) const {
     const Khz step = RoundUp(rules_.spacing + 1);
-    Khz need = above * step + above / 2 * RoundUp(threshold_);
+    Khz need = above * step + above / 2 * RoundUp(threshold);
     if (check3_ && above > 0) {
       // x and the carriers above it form a Golomb ruler: all differences
       // distinct whole raster steps, the smallest at least `step`.
@@ -527,6 +571,36 @@ class Searcher {
                             : 0;
       need = std::max(need, units * raster_);
       need = std::max(need, step + (above * (above + 1) / 2 - 1) * raster_);
+    }
+    return need;
+  }
+
+  bool SpansApply() const {
+    return spans_.threshold != 0 && spans_.threshold <= threshold_;
+  }
+
+  // The smallest value the span bounds allow for the next carrier x: for
+  // each carrier c below it, x - c is at least the span of the carriers
+  // from c to x. Chosen carriers lie below x and ascend; fixed ones below x
+  // are merged in.
+  Khz SpanFloor(const Level& level, Khz x) const {
+    const int fixed_count = static_cast<int>(fixed_.size());
+    int chosen = level.n - fixed_count;
+    int fixed_below = static_cast<int>(
+        std::lower_bound(fixed_.begin(), fixed_.end(), x) - fixed_.begin());
+    Khz need = 0;
+    std::size_t count = 1;
+    while (chosen > 0 || fixed_below > 0) {
+      Khz c;
+      if (fixed_below == 0 ||
+          (chosen > 0 &&
+           level.carriers[fixed_count + chosen - 1] >
+               fixed_[static_cast<std::size_t>(fixed_below - 1)])) {
+        c = level.carriers[fixed_count + --chosen];
+      } else {
+        c = fixed_[static_cast<std::size_t>(--fixed_below)];
+      }
+      need = std::max(need, c + spans_.span[++count]);
     }
     return need;
   }
@@ -688,7 +762,9 @@ class Searcher {
   std::vector<int> need_;
   std::vector<std::vector<std::uint32_t>> group_index_;
   Khz top_ = 0;
+  Khz low_ = 0;
   Khz raster_ = 0;
+  SpanTable spans_;
   std::vector<Level> levels_;
   std::vector<Khz> khz_pool_;
   std::vector<PairSum> pair_pool_;
@@ -707,6 +783,9 @@ class Searcher {
   bool done_ = false;
   Result result_;
   SearchProgress progress_;
+  // What the stop check is shown: a probe for span bounds shows the search
+  // it serves.
+  const SearchProgress* reported_ = nullptr;
 };
 
 bool Better(const Searcher::Result& a, const Searcher::Result& b) {
@@ -715,6 +794,70 @@ bool Better(const Searcher::Result& a, const Searcher::Result& b) {
   if (a.score != b.score) return a.score > b.score;
   return std::lexicographical_compare(a.plan.begin(), a.plan.begin() + a.size,
                                       b.plan.begin(), b.plan.begin() + b.size);
+}
+
+void Searcher::RefineSpans(Khz threshold, int target, std::uint64_t budget) {
+  if (threshold == kNoMargin) return;
+  threshold = std::max(threshold, rules_.guard + 1);
+  if (threshold < spans_.threshold) return;
+  if (threshold > spans_.threshold) {
+    SpanTable next;
+    next.threshold = threshold;
+    next.span = spans_.span;
+    spans_ = next;
+  }
+  SpanTable& table = spans_;
+  // Bounds pay where the plans fill much of the band; far below that they
+  // cut nothing.
+  const int most = std::min(target, kMaxCarriers);
+  const Khz width = top_ - low_;
+  if (std::max(ReckonedSpan(most - 1, threshold),
+               table.span[static_cast<std::size_t>(most)]) < width / 2) {
+    return;
+  }
+  const std::uint64_t end = nodes_ + budget;
+  const Khz step = RoundUp(rules_.spacing + 1);
+  PlanRequest probe;
+  probe.rules = rules_;
+  while (!table.done && table.next_count <= most && nodes_ < end) {
+    const auto k = static_cast<std::size_t>(table.next_count);
+    const Khz low = RoundUp(std::max(table.span[k], table.span[k - 1] + step));
+    table.next_steps = std::max(table.next_steps, low / raster_);
+    const Khz steps = table.next_steps;
+    table.span[k] = steps * raster_;
+    if (table.span[k] > width) {
+      // Not even k carriers fit the band with this margin, nor more.
+      for (std::size_t j = k + 1; j < table.span.size(); ++j) {
+        table.span[j] = std::max(table.span[j], table.span[k]);
+      }
+      table.done = true;
+      break;
+    }
+    probe.candidates.clear();
+    for (Khz u = 2; u <= steps; ++u) probe.candidates.push_back(u * raster_);
+    const std::array<Khz, 2> ends = {raster_, (steps + 1) * raster_};
+    probe.count = table.next_count;
+    Searcher sub(probe, ends, table.next_count, stop_);
+    sub.spans_ = table;
+    progress_.nodes = nodes_;
+    sub.reported_ = &progress_;
+    const Result r =
+        sub.Run(table.next_count, threshold, Mode::kFirst, end - nodes_);
+    nodes_ += sub.nodes();
+    if (sub.stopped()) {
+      stopped_ = true;
+      break;
+    }
+    if (r.found) {
+      ++table.next_count;
+      table.next_steps = 0;
+    } else if (sub.cut()) {
+      break;  // out of budget: the bound so far stands
+    } else {
+      table.next_steps = steps + 1;
+      table.span[k] = table.next_steps * raster_;
+    }
+  }
 }
 
 Searcher::Result Searcher::Improve(Result& plan, std::uint64_t moves) {
@@ -897,13 +1040,21 @@ struct Largest {
   Searcher::Result plan;
 };
 Largest FindLargest(Searcher& searcher, int fixed_count, int limit) {
+  constexpr std::uint64_t kHuge = std::uint64_t{1} << 60;
   Largest largest;
   largest.size = fixed_count;
   if (fixed_count > 0) {
     largest.plan = searcher.Run(fixed_count, 0, Searcher::Mode::kFirst);
   }
   for (int size = fixed_count + 1; size <= limit; ++size) {
-    const Searcher::Result r = searcher.Run(size, 0, Searcher::Mode::kFirst);
+    // Searches of growing budgets; between them, bounds on spans are
+    // refined with as many nodes as the search that was cut.
+    Searcher::Result r;
+    for (std::uint64_t budget = 50'000;; budget = std::min(budget * 4, kHuge)) {
+      r = searcher.Run(size, 0, Searcher::Mode::kFirst, budget);
+      if (r.found || !searcher.cut() || searcher.stopped()) break;
+      if (searcher.SpansWorthwhile()) searcher.RefineSpans(0, size, budget);
+    }
     if (!r.found) break;
     largest.size = size;
     largest.plan = r;
@@ -1020,6 +1171,10 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
     if (Better(climbed.best, incumbent)) incumbent = climbed.best;
     out_of_reach = std::min(out_of_reach, climbed.out_of_reach);
     if (searcher.stopped()) break;
+    if (searcher.SpansWorthwhile()) {
+      searcher.RefineSpans(incumbent.score.m[0], target,
+                           kFirstNodes * grow / 4);
+    }
     // Plans of the incumbent's score are accepted again, so that the
     // lexicographically first of them is found.
     const Searcher::Result exact =
