@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -291,6 +292,7 @@ Ran RunBinary(const std::string& args, const std::string& after = "") {
   const auto slurp = [](const std::string& path) {
     std::stringstream text;
     text << std::ifstream(path).rdbuf();
+    std::remove(path.c_str());
     return text.str();
   };
   return {WEXITSTATUS(raw), slurp(base + ".out"), slurp(base + ".err")};
@@ -327,6 +329,7 @@ TEST(PlanBinary, PipesIntoTheCheckAndStopsOnInterrupt) {
   EXPECT_EQ(WEXITSTATUS(piped), 0);
   std::stringstream checked;
   checked << std::ifstream(base + ".out").rdbuf();
+  std::remove((base + ".out").c_str());
   EXPECT_NE(checked.str().find("F8  "), std::string::npos);
   EXPECT_NE(checked.str().find(cli::LfLineEnds(kLowRiskText)),
             std::string::npos);
