@@ -255,6 +255,13 @@ class Searcher {
   // Returns the best plan met; `plan` is kept as the walk's current plan.
   Result Improve(Result& plan, std::uint64_t moves);
 
+  // A valid plan of `target` carriers built greedily, for requests whose
+  // first plan in ascending order lies far in: each carrier in turn goes to
+  // the best place left for it, the counted band with the fewest candidates
+  // per missing carrier first. Later attempts start from a random carrier.
+  // Not found when every attempt ran into a dead end.
+  Result Construct(int target, int attempts);
+
   bool stopped() const { return stopped_; }
   Khz raster() const { return raster_; }
   bool cut() const { return cut_; }  // the last run ended early
@@ -979,6 +986,68 @@ Searcher::Result Searcher::Improve(Result& plan, std::uint64_t moves) {
   return best;
 }
 
+Searcher::Result Searcher::Construct(int target, int attempts) {
+  Result result;
+  budget_end_ = 0;
+  cut_ = false;
+  const int free_count = target - static_cast<int>(fixed_.size());
+  if (free_count <= 0 || cand_.empty() || target > capacity_) return result;
+  constexpr std::size_t npos = static_cast<std::size_t>(-1);
+  Random random;
+  std::array<Khz, kMaxCarriers> chosen{};
+  std::array<int, kMaxGroups> missing{};
+  for (int attempt = 0; attempt < attempts; ++attempt) {
+    std::copy(need_.begin(), need_.end(), missing.begin());
+    int k = 0;
+    for (; k < free_count; ++k) {
+      if (Tick()) return result;
+      const Level& level = levels_[Build(chosen.data(), k)];
+      for (int j = 0; j < level.n; ++j) sorted_[j] = level.carriers[j];
+      std::sort(sorted_.begin(), sorted_.begin() + level.n);
+      int group = -1;
+      for (std::size_t g = 0; g < need_.size(); ++g) {
+        const auto at = static_cast<std::size_t>(group);
+        if (missing[g] > 0 &&
+            (group < 0 || group_index_[g].size() * missing[at] <
+                              group_index_[at].size() * missing[g])) {
+          group = static_cast<int>(g);
+        }
+      }
+      std::size_t pick = npos;
+      if (attempt > 0 && k == 0) {
+        const auto g = static_cast<std::size_t>(group);
+        const std::size_t i =
+            group < 0 ? random.Below(cand_.size())
+                      : group_index_[g][random.Below(group_index_[g].size())];
+        const auto o =
+            std::lower_bound(sorted_.begin(), sorted_.begin() + level.n,
+                             cand_[i] - rules_.spacing);
+        const bool spaced =
+            o == sorted_.begin() + level.n || *o > cand_[i] + rules_.spacing;
+        if (spaced && Valid(ScoreWith(level, cand_[i]))) pick = i;
+      }
+      if (pick == npos) {
+        Score score;
+        pick = BestInsert(level, std::span<const Khz>(sorted_.data(), level.n),
+                          {}, group, random, score);
+      }
+      if (pick == npos) break;
+      chosen[static_cast<std::size_t>(k)] = cand_[pick];
+      if (counted_) --missing[groups_[pick]];
+    }
+    if (k == free_count) {
+      const Level& level = levels_[Build(chosen.data(), free_count)];
+      result.found = true;
+      result.size = level.n;
+      std::copy(level.carriers, level.carriers + level.n, result.plan.begin());
+      std::sort(result.plan.begin(), result.plan.begin() + level.n);
+      result.score = level.score;
+      return result;
+    }
+  }
+  return result;
+}
+
 void Fill(PlanOutcome& outcome, const Searcher::Result& result) {
   outcome.status = PlanOutcome::Status::kFound;
   outcome.plan.assign(result.plan.begin(), result.plan.begin() + result.size);
@@ -1033,6 +1102,9 @@ Climbed Climb(Searcher& searcher, int target, const Searcher::Result& start,
   return climbed;
 }
 
+constexpr int kConstructAttempts = 8;
+constexpr std::uint64_t kFirstPlanNodes = 100'000;
+
 // The most carriers (up to `limit`) of any valid plan, and the first such
 // plan found.
 struct Largest {
@@ -1053,6 +1125,8 @@ Largest FindLargest(Searcher& searcher, int fixed_count, int limit) {
     for (std::uint64_t budget = 50'000;; budget = std::min(budget * 4, kHuge)) {
       r = searcher.Run(size, 0, Searcher::Mode::kFirst, budget);
       if (r.found || !searcher.cut() || searcher.stopped()) break;
+      r = searcher.Construct(size, kConstructAttempts);
+      if (r.found || searcher.stopped()) break;
       if (searcher.SpansWorthwhile()) searcher.RefineSpans(0, size, budget);
     }
     if (!r.found) break;
@@ -1133,7 +1207,15 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
     target = largest.size;
     start = largest.plan;
   } else {
-    start = searcher.Run(target, 0, Searcher::Mode::kFirst);
+    // The first plan in ascending order, or, where that lies far in, one
+    // built greedily; failing both, the whole search decides.
+    start = searcher.Run(target, 0, Searcher::Mode::kFirst, kFirstPlanNodes);
+    if (!start.found && searcher.cut() && !searcher.stopped()) {
+      start = searcher.Construct(target, kConstructAttempts);
+      if (!start.found && !searcher.stopped()) {
+        start = searcher.Run(target, 0, Searcher::Mode::kFirst);
+      }
+    }
     if (!start.found) {
       if (searcher.stopped() || counted) {
         outcome.proven = !searcher.stopped();

@@ -2,6 +2,7 @@
 // run on every plan it gives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <set>
 #include <string>
@@ -169,6 +170,36 @@ TEST(PlanSearch, AgreesWithTheModelOnRandomSmallCases) {
 // What a caller that ends a search keeps: the plan the last progress report
 // carried is valid, has the margin reported with it, and is as good as the
 // plan the stopped search returns.
+// Counted bands far apart, whose first plan in ascending order lies far in:
+// four carriers in the B band above eight in TV channels 35-40, with a 3tx3
+// window. A plan comes within the first few hundred thousand nodes, valid
+// and with each band's count.
+TEST(PlanSearch, CountedBandsFarApartGetAPlanEarly) {
+  PlanRequest r;
+  for (int channel = 35; channel <= 40; ++channel) {
+    const Band tv = *TvChannelBand(channel, kDefaultTvStep, 0);
+    for (Khz f = tv.low; f <= tv.high; f += tv.step) {
+      r.candidates.push_back(f);
+      r.groups.push_back(1);
+    }
+  }
+  for (Khz f = kBBand.low; f <= kBBand.high; f += kBBand.step) {
+    r.candidates.push_back(f);
+    r.groups.push_back(0);
+  }
+  r.group_counts = {4, 8};
+  r.count = 12;
+  r.rules.guard = 50;
+  r.rules.window_3tx3 = 100;
+  const PlanOutcome got = FindBestPlan(
+      r, [](const SearchProgress& p) { return p.nodes >= 1'000'000; });
+  ASSERT_EQ(got.status, PlanOutcome::Status::kFound);
+  EXPECT_TRUE(FindViolations(got.plan, r.rules).empty());
+  const auto in_b = std::count_if(got.plan.begin(), got.plan.end(),
+                                  [](Khz f) { return BBandChannel(f) != 0; });
+  EXPECT_EQ(in_b, 4);
+}
+
 TEST(PlanSearch, ProgressCarriesTheBestPlanSoFar) {
   PlanRequest r;
   r.candidates =
