@@ -37,8 +37,15 @@ echo "zelmar-plan (1 s, 10 s) against zelmar_anneal ($seconds s, seed 1); $(npro
 for entry in "${cases[@]}"; do
   name=${entry%%|*}
   read -r -a args <<<"${entry#*|}"
-  "$plan" --json --time-limit 1 "${args[@]}" >"$scratch/p1" 2>/dev/null || true
-  "$plan" --json "${args[@]}" >"$scratch/p10" 2>/dev/null || true
+  for limit in 1 10; do
+    status=0
+    "$plan" --json --time-limit "$limit" "${args[@]}" >"$scratch/p$limit" 2>"$scratch/p.err" || status=$?
+    if [ "$status" -ne 0 ] && [ "$status" -ne 1 ]; then
+      echo "bench-plan-wide.sh: zelmar-plan failed on case $name (status $status):" >&2
+      cat "$scratch/p.err" >&2
+      exit 1
+    fi
+  done
   status=0
   "$anneal" "$seconds" 1 "${args[@]}" >"$scratch/an" 2>"$scratch/an.err" || status=$?
   if [ "$status" -ne 0 ] && [ "$status" -ne 1 ]; then
