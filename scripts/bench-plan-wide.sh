@@ -29,6 +29,10 @@ cases=(
   "f40|--band 470:714:0.025 --count 40 --spacing 0.4 --guard 0.1"
   "g|--tv 13-52:0.125 --count 20 --window 3tx3=0.1 --window 2tx5=0.05 --tv-edge 0.25"
   "h|--band 806.125:809.75:0.025 --count 8 --window 3tx3=0.05"
+  "i|--band 470:714:0.025 --fixed 480 --fixed 530.5 --fixed 610.25 --fixed 650 --fixed 700 --count 16 --window 3tx3=0.1 --spacing 0.3"
+  "j|--tv 21,23,25=6 --band 770:806:0.125=6 --window 3tx3=0.05 --window 2tx5=0"
+  "k|--band 470:714:0.025 --exclude 500:600 --count 12 --window 2tx3=0.2 --window 3tx3=0.2 --window 2tx5=0.1"
+  "l|--band b --band 770.125:778.875 --count 14 --window 3tx3=0"
 )
 
 scratch=$(mktemp -d)
