@@ -26,11 +26,12 @@
 // of the plan's closest 2tx3 product out and puts the best candidate for it
 // back (all candidates scanned with the same jumps), with a short tabu list
 // and kicks from the best plan when it stalls. On plans of many carriers,
-// where many products share the smallest distance, it aims one step above
-// the best margin instead and moves carriers so as to leave the fewest
-// products short of it. It runs in rounds of growing budgets between rounds
-// of the exact search; all budgets count moves and nodes, never time, so a
-// search that runs to its end gives the same answer on every run.
+// where many products share the smallest distance, that walk gets half the
+// moves; the other half aim one step above the best margin and move
+// carriers so as to leave the fewest products short of it. It runs in
+// rounds of growing budgets between rounds of the exact search; all budgets
+// count moves and nodes, never time, so a search that runs to its end gives
+// the same answer on every run.
 #include <algorithm>
 #include <array>
 #include <compare>
@@ -50,8 +51,8 @@ constexpr Khz kNoMargin = std::numeric_limits<Khz>::max();
 constexpr int kTripleCarriers = 24;
 constexpr int kNewTriples = 3 * kTripleCarriers * (kTripleCarriers - 1) / 2;
 constexpr std::uint64_t kStopCheckInterval = 4096;
-// From this many carriers on, the improvement phase counts the products
-// short of a margin instead of chasing the closest one.
+// From this many carriers on, the improvement phase also counts the
+// products short of a margin, besides chasing the closest one.
 constexpr int kRepairCarriers = 24;
 
 // Margins in family order; kNoMargin where nothing is measured (or the
@@ -260,6 +261,11 @@ class Searcher {
   // Returns the best plan met; `plan` is kept as the walk's current plan
   // (on plans of many carriers, the best plan: see Repair).
   Result Improve(Result& plan, std::uint64_t moves);
+
+  // The walk that takes a carrier of the closest 2tx3 product out and puts
+  // the best candidate back, with a short tabu list and kicks from the best
+  // plan when it stalls.
+  Result Chase(Result& plan, std::uint64_t moves);
 
   // The improvement phase for plans of many carriers: the walk aims at a
   // 2tx3 margin one raster step above the best plan's and counts the
@@ -902,13 +908,23 @@ void Searcher::RefineSpans(Khz threshold, int target, std::uint64_t budget) {
 }
 
 Searcher::Result Searcher::Improve(Result& plan, std::uint64_t moves) {
+  if (plan.size < kRepairCarriers) return Chase(plan, moves);
+  // Chasing the closest product climbs fast; counting the products short
+  // of the next margin then crosses the plateau where that stalls.
+  const std::uint64_t chase = moves / 2;
+  Result best = Chase(plan, chase);
+  if (stopped_) return best;
+  plan = best;
+  return Repair(plan, moves - chase);
+}
+
+Searcher::Result Searcher::Chase(Result& plan, std::uint64_t moves) {
   Result best = plan;
   budget_end_ = 0;
   cut_ = false;
   const int fixed_count = static_cast<int>(fixed_.size());
   const int free_count = plan.size - fixed_count;
   if (free_count <= 0 || cand_.empty()) return best;
-  if (plan.size >= kRepairCarriers) return Repair(plan, moves);
   constexpr int kTabu = 7;
   std::array<Khz, kTabu> tabu{};
   int tabu_at = 0;
