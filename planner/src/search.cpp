@@ -25,10 +25,13 @@
 // The improvement phase is a large-neighbourhood search: it takes a carrier
 // of the plan's closest 2tx3 product out and puts the best candidate for it
 // back (all candidates scanned with the same jumps), with a short tabu list
-// and kicks from the best plan when it stalls. It runs in rounds of growing
-// budgets between rounds of the exact search; all budgets count moves and
-// nodes, never time, so a search that runs to its end gives the same answer
-// on every run.
+// and kicks from the best plan when it stalls. On plans of many carriers,
+// where many products share the smallest distance, that walk gets half the
+// moves; the other half aim one step above the best margin and move
+// carriers so as to leave the fewest products short of it. It runs in
+// rounds of growing budgets between rounds of the exact search; all budgets
+// count moves and nodes, never time, so a search that runs to its end gives
+// the same answer on every run.
 #include <algorithm>
 #include <array>
 #include <compare>
@@ -48,6 +51,9 @@ constexpr Khz kNoMargin = std::numeric_limits<Khz>::max();
 constexpr int kTripleCarriers = 24;
 constexpr int kNewTriples = 3 * kTripleCarriers * (kTripleCarriers - 1) / 2;
 constexpr std::uint64_t kStopCheckInterval = 4096;
+// From this many carriers on, the improvement phase also counts the
+// products short of a margin, besides chasing the closest one.
+constexpr int kRepairCarriers = 24;
 
 // Margins in family order; kNoMargin where nothing is measured (or the
 // family is not checked). Larger is better, compared lexicographically.
@@ -252,8 +258,22 @@ class Searcher {
   }
 
   // Improves `plan` (a valid plan of `target` carriers) for `moves` moves.
-  // Returns the best plan met; `plan` is kept as the walk's current plan.
+  // Returns the best plan met; `plan` is kept as the walk's current plan
+  // (on plans of many carriers, the best plan: see Repair).
   Result Improve(Result& plan, std::uint64_t moves);
+
+  // The walk that takes a carrier of the closest 2tx3 product out and puts
+  // the best candidate back, with a short tabu list and kicks from the best
+  // plan when it stalls.
+  Result Chase(Result& plan, std::uint64_t moves);
+
+  // The improvement phase for plans of many carriers: the walk aims at a
+  // 2tx3 margin one raster step above the best plan's and counts the
+  // products (of the three carriers' orderings) short of it. A move takes a
+  // carrier of such a product out and puts it where it makes the fewest, so
+  // that the walk crosses the wide plateaus of equal margins. Returns the
+  // best plan met and leaves it in `plan`: the next call aims above it.
+  Result Repair(Result& plan, std::uint64_t moves);
 
   // A valid plan of `target` carriers built greedily, for requests whose
   // first plan in ascending order lies far in: each carrier in turn goes to
@@ -756,6 +776,26 @@ class Searcher {
     return best;
   }
 
+  using Carriers = std::array<Khz, kMaxCarriers>;
+  using Groups = std::array<int, kMaxCarriers>;
+
+  // Loads the free carriers of `r` (and their groups) into `free`.
+  void LoadFree(const Result& r, Carriers& free, Groups& free_group) const {
+    int k = 0;
+    for (int j = 0; j < r.size; ++j) {
+      if (std::binary_search(fixed_.begin(), fixed_.end(), r.plan[j])) continue;
+      free[k] = r.plan[j];
+      const auto at = std::lower_bound(cand_.begin(), cand_.end(), r.plan[j]);
+      free_group[k] = counted_ ? groups_[at - cand_.begin()] : -1;
+      ++k;
+    }
+  }
+
+  // Moves a free carrier chosen at random to the first valid place from a
+  // random start (it stays where none is found).
+  void Kick(Result& plan, Carriers& free, Groups& free_group, int free_count,
+            Random& random);
+
   std::span<const Khz> cand_;
   std::span<const Khz> fixed_;
   Rules rules_;
@@ -868,6 +908,17 @@ void Searcher::RefineSpans(Khz threshold, int target, std::uint64_t budget) {
 }
 
 Searcher::Result Searcher::Improve(Result& plan, std::uint64_t moves) {
+  if (plan.size < kRepairCarriers) return Chase(plan, moves);
+  // Chasing the closest product climbs fast; counting the products short
+  // of the next margin then crosses the plateau where that stalls.
+  const std::uint64_t chase = moves / 2;
+  Result best = Chase(plan, chase);
+  if (stopped_) return best;
+  plan = best;
+  return Repair(plan, moves - chase);
+}
+
+Searcher::Result Searcher::Chase(Result& plan, std::uint64_t moves) {
   Result best = plan;
   budget_end_ = 0;
   cut_ = false;
@@ -881,19 +932,9 @@ Searcher::Result Searcher::Improve(Result& plan, std::uint64_t moves) {
   random.state ^= moves * 0x2545F4914F6CDD1Dull + nodes_;
   std::uint64_t stall = 0;
   // The free carriers of the walk's plan, with their groups.
-  std::array<Khz, kMaxCarriers> free{};
-  std::array<int, kMaxCarriers> free_group{};
-  const auto load = [&](const Result& r) {
-    int k = 0;
-    for (int j = 0; j < r.size; ++j) {
-      if (std::binary_search(fixed_.begin(), fixed_.end(), r.plan[j])) continue;
-      free[k] = r.plan[j];
-      const auto at = std::lower_bound(cand_.begin(), cand_.end(), r.plan[j]);
-      free_group[k] = counted_ ? groups_[at - cand_.begin()] : -1;
-      ++k;
-    }
-  };
-  load(plan);
+  Carriers free{};
+  Groups free_group{};
+  LoadFree(plan, free, free_group);
   for (std::uint64_t move = 0; move < moves; ++move) {
     if (Tick()) break;
     // Which carrier goes: one of the closest 2tx3 triple's, mostly.
@@ -946,43 +987,175 @@ Searcher::Result Searcher::Improve(Result& plan, std::uint64_t moves) {
     } else if (++stall > 400) {
       // A kick from the best plan: two carriers moved at random.
       plan = best;
-      load(plan);
+      LoadFree(plan, free, free_group);
       stall = 0;
       for (int kick = 0; kick < 2; ++kick) {
-        const int k = static_cast<int>(random.Below(free_count));
-        std::swap(free[k], free[free_count - 1]);
-        std::swap(free_group[k], free_group[free_count - 1]);
-        const std::size_t top = Build(free.data(), free_count - 1);
-        const Level& level = levels_[top];
-        for (int j = 0; j < level.n; ++j) sorted_[j] = level.carriers[j];
-        std::sort(sorted_.begin(), sorted_.begin() + level.n);
-        // Any valid place: the first valid one from a random start.
-        const std::size_t start = random.Below(cand_.size());
-        for (std::size_t step = 0; step < cand_.size(); ++step) {
-          const std::size_t i = (start + step) % cand_.size();
-          const Khz x = cand_[i];
-          if (free_group[free_count - 1] >= 0 &&
-              groups_[i] != free_group[free_count - 1]) {
-            continue;
-          }
-          auto o = std::lower_bound(sorted_.begin(), sorted_.begin() + level.n,
-                                    x - rules_.spacing);
-          if (o != sorted_.begin() + level.n && *o <= x + rules_.spacing) {
-            continue;
-          }
-          const Score s = ScoreWith(level, x);
-          if (!Valid(s)) continue;
-          free[free_count - 1] = x;
-          plan.score = s;
-          std::copy(level.carriers, level.carriers + level.n,
-                    plan.plan.begin());
-          plan.plan[level.n] = x;
-          std::sort(plan.plan.begin(), plan.plan.begin() + plan.size);
-          break;
-        }
+        Kick(plan, free, free_group, free_count, random);
       }
     }
   }
+  return best;
+}
+
+void Searcher::Kick(Result& plan, Carriers& free, Groups& free_group,
+                    int free_count, Random& random) {
+  const int k = static_cast<int>(random.Below(free_count));
+  std::swap(free[k], free[free_count - 1]);
+  std::swap(free_group[k], free_group[free_count - 1]);
+  const std::size_t top = Build(free.data(), free_count - 1);
+  const Level& level = levels_[top];
+  for (int j = 0; j < level.n; ++j) sorted_[j] = level.carriers[j];
+  std::sort(sorted_.begin(), sorted_.begin() + level.n);
+  const std::size_t start = random.Below(cand_.size());
+  for (std::size_t step = 0; step < cand_.size(); ++step) {
+    const std::size_t i = (start + step) % cand_.size();
+    const Khz x = cand_[i];
+    if (free_group[free_count - 1] >= 0 &&
+        groups_[i] != free_group[free_count - 1]) {
+      continue;
+    }
+    auto o = std::lower_bound(sorted_.begin(), sorted_.begin() + level.n,
+                              x - rules_.spacing);
+    if (o != sorted_.begin() + level.n && *o <= x + rules_.spacing) continue;
+    const Score s = ScoreWith(level, x);
+    if (!Valid(s)) continue;
+    free[free_count - 1] = x;
+    plan.score = s;
+    std::copy(level.carriers, level.carriers + level.n, plan.plan.begin());
+    plan.plan[level.n] = x;
+    std::sort(plan.plan.begin(), plan.plan.begin() + plan.size);
+    return;
+  }
+}
+
+Searcher::Result Searcher::Repair(Result& plan, std::uint64_t moves) {
+  Result best = plan;
+  budget_end_ = 0;
+  cut_ = false;
+  const int fixed_count = static_cast<int>(fixed_.size());
+  const int free_count = plan.size - fixed_count;
+  if (free_count <= 0 || cand_.empty()) return best;
+  constexpr int kTabu = 15;
+  std::array<Khz, kTabu> tabu{};
+  int tabu_at = 0;
+  Random random;
+  random.state ^= moves * 0x2545F4914F6CDD1Dull + nodes_;
+  Carriers free{};
+  Groups free_group{};
+  LoadFree(plan, free, free_group);
+  const std::uint64_t most_stall = 50 * static_cast<std::uint64_t>(plan.size);
+  std::uint64_t stall = 0;
+  for (std::uint64_t move = 0; move < moves; ++move) {
+    // The margin aimed at; the fixed carriers alone may forbid it.
+    const Khz aim = best.score.m[0] + raster_;
+    if (best.score.m[0] == kNoMargin || aim > root_score_.m[0]) break;
+    if (Tick()) break;
+    // A product short of the aim, at random, and a free carrier of it.
+    const Khz* p = plan.plan.data();
+    const int n = plan.size;
+    std::uint64_t short_count = 0;
+    std::array<Khz, 3> triple{};
+    for (int m = 1; m + 1 < n; ++m) {
+      for (int l = 0; l < m; ++l) {
+        for (int r = m + 1; r < n; ++r) {
+          const Khz inner = std::abs(p[l] + p[r] - 2 * p[m]);
+          const Khz low = p[m] + p[r] - 2 * p[l];
+          const Khz high = 2 * p[r] - p[l] - p[m];
+          const std::uint64_t c = (inner < aim) + (low < aim) + (high < aim);
+          if (c == 0) continue;
+          short_count += c;
+          if (random.Below(short_count) < c) triple = {p[l], p[m], p[r]};
+        }
+      }
+    }
+    int out = -1;
+    for (int tries = 0; tries < 3 && out < 0 && short_count > 0; ++tries) {
+      const Khz pick = triple[random.Below(3)];
+      for (int k = 0; k < free_count; ++k) {
+        if (free[k] == pick) out = k;
+      }
+    }
+    // Now and then any carrier, so that the walk does not circle round the
+    // few products it cannot mend.
+    if (out < 0 || random.Below(3) == 0) {
+      out = static_cast<int>(random.Below(free_count));
+    }
+    std::swap(free[out], free[free_count - 1]);
+    std::swap(free_group[out], free_group[free_count - 1]);
+    const Khz removed = free[free_count - 1];
+    const int group = free_group[free_count - 1];
+    const Level& rest = levels_[Build(free.data(), free_count - 1)];
+    for (int k = 0; k < rest.n; ++k) sorted_[k] = rest.carriers[k];
+    std::sort(sorted_.begin(), sorted_.begin() + rest.n);
+    tabu[tabu_at] = removed;
+    tabu_at = (tabu_at + 1) % kTabu;
+    // One sweep over the candidates counts, for each, the products and
+    // pair sums within the aim of it (and of its double).
+    const int ordered = rest.n * (rest.n - 1);
+    const Khz* products = rest.products;
+    const Khz* products_end = products + ordered;
+    const Khz* sums = rest.sums;
+    const Khz* sums_end = sums + ordered / 2;
+    const Khz* p_low = products;
+    const Khz* p_high = products;
+    const Khz* s_low = sums;
+    const Khz* s_high = sums;
+    std::size_t pick = static_cast<std::size_t>(-1);
+    std::ptrdiff_t pick_count = 0;
+    Khz pick_own = 0;
+    Score pick_score;
+    std::uint64_t ties = 0;
+    for (std::size_t i = 0; i < cand_.size(); ++i) {
+      const Khz x = cand_[i];
+      while (p_low != products_end && *p_low <= x - aim) ++p_low;
+      if (p_high < p_low) p_high = p_low;
+      while (p_high != products_end && *p_high < x + aim) ++p_high;
+      while (s_low != sums_end && *s_low <= 2 * x - aim) ++s_low;
+      if (s_high < s_low) s_high = s_low;
+      while (s_high != sums_end && *s_high < 2 * x + aim) ++s_high;
+      const std::ptrdiff_t count = (p_high - p_low) + (s_high - s_low);
+      if (pick != static_cast<std::size_t>(-1) && count > pick_count) continue;
+      if ((group >= 0 && groups_[i] != group) ||
+          std::find(tabu.begin(), tabu.end(), x) != tabu.end()) {
+        continue;
+      }
+      auto o = std::lower_bound(sorted_.begin(), sorted_.begin() + rest.n,
+                                x - rules_.spacing);
+      if (o != sorted_.begin() + rest.n && *o <= x + rules_.spacing) continue;
+      const Score s = ScoreWith(rest, x);
+      if (!Valid(s)) continue;
+      const Khz own = Distance2(rest, x);
+      if (pick == static_cast<std::size_t>(-1) || count < pick_count ||
+          own > pick_own) {
+        ties = 1;
+      } else if (own < pick_own || random.Below(++ties) != 0) {
+        continue;
+      }
+      pick = i;
+      pick_count = count;
+      pick_own = own;
+      pick_score = s;
+    }
+    if (pick == static_cast<std::size_t>(-1)) continue;  // put back as it was
+    free[free_count - 1] = cand_[pick];
+    plan.score = pick_score;
+    std::copy(rest.carriers, rest.carriers + rest.n, plan.plan.begin());
+    plan.plan[rest.n] = cand_[pick];
+    std::sort(plan.plan.begin(), plan.plan.begin() + plan.size);
+    if (Better(plan, best)) {
+      best = plan;
+      NoteBest(best);
+      stall = 0;
+    } else if (++stall > most_stall) {
+      plan = best;
+      LoadFree(plan, free, free_group);
+      stall = 0;
+      for (int kick = 0; kick < 2; ++kick) {
+        Kick(plan, free, free_group, free_count, random);
+      }
+    }
+  }
+  plan = best;
   return best;
 }
 

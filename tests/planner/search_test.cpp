@@ -200,6 +200,33 @@ TEST(PlanSearch, CountedBandsFarApartGetAPlanEarly) {
   EXPECT_EQ(in_b, 4);
 }
 
+// Plans of many carriers are improved by moves of their own: what they
+// give keeps the fixed carriers, each band's count and every rule.
+TEST(PlanSearch, ManyCarriersKeepFixedOnesAndCounts) {
+  PlanRequest r;
+  for (Khz f = 470'000; f <= 714'000; f += 25) {
+    if (f > 540'000 && f < 600'000) continue;
+    if (f == 500'000 || f == 650'000) continue;
+    r.candidates.push_back(f);
+    r.groups.push_back(f < 600'000 ? 0 : 1);
+  }
+  r.fixed = {500'000, 650'000};
+  r.group_counts = {12, 16};
+  r.count = 30;
+  r.rules.spacing = 400;
+  r.rules.guard = 100;
+  const PlanOutcome got = FindBestPlan(
+      r, [](const SearchProgress& p) { return p.nodes >= 2'000'000; });
+  ASSERT_EQ(got.status, PlanOutcome::Status::kFound);
+  ASSERT_EQ(got.plan.size(), 30u);
+  EXPECT_TRUE(FindViolations(got.plan, r.rules).empty());
+  EXPECT_TRUE(std::binary_search(got.plan.begin(), got.plan.end(), 500'000));
+  EXPECT_TRUE(std::binary_search(got.plan.begin(), got.plan.end(), 650'000));
+  EXPECT_EQ(std::count_if(got.plan.begin(), got.plan.end(),
+                          [](Khz f) { return f < 600'000; }),
+            13);
+}
+
 TEST(PlanSearch, ProgressCarriesTheBestPlanSoFar) {
   PlanRequest r;
   r.candidates =
