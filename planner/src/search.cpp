@@ -31,7 +31,8 @@
 // carriers so as to leave the fewest products short of it. It runs in
 // rounds of growing budgets between rounds of the exact search; all budgets
 // count moves and nodes, never time, so a search that runs to its end gives
-// the same answer on every run.
+// the same answer on every run. The first plan comes from the exact search
+// within a budget, or else from a greedy build.
 #include <algorithm>
 #include <array>
 #include <compare>
