@@ -268,6 +268,13 @@ class Searcher {
   // plan when it stalls.
   Result Chase(Result& plan, std::uint64_t moves);
 
+  // The free carrier (an index into `free`) for the walk to take out:
+  // mostly one of the closest product, among those with a free carrier in
+  // them, of a checked family whose margin the fixed carriers alone do not
+  // set; the later families only once the 2tx3 margin has long stalled.
+  int PickOut(const Result& plan, std::span<const Khz> free, bool stalled,
+              Random& random) const;
+
   // The improvement phase for plans of many carriers: the walk aims at a
   // 2tx3 margin one raster step above the best plan's and counts the
   // products (of the three carriers' orderings) short of it. A move takes a
@@ -932,36 +939,17 @@ Searcher::Result Searcher::Chase(Result& plan, std::uint64_t moves) {
   Random random;
   random.state ^= moves * 0x2545F4914F6CDD1Dull + nodes_;
   std::uint64_t stall = 0;
+  // Moves since the best 2tx3 margin last grew.
+  std::uint64_t since_margin = 0;
+  constexpr std::uint64_t kMarginStall = 20'000;
   // The free carriers of the walk's plan, with their groups.
   Carriers free{};
   Groups free_group{};
   LoadFree(plan, free, free_group);
   for (std::uint64_t move = 0; move < moves; ++move) {
     if (Tick()) break;
-    // Which carrier goes: one of the closest 2tx3 triple's, mostly.
-    int out = static_cast<int>(random.Below(free_count));
-    if (random.Below(4) != 0) {
-      const Khz* p = plan.plan.data();
-      Khz closest = kNoMargin;
-      std::array<Khz, 3> triple{};
-      for (int m = 1; m + 1 < plan.size; ++m) {
-        for (int l = 0; l < m; ++l) {
-          for (int r = m + 1; r < plan.size; ++r) {
-            const Khz d = std::abs(p[l] + p[r] - 2 * p[m]);
-            if (d < closest) {
-              closest = d;
-              triple = {p[l], p[m], p[r]};
-            }
-          }
-        }
-      }
-      if (closest != kNoMargin) {
-        const Khz pick = triple[random.Below(3)];
-        for (int k = 0; k < free_count; ++k) {
-          if (free[k] == pick) out = k;
-        }
-      }
-    }
+    const int out = PickOut(plan, std::span<const Khz>(free.data(), free_count),
+                            since_margin > kMarginStall, random);
     std::swap(free[out], free[free_count - 1]);
     std::swap(free_group[out], free_group[free_count - 1]);
     const Khz removed = free[free_count - 1];
@@ -981,7 +969,9 @@ Searcher::Result Searcher::Chase(Result& plan, std::uint64_t moves) {
     std::copy(rest.carriers, rest.carriers + rest.n, plan.plan.begin());
     plan.plan[rest.n] = cand_[pick];
     std::sort(plan.plan.begin(), plan.plan.begin() + plan.size);
+    ++since_margin;
     if (Better(plan, best)) {
+      if (plan.score.m[0] > best.score.m[0]) since_margin = 0;
       best = plan;
       NoteBest(best);
       stall = 0;
@@ -996,6 +986,96 @@ Searcher::Result Searcher::Chase(Result& plan, std::uint64_t moves) {
     }
   }
   return best;
+}
+
+int Searcher::PickOut(const Result& plan, std::span<const Khz> free,
+                      bool stalled, Random& random) const {
+  const int any = static_cast<int>(random.Below(free.size()));
+  if (random.Below(4) == 0) return any;
+  // Any checked family whose margin the fixed carriers alone do not set:
+  // where the 2tx3 margin grows no more, the others decide.
+  std::array<int, kFamilyCount> open{};
+  int open_count = 0;
+  const std::array<bool, kFamilyCount> checked = {true, check3_, check5_};
+  for (int k = 0; k < kFamilyCount; ++k) {
+    const auto f = static_cast<std::size_t>(k);
+    if (checked[f] && plan.score.m[f] != root_score_.m[f] &&
+        (k == 0 || stalled)) {
+      open[static_cast<std::size_t>(open_count++)] = k;
+    }
+  }
+  const int family =
+      open_count <= 1
+          ? (open_count == 0 ? kFamilyCount : open[0])
+          : open[random.Below(static_cast<std::size_t>(open_count))];
+  const int n = plan.size;
+  // Four-carrier products cost n^4 to list: large plans take any carrier.
+  if (family == kFamilyCount || (family > 0 && n > kTripleCarriers)) {
+    return any;
+  }
+  const Khz* p = plan.plan.data();
+  const auto is_free = [&](Khz v) {
+    return std::find(free.begin(), free.end(), v) != free.end();
+  };
+  Khz closest = kNoMargin;
+  std::array<Khz, 4> made{};  // the carriers of the closest product
+  int made_count = 0;
+  const auto consider = [&](Khz d, std::array<Khz, 4> carriers, int count) {
+    if (d >= closest) return;
+    if (std::none_of(carriers.begin(), carriers.begin() + count, is_free)) {
+      return;
+    }
+    closest = d;
+    made = carriers;
+    made_count = count;
+  };
+  if (family == 0) {
+    for (int m = 1; m + 1 < n; ++m) {
+      for (int l = 0; l < m; ++l) {
+        for (int r = m + 1; r < n; ++r) {
+          consider(std::abs(p[l] + p[r] - 2 * p[m]), {p[l], p[m], p[r], 0}, 3);
+        }
+      }
+    }
+  }
+  for (int a = 0; a < n && family > 0; ++a) {
+    for (int b = a + 1; b < n; ++b) {
+      for (int c = b + 1; c < n; ++c) {
+        if (family == 2) {
+          // 3x - 2y near z for every order of the three.
+          const std::array<Khz, 3> t = {p[a], p[b], p[c]};
+          for (int x = 0; x < 3; ++x) {
+            for (int y = 0; y < 3; ++y) {
+              if (x == y) continue;
+              const Khz z = t[static_cast<std::size_t>(3 - x - y)];
+              consider(std::abs(3 * t[static_cast<std::size_t>(x)] -
+                                2 * t[static_cast<std::size_t>(y)] - z),
+                       {t[0], t[1], t[2], 0}, 3);
+            }
+          }
+          continue;
+        }
+        for (int d = c + 1; d < n; ++d) {
+          const std::array<Khz, 4> q = {p[a], p[b], p[c], p[d]};
+          consider(std::abs(q[0] + q[1] - q[2] - q[3]), q, 4);
+          consider(std::abs(q[0] + q[2] - q[1] - q[3]), q, 4);
+          consider(std::abs(q[0] + q[3] - q[1] - q[2]), q, 4);
+        }
+      }
+    }
+  }
+  if (closest == kNoMargin) return any;
+  std::array<int, 4> choices{};
+  int count = 0;
+  for (int i = 0; i < made_count; ++i) {
+    const Khz v = made[static_cast<std::size_t>(i)];
+    const auto at = std::find(free.begin(), free.end(), v);
+    if (at != free.end()) {
+      choices[static_cast<std::size_t>(count++)] =
+          static_cast<int>(at - free.begin());
+    }
+  }
+  return choices[random.Below(static_cast<std::size_t>(count))];
 }
 
 void Searcher::Kick(Result& plan, Carriers& free, Groups& free_group,
