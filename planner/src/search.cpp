@@ -130,6 +130,20 @@ struct SpanTable {
   bool done = false;
 };
 
+// The last N values a walk took out, which it does not put back yet.
+template <int N>
+struct Tabu {
+  std::array<Khz, N> values{};
+  int at = 0;
+  void Add(Khz v) {
+    values[static_cast<std::size_t>(at)] = v;
+    at = (at + 1) % N;
+  }
+  bool Holds(Khz v) const {
+    return std::find(values.begin(), values.end(), v) != values.end();
+  }
+};
+
 class Searcher {
  public:
   enum class Mode { kFirst, kBest };
@@ -267,6 +281,14 @@ class Searcher {
   // the best candidate back, with a short tabu list and kicks from the best
   // plan when it stalls.
   Result Chase(Result& plan, std::uint64_t moves);
+
+  // A walk's generator: seeded from its budget and the nodes so far, so
+  // that every round walks differently and every run the same.
+  Random WalkRandom(std::uint64_t moves) const {
+    Random random;
+    random.state ^= moves * 0x2545F4914F6CDD1Dull + nodes_;
+    return random;
+  }
 
   // The free carrier (an index into `free`) for the walk to take out:
   // mostly one of the closest product, among those with a free carrier in
@@ -933,11 +955,8 @@ Searcher::Result Searcher::Chase(Result& plan, std::uint64_t moves) {
   const int fixed_count = static_cast<int>(fixed_.size());
   const int free_count = plan.size - fixed_count;
   if (free_count <= 0 || cand_.empty()) return best;
-  constexpr int kTabu = 7;
-  std::array<Khz, kTabu> tabu{};
-  int tabu_at = 0;
-  Random random;
-  random.state ^= moves * 0x2545F4914F6CDD1Dull + nodes_;
+  Tabu<7> tabu;
+  Random random = WalkRandom(moves);
   std::uint64_t stall = 0;
   // Moves since the best 2tx3 margin last grew.
   std::uint64_t since_margin = 0;
@@ -957,12 +976,11 @@ Searcher::Result Searcher::Chase(Result& plan, std::uint64_t moves) {
     const Level& rest = levels_[at];
     for (int k = 0; k < rest.n; ++k) sorted_[k] = rest.carriers[k];
     std::sort(sorted_.begin(), sorted_.begin() + rest.n);
-    tabu[tabu_at] = removed;
-    tabu_at = (tabu_at + 1) % kTabu;
+    tabu.Add(removed);
     Score score;
     const std::size_t pick =
-        BestInsert(rest, std::span<const Khz>(sorted_.data(), rest.n), tabu,
-                   free_group[free_count - 1], random, score);
+        BestInsert(rest, std::span<const Khz>(sorted_.data(), rest.n),
+                   tabu.values, free_group[free_count - 1], random, score);
     if (pick == static_cast<std::size_t>(-1)) continue;  // put back as it was
     free[free_count - 1] = cand_[pick];
     plan.score = score;
@@ -1116,11 +1134,8 @@ Searcher::Result Searcher::Repair(Result& plan, std::uint64_t moves) {
   const int fixed_count = static_cast<int>(fixed_.size());
   const int free_count = plan.size - fixed_count;
   if (free_count <= 0 || cand_.empty()) return best;
-  constexpr int kTabu = 15;
-  std::array<Khz, kTabu> tabu{};
-  int tabu_at = 0;
-  Random random;
-  random.state ^= moves * 0x2545F4914F6CDD1Dull + nodes_;
+  Tabu<15> tabu;
+  Random random = WalkRandom(moves);
   Carriers free{};
   Groups free_group{};
   LoadFree(plan, free, free_group);
@@ -1168,8 +1183,7 @@ Searcher::Result Searcher::Repair(Result& plan, std::uint64_t moves) {
     const Level& rest = levels_[Build(free.data(), free_count - 1)];
     for (int k = 0; k < rest.n; ++k) sorted_[k] = rest.carriers[k];
     std::sort(sorted_.begin(), sorted_.begin() + rest.n);
-    tabu[tabu_at] = removed;
-    tabu_at = (tabu_at + 1) % kTabu;
+    tabu.Add(removed);
     // One sweep over the candidates counts, for each, the products and
     // pair sums within the aim of it (and of its double).
     const int ordered = rest.n * (rest.n - 1);
@@ -1196,8 +1210,7 @@ Searcher::Result Searcher::Repair(Result& plan, std::uint64_t moves) {
       while (s_high != sums_end && *s_high < 2 * x + aim) ++s_high;
       const std::ptrdiff_t count = (p_high - p_low) + (s_high - s_low);
       if (pick != static_cast<std::size_t>(-1) && count > pick_count) continue;
-      if ((group >= 0 && groups_[i] != group) ||
-          std::find(tabu.begin(), tabu.end(), x) != tabu.end()) {
+      if ((group >= 0 && groups_[i] != group) || tabu.Holds(x)) {
         continue;
       }
       auto o = std::lower_bound(sorted_.begin(), sorted_.begin() + rest.n,
