@@ -20,7 +20,7 @@ flags=(
   --target=wasm32-wasi --sysroot=/usr -std=c++20 -O2 -DNDEBUG
   -Wall -Wextra -Werror -ffp-contract=off -fno-fast-math -fno-exceptions
   -ffunction-sections -fdata-sections -D_WASI_EMULATED_SIGNAL
-  -DJSON_HAS_FILESYSTEM=0 -DJSON_HAS_EXPERIMENTAL_FILESYSTEM=0
+  -DJSON_HAS_FILESYSTEM=0 -DJSON_HAS_EXPERIMENTAL_FILESYSTEM=0 -DZELMAR_NO_THREADS
   "-DZELMAR_VERSION=\"$version\""
   -I"$root/engine/include" -I"$root/engine/src" -I"$root/planner/include"
   -I"$root/cli" -I"$root/platform/include" -I"$root/web" -isystem "$out/headers"

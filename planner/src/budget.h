@@ -1,0 +1,133 @@
+// The one allowance of work a plan search has, and its way to stop: handed
+// down to every phase (the exact search, the walks, the small searches
+// behind the bounds) and shared by every thread.
+//
+// Work is charged as it is done, in units of roughly equal cost (a node of
+// the exact search, a candidate scanned by a walk, a level rebuilt), not by
+// moves or rounds, so that the stop check is asked every few hundred
+// microseconds however large a move is. The stop check itself (a time limit,
+// Ctrl-C) is asked by one thread at a time; every other thread sees the
+// answer through one flag.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "zelmar/planner.h"
+
+#ifndef ZELMAR_NO_THREADS
+#include <mutex>
+#endif
+
+namespace zelmar::plan {
+
+class Budget {
+ public:
+  // Units of work between two looks at the stop check: about 0.1 ms of the
+  // exact search on this generation of machines.
+  static constexpr std::uint64_t kLookInterval = 4096;
+
+  explicit Budget(const StopCheck& stop) : stop_(stop) {}
+  Budget(const Budget&) = delete;
+  Budget& operator=(const Budget&) = delete;
+
+  bool stopped() const { return stopped_.load(std::memory_order_relaxed); }
+  std::uint64_t work() const { return work_.load(std::memory_order_relaxed); }
+
+  // Adds `work` units done; asks the stop check when one is due. True once
+  // the search must stop (and from then on).
+  bool Spend(std::uint64_t work) {
+    const std::uint64_t before =
+        work_.fetch_add(work, std::memory_order_relaxed);
+    if ((before + work) / kLookInterval != before / kLookInterval) Look();
+    return stopped();
+  }
+
+  // What the stop check is shown. Thread-safe.
+  void NoteCarriers(int carriers) {
+    Locked([&] { progress_.carriers = carriers; });
+  }
+  void NoteBest(std::span<const Khz> plan, std::optional<Khz> margin) {
+    Locked([&] {
+      progress_.have_plan = true;
+      progress_.best_margin = margin;
+      progress_.best_plan.assign(plan.begin(), plan.end());
+    });
+  }
+  // No plan of the size searched has a 2tx3 margin above `bound`.
+  void NoteBound(Khz bound) {
+    Locked([&] {
+      if (!progress_.bound || bound < *progress_.bound) {
+        progress_.bound = bound;
+      }
+    });
+  }
+  SearchProgress progress() {
+    SearchProgress copy;
+    Locked([&] { copy = progress_; });
+    copy.nodes = work();
+    return copy;
+  }
+
+ private:
+  void Look() {
+    if (!stop_ || stopped()) return;
+#ifndef ZELMAR_NO_THREADS
+    std::unique_lock lock(look_mutex_, std::try_to_lock);
+    if (!lock.owns_lock()) return;  // another thread is asking already
+#endif
+    if (stop_(progress())) stopped_.store(true, std::memory_order_relaxed);
+  }
+
+  template <class F>
+  void Locked(F&& f) {
+#ifndef ZELMAR_NO_THREADS
+    std::lock_guard lock(progress_mutex_);
+#endif
+    f();
+  }
+
+  const StopCheck& stop_;
+  std::atomic<std::uint64_t> work_{0};
+  std::atomic<bool> stopped_{false};
+  SearchProgress progress_;
+#ifndef ZELMAR_NO_THREADS
+  std::mutex look_mutex_;
+  std::mutex progress_mutex_;
+#endif
+};
+
+// One thread's (or one phase's) purse: counts work locally and settles with
+// the budget every few hundred units, so that threads do not contend for one
+// counter on every node.
+class Meter {
+ public:
+  static constexpr std::uint64_t kSettleInterval = 256;
+  static_assert(kSettleInterval <= Budget::kLookInterval);
+
+  explicit Meter(Budget& budget) : budget_(budget) {}
+  Meter(const Meter&) = delete;
+  Meter& operator=(const Meter&) = delete;
+  ~Meter() { Settle(); }
+
+  // True once the search must stop.
+  bool Charge(std::uint64_t work = 1) {
+    pending_ += work;
+    if (pending_ < kSettleInterval) return false;
+    return Settle();
+  }
+  bool Settle() {
+    const bool stop = budget_.Spend(pending_);
+    pending_ = 0;
+    return stop;
+  }
+  Budget& budget() { return budget_; }
+
+ private:
+  Budget& budget_;
+  std::uint64_t pending_ = 0;
+};
+
+}  // namespace zelmar::plan
