@@ -28,7 +28,9 @@ flags=(
 sources=(
   engine/src/checks.cpp engine/src/format.cpp engine/src/parse.cpp
   engine/src/prepare.cpp engine/src/run.cpp
-  planner/src/rules.cpp planner/src/search.cpp
+  planner/src/best_plan.cpp planner/src/bounds.cpp planner/src/exact.cpp
+  planner/src/greedy.cpp planner/src/node_state.cpp planner/src/rules.cpp
+  planner/src/walk.cpp
   cli/cli.cpp cli/plan_cli.cpp platform/src/streams_posix.cpp
   web/zelmar_web.cpp
 )

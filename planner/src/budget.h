@@ -35,10 +35,13 @@ class Budget {
 
   bool stopped() const { return stopped_.load(std::memory_order_relaxed); }
   std::uint64_t work() const { return work_.load(std::memory_order_relaxed); }
+  std::uint64_t nodes() const { return nodes_.load(std::memory_order_relaxed); }
 
-  // Adds `work` units done; asks the stop check when one is due. True once
-  // the search must stop (and from then on).
-  bool Spend(std::uint64_t work) {
+  // Adds `work` units done, `nodes` of them nodes of an exact search; asks
+  // the stop check when one is due. True once the search must stop (and
+  // from then on).
+  bool Spend(std::uint64_t work, std::uint64_t nodes = 0) {
+    nodes_.fetch_add(nodes, std::memory_order_relaxed);
     const std::uint64_t before =
         work_.fetch_add(work, std::memory_order_relaxed);
     if ((before + work) / kLookInterval != before / kLookInterval) Look();
@@ -67,7 +70,7 @@ class Budget {
   SearchProgress progress() {
     SearchProgress copy;
     Locked([&] { copy = progress_; });
-    copy.nodes = work();
+    copy.nodes = nodes();
     return copy;
   }
 
@@ -91,6 +94,7 @@ class Budget {
 
   const StopCheck& stop_;
   std::atomic<std::uint64_t> work_{0};
+  std::atomic<std::uint64_t> nodes_{0};
   std::atomic<bool> stopped_{false};
   SearchProgress progress_;
 #ifndef ZELMAR_NO_THREADS
@@ -112,22 +116,29 @@ class Meter {
   Meter& operator=(const Meter&) = delete;
   ~Meter() { Settle(); }
 
-  // True once the search must stop.
+  // Charges `work` units; true once the search must stop.
   bool Charge(std::uint64_t work = 1) {
-    pending_ += work;
-    if (pending_ < kSettleInterval) return false;
+    pending_work_ += work;
+    if (pending_work_ < kSettleInterval) return false;
     return Settle();
   }
+  // Charges one node of an exact search.
+  bool Node() {
+    ++pending_nodes_;
+    return Charge(1);
+  }
   bool Settle() {
-    const bool stop = budget_.Spend(pending_);
-    pending_ = 0;
+    const bool stop = budget_.Spend(pending_work_, pending_nodes_);
+    pending_work_ = 0;
+    pending_nodes_ = 0;
     return stop;
   }
   Budget& budget() { return budget_; }
 
  private:
   Budget& budget_;
-  std::uint64_t pending_ = 0;
+  std::uint64_t pending_work_ = 0;
+  std::uint64_t pending_nodes_ = 0;
 };
 
 }  // namespace zelmar::plan
