@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <random>
 #include <set>
 #include <string>
@@ -254,6 +255,25 @@ TEST(PlanSearch, ProgressCarriesTheBestPlanSoFar) {
       }
     }
   }
+}
+
+// A stop is asked for by the work done, not by moves: one move of the walks
+// over a million candidates with 64 carriers takes seconds.
+TEST(PlanSearch, StopsSoonOnAMillionCandidates) {
+  using Clock = std::chrono::steady_clock;
+  PlanRequest r;
+  r.candidates =
+      BuildCandidates(std::vector<Band>{{1'000, 1'000'000, 1}}, {}).channels;
+  r.count = 64;
+  r.rules.window_3tx3 = 0;
+  r.rules.window_2tx5 = 0;
+  const auto start = Clock::now();
+  const PlanOutcome got = FindBestPlan(r, [&](const SearchProgress&) {
+    return Clock::now() - start > std::chrono::seconds(1);
+  });
+  // Loose: a loaded machine or a sanitizer build cannot fail it.
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(15));
+  EXPECT_FALSE(got.proven);
 }
 
 }  // namespace

@@ -46,6 +46,7 @@ static_assert(kMaxCarriers <= 255, "carrier indices are held in one byte");
 // Counted bands (groups of candidates with a number of carriers each).
 inline constexpr int kMaxGroups = 32;
 inline constexpr std::size_t kMaxCandidates = 1'000'000;
+inline constexpr int kMaxThreads = 64;
 // Every frequency, spacing and guard is below 1,000,000 MHz. Far below that
 // bound a double still resolves a kilohertz a million times over, which is
 // what makes a plan valid here also low-risk for the check's doubles.
@@ -200,6 +201,9 @@ struct PlanRequest {
   // group g; `count` must then be their sum plus the fixed carriers.
   std::vector<std::uint8_t> groups;
   std::vector<int> group_counts;
+  // Threads the search may use (taken as 1 to kMaxThreads). Where the
+  // search runs to its end, the answer does not depend on them.
+  int threads = 1;
 };
 
 // Why a request is refused; a front end words these in its own language.
