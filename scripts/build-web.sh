@@ -29,7 +29,7 @@ sources=(
   engine/src/checks.cpp engine/src/format.cpp engine/src/parse.cpp
   engine/src/prepare.cpp engine/src/run.cpp
   planner/src/rules.cpp planner/src/search.cpp
-  cli/cli.cpp cli/plan_cli.cpp platform/src/streams_posix.cpp
+  cli/cli.cpp cli/json_writer.cpp cli/plan_cli.cpp platform/src/streams_posix.cpp
   web/zelmar_web.cpp
 )
 objects=()
