@@ -49,8 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   }
   plan_cli::PlanOptions options = parsed.options;
   if (options.help || options.version) return 0;
-  const std::vector<plan_cli::ResolvedBand> resolved =
-      plan_cli::ResolveBands(options);
+  const std::vector<plan::ResolvedBand> resolved = plan::ResolveBands(options);
   std::vector<plan::Band> bands;
   for (const auto& r : resolved) {
     // The model lists every channel one by one.
