@@ -221,131 +221,133 @@ std::optional<Khz> ReadSeconds(ArgumentReader& reader, std::string_view value) {
   return std::nullopt;
 }
 
-}  // namespace
+// The options given at most once, as far as read.
+struct Seen {
+  bool count = false, spacing = false, guard = false, time = false,
+       edge = false;
+  std::array<bool, plan::kFamilyCount> window{};
+};
 
-ParsedPlanArguments ParsePlanArguments(
-    const std::vector<std::string_view>& args) {
-  ParsedPlanArguments parsed;
-  PlanOptions& options = parsed.options;
-  ArgumentReader reader(parsed.error);
-  bool have_count = false, have_spacing = false, have_guard = false,
-       have_time = false, have_edge = false;
-  std::array<bool, plan::kFamilyCount> have_window{};
-  for (std::size_t i = 0; i < args.size() && parsed.error.empty(); ++i) {
-    std::string_view arg = args[i];
-    std::string_view name = arg;
-    std::optional<std::string_view> value;
-    if (arg.starts_with("--")) {
-      const std::size_t equals = arg.find('=');
-      if (equals != std::string_view::npos) {
-        name = arg.substr(0, equals);
-        value = arg.substr(equals + 1);
-      }
-    }
-    const bool takes_value = name == "--band" || name == "--tv" ||
-                             name == "--tv-edge" || name == "--exclude" ||
-                             name == "--fixed" || name == "--count" ||
-                             name == "--spacing" || name == "--guard" ||
-                             name == "--window" || name == "--time-limit";
-    if (takes_value && !value) {
-      if (i + 1 == args.size()) {
-        reader.Fail(std::string(name) + " needs a value");
-        break;
-      }
-      value = args[++i];
-    }
-    const auto once = [&](bool& seen) {
-      if (seen) reader.Fail(std::string(name) + " given twice");
-      seen = true;
-    };
-    if (name == "--band") {
-      if (auto band = ReadBand(reader, *value)) options.bands.push_back(*band);
-    } else if (name == "--tv") {
-      if (auto tv = ReadTv(reader, *value)) options.bands.push_back(*tv);
-    } else if (name == "--tv-edge") {
-      once(have_edge);
-      if (auto e = reader.Number("--tv-edge", *value, *value, true)) {
-        options.tv_edge = *e;
-      }
-    } else if (name == "--exclude") {
-      if (auto range = ReadRange(reader, *value)) {
-        options.excludes.push_back(*range);
-      }
-    } else if (name == "--fixed") {
-      if (auto f = reader.Number("--fixed", *value, *value)) {
-        options.fixed.push_back(*f);
-      }
-    } else if (name == "--count") {
-      once(have_count);
-      if (auto n = WholeNumber(*value, 1, plan::kMaxCarriers)) {
-        options.count = *n;
-      } else {
-        reader.Fail("--count " + QuoteArgument(*value) +
-                    ": expected a whole number from 1 to 64");
-      }
-    } else if (name == "--spacing") {
-      once(have_spacing);
-      if (auto s = reader.Number("--spacing", *value, *value)) {
-        options.rules.spacing = *s;
-        if (*s < plan::kDefaultSpacing) {
-          reader.Fail("--spacing " + QuoteArgument(*value) +
-                      ": below the check's own 0.125 MHz");
-        }
-      }
-    } else if (name == "--guard") {
-      once(have_guard);
-      if (have_window[0]) {
-        reader.Fail("give --guard G or --window 2tx3=G, not both");
-      }
-      if (auto g = reader.Number("--guard", *value, *value, true)) {
-        options.rules.guard = *g;
-      }
-    } else if (name == "--window") {
-      const auto [kind, width] = CountSuffix(*value);
-      int family = -1;
-      for (Family f : plan::kFamilies) {
-        if (width && kind == plan::FamilyName(f)) family = static_cast<int>(f);
-      }
-      if (family < 0) {
-        reader.Fail("--window " + QuoteArgument(*value) +
-                    ": expected KIND=W with KIND 2tx3, 3tx3 or 2tx5 and W in "
-                    "MHz");
-        break;
-      }
-      if (have_window[family]) {
-        reader.Fail("--window " + std::string(kind) + " given twice");
-      } else if (family == 0 && have_guard) {
-        reader.Fail("give --guard G or --window 2tx3=G, not both");
-      }
-      have_window[family] = true;
-      if (auto w = reader.Number("--window", *value, *width, true)) {
-        if (family == 0) options.rules.guard = *w;
-        if (family == 1) options.rules.window_3tx3 = *w;
-        if (family == 2) options.rules.window_2tx5 = *w;
-      }
-    } else if (name == "--time-limit") {
-      once(have_time);
-      if (auto ms = ReadSeconds(reader, *value)) options.time_limit_ms = *ms;
-    } else if (value) {
-      reader.Fail("option " + QuoteArgument(name) + " takes no value");
-    } else if (name == "--max") {
-      options.max = true;
-    } else if (name == "--json") {
-      options.json = true;
-    } else if (name == "--help") {
-      options.help = true;
-    } else if (name == "--version") {
-      options.version = true;
-    } else if (name.starts_with("-")) {
-      reader.Fail("unknown option " + QuoteArgument(name) + " (see --help)");
-    } else {
-      reader.Fail("unexpected argument " + QuoteArgument(name) +
-                  " (see --help)");
+bool TakesValue(std::string_view name) {
+  return name == "--band" || name == "--tv" || name == "--tv-edge" ||
+         name == "--exclude" || name == "--fixed" || name == "--count" ||
+         name == "--spacing" || name == "--guard" || name == "--window" ||
+         name == "--time-limit";
+}
+
+void Once(ArgumentReader& reader, std::string_view name, bool& seen) {
+  if (seen) reader.Fail(std::string(name) + " given twice");
+  seen = true;
+}
+
+// --window KIND=W, or --guard G as the same as --window 2tx3=G.
+void ReadWindow(ArgumentReader& reader, std::string_view value, Seen& seen,
+                plan::Rules& rules) {
+  const auto [kind, width] = CountSuffix(value);
+  int family = -1;
+  for (Family f : plan::kFamilies) {
+    if (width && kind == plan::FamilyName(f)) family = static_cast<int>(f);
+  }
+  if (family < 0) {
+    reader.Fail("--window " + QuoteArgument(value) +
+                ": expected KIND=W with KIND 2tx3, 3tx3 or 2tx5 and W in MHz");
+    return;
+  }
+  if (seen.window[family]) {
+    reader.Fail("--window " + std::string(kind) + " given twice");
+  } else if (family == 0 && seen.guard) {
+    reader.Fail("give --guard G or --window 2tx3=G, not both");
+  }
+  seen.window[family] = true;
+  if (auto w = reader.Number("--window", value, *width, true)) {
+    if (family == 0) rules.guard = *w;
+    if (family == 1) rules.window_3tx3 = *w;
+    if (family == 2) rules.window_2tx5 = *w;
+  }
+}
+
+void ReadGuard(ArgumentReader& reader, std::string_view value, Seen& seen,
+               plan::Rules& rules) {
+  Once(reader, "--guard", seen.guard);
+  if (seen.window[0]) {
+    reader.Fail("give --guard G or --window 2tx3=G, not both");
+  }
+  if (auto g = reader.Number("--guard", value, value, true)) rules.guard = *g;
+}
+
+void ReadCount(ArgumentReader& reader, std::string_view value, Seen& seen,
+               PlanOptions& options) {
+  Once(reader, "--count", seen.count);
+  if (auto n = WholeNumber(value, 1, plan::kMaxCarriers)) {
+    options.count = *n;
+  } else {
+    reader.Fail("--count " + QuoteArgument(value) +
+                ": expected a whole number from 1 to 64");
+  }
+}
+
+void ReadSpacing(ArgumentReader& reader, std::string_view value, Seen& seen,
+                 plan::Rules& rules) {
+  Once(reader, "--spacing", seen.spacing);
+  if (auto s = reader.Number("--spacing", value, value)) {
+    rules.spacing = *s;
+    if (*s < plan::kDefaultSpacing) {
+      reader.Fail("--spacing " + QuoteArgument(value) +
+                  ": below the check's own 0.125 MHz");
     }
   }
-  if (!parsed.error.empty() || options.help || options.version) return parsed;
+}
 
-  // TV channels need the edge, which may come after them.
+// An option with its value.
+void ReadValueOption(ArgumentReader& reader, std::string_view name,
+                     std::string_view value, Seen& seen, PlanOptions& options) {
+  if (name == "--band") {
+    if (auto band = ReadBand(reader, value)) options.bands.push_back(*band);
+  } else if (name == "--tv") {
+    if (auto tv = ReadTv(reader, value)) options.bands.push_back(*tv);
+  } else if (name == "--tv-edge") {
+    Once(reader, name, seen.edge);
+    if (auto e = reader.Number(name, value, value, true)) options.tv_edge = *e;
+  } else if (name == "--exclude") {
+    if (auto range = ReadRange(reader, value)) {
+      options.excludes.push_back(*range);
+    }
+  } else if (name == "--fixed") {
+    if (auto f = reader.Number(name, value, value)) options.fixed.push_back(*f);
+  } else if (name == "--count") {
+    ReadCount(reader, value, seen, options);
+  } else if (name == "--spacing") {
+    ReadSpacing(reader, value, seen, options.rules);
+  } else if (name == "--guard") {
+    ReadGuard(reader, value, seen, options.rules);
+  } else if (name == "--window") {
+    ReadWindow(reader, value, seen, options.rules);
+  } else if (name == "--time-limit") {
+    Once(reader, name, seen.time);
+    if (auto ms = ReadSeconds(reader, value)) options.time_limit_ms = *ms;
+  }
+}
+
+// An option without a value, or an argument that is none.
+void ReadFlag(ArgumentReader& reader, std::string_view name,
+              PlanOptions& options) {
+  if (name == "--max") {
+    options.max = true;
+  } else if (name == "--json") {
+    options.json = true;
+  } else if (name == "--help") {
+    options.help = true;
+  } else if (name == "--version") {
+    options.version = true;
+  } else if (name.starts_with("-")) {
+    reader.Fail("unknown option " + QuoteArgument(name) + " (see --help)");
+  } else {
+    reader.Fail("unexpected argument " + QuoteArgument(name) + " (see --help)");
+  }
+}
+
+// TV channels need the edge, which may come after them.
+void CheckTvChannels(ArgumentReader& reader, const PlanOptions& options) {
   for (const BandOption& option : options.bands) {
     for (int channel : option.channels) {
       if (!plan::TvChannelBand(channel, option.tv_step, options.tv_edge)) {
@@ -353,98 +355,97 @@ ParsedPlanArguments ParsePlanArguments(
                     std::to_string(channel) + " holds no multiple of " +
                     FormatKhz(option.tv_step) + " MHz with --tv-edge " +
                     FormatKhz(options.tv_edge));
-        return parsed;
+        return;
       }
     }
   }
+}
+
+// With band counts, --count is their sum plus the fixed carriers.
+void SettleBandCounts(ArgumentReader& reader, const Seen& seen,
+                      PlanOptions& options) {
   const std::size_t counted =
       std::count_if(options.bands.begin(), options.bands.end(),
                     [](const BandOption& b) { return b.count.has_value(); });
-  const std::size_t fixed = options.fixed.size();
-  if (counted > 0) {
-    int sum = static_cast<int>(std::min<std::size_t>(fixed, 1000));
-    for (const BandOption& b : options.bands) sum += b.count.value_or(0);
-    if (counted != options.bands.size()) {
-      reader.Fail(
-          "when one --band or --tv has a count (=N), every one needs one");
-    } else if (options.max) {
-      reader.Fail(
-          "--max does not go with band counts; the counts say how "
-          "many carriers");
-    } else if (sum > plan::kMaxCarriers) {
-      reader.Fail("the band counts and fixed carriers make " +
-                  std::to_string(sum) + " carriers, more than 64");
-    } else if (have_count && options.count != sum) {
-      reader.Fail("--count " + std::to_string(options.count) +
-                  " differs from the band counts plus fixed carriers (" +
-                  std::to_string(sum) + ")");
-    } else {
-      options.count = sum;
-    }
-    return parsed;
+  int sum = static_cast<int>(std::min<std::size_t>(options.fixed.size(), 1000));
+  for (const BandOption& b : options.bands) sum += b.count.value_or(0);
+  if (counted != options.bands.size()) {
+    reader.Fail(
+        "when one --band or --tv has a count (=N), every one needs one");
+  } else if (options.max) {
+    reader.Fail(
+        "--max does not go with band counts; the counts say how many "
+        "carriers");
+  } else if (sum > plan::kMaxCarriers) {
+    reader.Fail("the band counts and fixed carriers make " +
+                std::to_string(sum) + " carriers, more than 64");
+  } else if (seen.count && options.count != sum) {
+    reader.Fail("--count " + std::to_string(options.count) +
+                " differs from the band counts plus fixed carriers (" +
+                std::to_string(sum) + ")");
+  } else {
+    options.count = sum;
   }
-  if (have_count == options.max) {
+}
+
+// Without band counts, exactly one of --count and --max.
+void CheckCount(ArgumentReader& reader, const Seen& seen,
+                const PlanOptions& options) {
+  const std::size_t fixed = options.fixed.size();
+  if (seen.count == options.max) {
     reader.Fail(options.max ? "give either --count N or --max, not both"
                             : "give --count N or --max (see --help)");
   } else if (fixed > plan::kMaxCarriers) {
     reader.Fail("at most 64 fixed carriers");
-  } else if (have_count && static_cast<std::size_t>(options.count) < fixed) {
+  } else if (seen.count && static_cast<std::size_t>(options.count) < fixed) {
     reader.Fail("--count " + std::to_string(options.count) + " is below the " +
                 std::to_string(fixed) + " fixed carriers");
   }
-  return parsed;
 }
 
-std::string PlanUsageText() {
-  return R"(Usage: zelmar-plan [--band BAND[=N]]... [--tv LIST[:STEP][=N]]...
-                   [--tv-edge E] [--exclude F|LOW:HIGH]... [--fixed F]...
-                   (--count N | --max) [--spacing S] [--guard G]
-                   [--window KIND=W]... [--time-limit SECONDS] [--json]
-Finds the best plan of wireless microphone carriers (MHz, at most three
-decimals): every two carriers more than the spacing apart, and every
-intermodulation product of a checked family more than that family's window
-away from every carrier not used to make it. The best plan has the largest
-2tx3 margin (the smallest distance of such a product from a carrier), then
-the largest 3tx3 and 2tx5 margins where checked, then the lowest
-frequencies. Plans of up to 12 carriers also pass the channel check.
+}  // namespace
 
-  --band LOW:HIGH[:STEP]  candidate channels LOW, LOW + STEP, ... up to HIGH
-                          (STEP 0.125 unless given)
-  --band b                the B band, 806.125:809.750:0.125 (806.125 is ch 1);
-                          the default when neither --band nor --tv is given
-  --tv LIST[:STEP]        Japanese UHF TV channels, e.g. 21,22,35-37 (13 to
-                          52): channel N spans 470 + 6 (N - 13) MHz to 6 MHz
-                          above; its carriers are the multiples of STEP
-                          (default 0.025) from its low end + E up to but not
-                          including its high end - E
-  --tv-edge E             E for --tv in MHz (default 0)
-  =N                      after --band or --tv: exactly N new carriers from
-                          it; then every --band and --tv needs one, they
-                          share no channel, and --count may be left out
-  --exclude F|LOW:HIGH    remove a channel or a range (ends included)
-  --fixed F               a carrier already in use, part of every plan
-  --count N               the best plan of N carriers (1 to 64, fixed ones
-                          included)
-  --max                   the best plan of as many carriers as fit (at most 64)
-  --spacing S             carriers more than S apart, S at least 0.125
-                          (default 0.125)
-  --window KIND=W         check the family KIND with window W (MHz, 0 or
-                          more): 2tx3 (2a - b, always checked, W 0 unless
-                          given), 3tx3 (a + b - c) or 2tx5 (3a - 2b)
-  --guard G               the same as --window 2tx3=G
-  --time-limit SECONDS    stop the search after this long (default 10); the
-                          best plan so far is then printed, not proven best
-  --json                  print one JSON object
-  --help                  show this help and exit
-  --version               show the version and exit
-
-The frequencies go to standard output one per line, so that the plan pipes
-into zelmar-check; the figures go to standard error. Ctrl-C prints the best
-plan found so far and exits with status 130.
-
-Exit status: 0 plan printed, 1 no valid plan of that size, 2 usage error or
-I/O error, 3 internal error, 130 interrupted.
-)";
+ParsedPlanArguments ParsePlanArguments(
+    const std::vector<std::string_view>& args) {
+  ParsedPlanArguments parsed;
+  PlanOptions& options = parsed.options;
+  ArgumentReader reader(parsed.error);
+  Seen seen;
+  for (std::size_t i = 0; i < args.size() && parsed.error.empty(); ++i) {
+    std::string_view name = args[i];
+    std::optional<std::string_view> value;
+    const std::size_t equals = name.find('=');
+    if (name.starts_with("--") && equals != std::string_view::npos) {
+      value = name.substr(equals + 1);
+      name = name.substr(0, equals);
+    }
+    if (TakesValue(name) && !value) {
+      if (i + 1 == args.size()) {
+        reader.Fail(std::string(name) + " needs a value");
+        break;
+      }
+      value = args[++i];
+    }
+    if (TakesValue(name)) {
+      ReadValueOption(reader, name, *value, seen, options);
+    } else if (value) {
+      reader.Fail("option " + QuoteArgument(name) + " takes no value");
+    } else {
+      ReadFlag(reader, name, options);
+    }
+  }
+  if (!parsed.error.empty() || options.help || options.version) return parsed;
+  CheckTvChannels(reader, options);
+  if (!parsed.error.empty()) return parsed;
+  const auto has_count = [](const BandOption& b) {
+    return b.count.has_value();
+  };
+  if (std::any_of(options.bands.begin(), options.bands.end(), has_count)) {
+    SettleBandCounts(reader, seen, options);
+  } else {
+    CheckCount(reader, seen, options);
+  }
+  return parsed;
 }
 
 std::string PlanVersionText() { return cli::VersionLine(kProgramName); }

@@ -29,8 +29,8 @@ sources=(
   engine/src/checks.cpp engine/src/format.cpp engine/src/parse.cpp
   engine/src/prepare.cpp engine/src/run.cpp
   planner/src/request.cpp planner/src/rules.cpp planner/src/search.cpp
-  cli/cli.cpp cli/json_writer.cpp cli/plan_options.cpp cli/plan_report.cpp
-  cli/plan_run.cpp platform/src/streams_posix.cpp
+  cli/cli.cpp cli/json_writer.cpp cli/plan_options.cpp cli/plan_usage.cpp
+  cli/plan_report.cpp cli/plan_run.cpp platform/src/streams_posix.cpp
   web/zelmar_web.cpp
 )
 objects=()
