@@ -1,10 +1,7 @@
 #include "cli.h"
 
 #include <algorithm>
-#include <array>
-#include <bit>
 #include <cerrno>
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -275,12 +272,13 @@ bool IsValidUtf8(std::string_view text) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const auto* end = p + text.size();
   constexpr std::size_t kWord = sizeof(std::uint64_t);
+  constexpr std::uint64_t kHighBits = 0x8080808080808080;
   while (p < end) {
     // ASCII, the bulk of a batch line, eight bytes at a time.
     if (static_cast<std::size_t>(end - p) >= kWord) {
       std::uint64_t word = 0;
       std::memcpy(&word, p, kWord);
-      if ((word & 0x8080808080808080) == 0) {
+      if ((word & kHighBits) == 0) {
         p += kWord;
         continue;
       }
