@@ -1,5 +1,8 @@
 #include "plan_report.h"
 
+#include <cstdint>
+#include <span>
+
 #include "cli.h"
 #include "json_writer.h"
 #include "zelmar/request.h"
