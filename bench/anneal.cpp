@@ -4,7 +4,8 @@
 // Usage: zelmar_anneal SECONDS SEED ZELMAR-PLAN-ARGUMENTS...
 //
 // The arguments become candidates, counted groups and fixed carriers through
-// the front end's own pieces, so both programs face the same question. The
+// zelmar-plan's own reading and the planner's request builder, so both
+// programs face the same question. The
 // scoring of a plan is this file's own, written from the rules alone: the
 // best plan found is measured again with the planner's FindViolations and
 // MeasurePlan at the end, and a disagreement is an error (exit status 3).
@@ -23,8 +24,9 @@
 #include <string_view>
 #include <vector>
 
-#include "plan_cli.h"
+#include "plan_options.h"
 #include "zelmar/planner.h"
+#include "zelmar/request.h"
 
 namespace {
 
@@ -313,6 +315,22 @@ void CrossCheck(const std::vector<Khz>& plan, const Score& mine,
   }
 }
 
+// The candidate indices of each counted group; without counts, one group
+// of every candidate.
+std::vector<std::vector<std::size_t>> GroupLists(
+    const zelmar::plan::PlanRequest& request) {
+  if (request.groups.empty()) {
+    std::vector<std::size_t> all(request.candidates.size());
+    for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
+    return {all};
+  }
+  std::vector<std::vector<std::size_t>> groups(request.group_counts.size());
+  for (std::size_t i = 0; i < request.groups.size(); ++i) {
+    groups[request.groups[i]].push_back(i);
+  }
+  return groups;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -333,39 +351,20 @@ int main(int argc, char** argv) {
   }
 
   // Candidates and counted groups as zelmar-plan builds them.
-  const std::vector<cli::ResolvedBand> resolved = cli::ResolveBands(options);
-  std::vector<plan::Band> bands;
-  for (const cli::ResolvedBand& r : resolved) bands.push_back(r.band);
-  const plan::Candidates built = plan::BuildCandidates(bands, options.excludes);
-  if (built.too_many) Fail(2, "more candidate channels than zelmar-plan takes");
-  const std::vector<Khz>& candidates = built.channels;
-  const bool counted = !options.bands.empty() && options.bands[0].count;
-  std::vector<std::vector<std::size_t>> groups;  // candidate indices
-  std::vector<int> group_counts;
-  const int free_count = options.count - static_cast<int>(options.fixed.size());
-  if (counted) {
-    std::vector<char> owned(candidates.size(), 0);
-    for (std::size_t o = 0; o < options.bands.size(); ++o) {
-      std::vector<plan::Band> own;
-      for (const cli::ResolvedBand& r : resolved) {
-        if (r.option == o) own.push_back(r.band);
-      }
-      groups.emplace_back();
-      for (Khz f : plan::BuildCandidates(own, options.excludes).channels) {
-        const std::size_t i =
-            std::lower_bound(candidates.begin(), candidates.end(), f) -
-            candidates.begin();
-        if (owned[i]++) Fail(2, "bands with counts must not overlap");
-        groups.back().push_back(i);
-      }
-      group_counts.push_back(*options.bands[o].count);
-    }
-  } else {
-    groups.emplace_back();
-    for (std::size_t i = 0; i < candidates.size(); ++i) {
-      groups.back().push_back(i);
-    }
-    group_counts.push_back(free_count);
+  const plan::BuiltRequest built = plan::BuildPlanRequest(options);
+  if (built.error == plan::BuildError::kTooManyCandidates) {
+    Fail(2, "more candidate channels than zelmar-plan takes");
+  }
+  if (built.error == plan::BuildError::kCountedBandsShare) {
+    Fail(2, "bands with counts must not overlap");
+  }
+  const std::vector<Khz>& candidates = built.request.candidates;
+  const std::vector<std::vector<std::size_t>> groups =
+      GroupLists(built.request);
+  std::vector<int> group_counts = built.request.group_counts;
+  if (group_counts.empty()) {
+    group_counts.push_back(options.count -
+                           static_cast<int>(options.fixed.size()));
   }
 
   Limits limits;

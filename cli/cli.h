@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "json_writer.h"
 #include "zelmar/engine.h"
 #include "zelmar/platform/streams.h"
 
@@ -114,10 +115,6 @@ void AppendJson(const CheckReport& report, std::string& out);
 // {"kind":"intermodulation","victim":5,"pair":[2,4]},
 // {"kind":"close","pair":[3,4],"distance":"0.125"}, {"kind":"same",...}.
 void AppendFindingsJson(const Findings& findings, std::string& out);
-
-// `text` as a JSON string, quotes included: '"', '\\' and the control
-// characters escaped, every other byte as it is (the texts are UTF-8).
-void AppendJsonString(std::string_view text, std::string& out);
 
 // Answers one --batch input line (without its "\n") by appending one JSON
 // line to `out`: the result object, or {"error":"...","line":N} when the line

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the offline page: the engine, the planner and the tools' JSON
-# writers compiled to WebAssembly (wasm32-wasi, Debian's clang 14 and its
+# writer compiled to WebAssembly (wasm32-wasi, Debian's clang 14 and its
 # wasm32 C and C++ libraries), then web/page.html with the script, the style
 # and the module (base64, once) put inside OUT_DIR/zelmar.html.
 #   usage: scripts/build-web.sh OUT_DIR
@@ -10,7 +10,7 @@ out=${1:?usage: build-web.sh OUT_DIR}
 root=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$out/headers" "$out/obj"
 # The build machine's header-only libraries, and nothing else of /usr/include.
-for lib in nlohmann fast_float; do
+for lib in fast_float; do
   ln -sfn "/usr/include/$lib" "$out/headers/$lib"
 done
 version=$(sed -n 's/^project(Zelmar VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
@@ -29,9 +29,10 @@ sources=(
   engine/src/checks.cpp engine/src/format.cpp engine/src/parse.cpp
   engine/src/prepare.cpp engine/src/run.cpp
   planner/src/best_plan.cpp planner/src/bounds.cpp planner/src/exact.cpp
-  planner/src/greedy.cpp planner/src/node_state.cpp planner/src/rules.cpp
-  planner/src/walk.cpp
-  cli/cli.cpp cli/plan_cli.cpp platform/src/streams_posix.cpp
+  planner/src/greedy.cpp planner/src/node_state.cpp planner/src/request.cpp
+  planner/src/rules.cpp planner/src/walk.cpp
+  cli/cli.cpp cli/json_writer.cpp cli/plan_options.cpp cli/plan_usage.cpp
+  cli/plan_report.cpp cli/plan_run.cpp platform/src/streams_posix.cpp
   web/zelmar_web.cpp
 )
 objects=()

@@ -70,23 +70,20 @@ long long MillisecondsSince(Clock::time_point start) {
 std::string ProgressJson(const zelmar::plan::SearchProgress& progress,
                          long long ms) {
   using zelmar::plan::FormatKhz;
-  std::string json = "{\"carriers\":" + std::to_string(progress.carriers);
-  json += ",\"margin\":";
-  json += progress.best_margin ? "\"" + FormatKhz(*progress.best_margin) + "\""
-                               : std::string("null");
-  json += ",\"plan\":[";
+  std::string out;
+  zelmar::cli::JsonWriter json(out);
+  json.BeginObject().Key("carriers").Number(progress.carriers);
+  json.Key("margin").OptionalString(
+      zelmar::plan_cli::KhzText(progress.best_margin));
+  json.Key("plan").BeginArray();
   if (progress.have_plan) {
-    for (std::size_t i = 0; i < progress.best_plan.size(); ++i) {
-      if (i > 0) json += ',';
-      json += "\"" + FormatKhz(progress.best_plan[i]) + "\"";
-    }
+    for (zelmar::plan::Khz f : progress.best_plan) json.String(FormatKhz(f));
   }
-  json += "],\"bound\":";
-  json += progress.bound ? "\"" + FormatKhz(*progress.bound) + "\""
-                         : std::string("null");
-  json += ",\"nodes\":" + std::to_string(progress.nodes);
-  json += ",\"ms\":" + std::to_string(ms) + "}";
-  return json;
+  json.EndArray().Key("bound").OptionalString(
+      zelmar::plan_cli::KhzText(progress.bound));
+  json.Key("nodes").Number(static_cast<std::int64_t>(progress.nodes));
+  json.Key("ms").Number(ms).EndObject();
+  return out;
 }
 
 }  // namespace

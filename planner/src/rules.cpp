@@ -81,8 +81,13 @@ std::string_view DescribeNumberError(NumberError error) {
 }
 
 std::string FormatKhz(Khz khz) {
-  std::string text = std::to_string(khz / 1000);
-  const int fraction = static_cast<int>(khz % 1000);
+  // Products can lie below zero; the magnitude is unsigned so that even the
+  // lowest Khz has one.
+  const std::uint64_t magnitude = khz < 0 ? 0 - static_cast<std::uint64_t>(khz)
+                                          : static_cast<std::uint64_t>(khz);
+  std::string text = khz < 0 ? "-" : "";
+  text += std::to_string(magnitude / 1000);
+  const int fraction = static_cast<int>(magnitude % 1000);
   text += '.';
   text += static_cast<char>('0' + fraction / 100);
   text += static_cast<char>('0' + fraction / 10 % 10);

@@ -150,6 +150,34 @@ TEST(PlanCli, FixedCarriersThatBreakTheRulesSayWhich) {
   EXPECT_EQ(guard["violations"][0]["distance"], "0.005");
 }
 
+// A list of violations cut at its length says so, in both forms; a whole
+// one says it is whole.
+TEST(PlanCli, ViolationsPastTheListSayTheListIsCut) {
+  const std::string listed = std::to_string(kMaxListedViolations);
+  const struct {
+    int fixed;
+    bool cut;
+    std::string says;
+  } cases[] = {
+      {64, true, "break more than " + listed + " rules; the first " + listed},
+      {2, false, "break 1 rule:"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args{"--count", std::to_string(c.fixed)};
+    for (int i = 0; i < c.fixed; ++i) {
+      args.insert(args.end(), {"--fixed", "806.125"});
+    }
+    const std::vector<plan::Khz> fixed(c.fixed, 806'125);
+    const std::size_t all = plan::FindViolations(fixed, {}, SIZE_MAX).size();
+    const json j = RunJson(args, kExitNoPlan);
+    EXPECT_EQ(j["truncated"], c.cut);
+    EXPECT_EQ(j["violations"].size(), c.cut ? kMaxListedViolations : all);
+    EXPECT_EQ(all > kMaxListedViolations, c.cut);
+    const PlanReport text = RunArgs(args);
+    EXPECT_NE(text.err.find(c.says), std::string::npos) << c.fixed;
+  }
+}
+
 // Presets, counted bands and families: the answer keeps every count, names
 // every carrier's band, and measures what it says.
 TEST(PlanCli, CountedBandsPresetsAndFamilies) {

@@ -29,6 +29,12 @@ using fuzz::Require;
 
 constexpr std::size_t kMaxModelChannels = 16;
 
+// A product's text: below the lowest carriers a product is negative.
+Khz ReadProduct(std::string_view text) {
+  if (!text.starts_with('-')) return plan::ReadMHz(text, true).khz;
+  return -plan::ReadMHz(text.substr(1), true).khz;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
@@ -49,8 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   }
   plan_cli::PlanOptions options = parsed.options;
   if (options.help || options.version) return 0;
-  const std::vector<plan_cli::ResolvedBand> resolved =
-      plan_cli::ResolveBands(options);
+  const std::vector<plan::ResolvedBand> resolved = plan::ResolveBands(options);
   std::vector<plan::Band> bands;
   for (const auto& r : resolved) {
     // The model lists every channel one by one.
@@ -118,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
             "family margin differs from the model");
     if (!margin) continue;
     const auto& q = j["closest"][name];
-    const Khz product = plan::ReadMHz(q["product"].get<std::string>()).khz;
+    const Khz product = ReadProduct(q["product"].get<std::string>());
     const Khz victim = plan::ReadMHz(q["victim"].get<std::string>()).khz;
     Require(std::abs(product - victim) == *margin, "closest is no witness");
   }

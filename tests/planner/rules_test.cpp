@@ -2,6 +2,7 @@
 // kilohertz is always low-risk for the check's doubles.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <random>
 #include <string>
 
@@ -49,6 +50,21 @@ TEST(PlanNumbers, FormatKhzAgreesWithTheCheckAndReadsBack) {
     ASSERT_EQ(text, FormatMHz(static_cast<double>(khz) / 1000.0)) << khz;
     ASSERT_EQ(ReadMHz(text).khz, khz) << text;
   }
+}
+
+// Products may lie below zero: their text keeps the sign, as the check's
+// own text of the same value does, at the edges of each thousand.
+TEST(PlanNumbers, FormatKhzWritesNegativeValuesWithTheirSign) {
+  for (const Khz khz : {Khz{0}, Khz{-1}, Khz{-80}, Khz{-999}, Khz{-1000},
+                        Khz{-1001}, Khz{-70'000}, -kMaxKhz, kMaxKhz}) {
+    const std::string text = FormatKhz(khz);
+    EXPECT_EQ(text, FormatMHz(static_cast<double>(khz) / 1000.0)) << khz;
+    EXPECT_EQ(text.starts_with('-'), khz < 0) << text;
+    EXPECT_EQ(text.substr(khz < 0), FormatKhz(khz < 0 ? -khz : khz)) << text;
+  }
+  const std::string lowest = FormatKhz(std::numeric_limits<Khz>::min());
+  EXPECT_EQ(lowest.substr(1, lowest.size() - 5),
+            std::to_string(std::numeric_limits<Khz>::max() / 1000));
 }
 
 TEST(PlanCandidates, HugeBandsStopAtTheCapAndHugeExclusionsAreOneJump) {

@@ -81,7 +81,7 @@ NumberReading ReadMHz(std::string_view text, bool allow_zero = false);
 // Human words for a reading error, e.g. "has more than three decimals".
 std::string_view DescribeNumberError(NumberError error);
 
-// "806.125": the integer MHz, ".", three decimals.
+// "806.125": the integer MHz, ".", three decimals; "-0.080" below zero.
 std::string FormatKhz(Khz khz);
 
 struct Band {

@@ -1,0 +1,54 @@
+// zelmar-plan's arguments: what they may say, how they are read, and the
+// help text that tells the user.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "zelmar/planner.h"
+#include "zelmar/request.h"
+
+namespace zelmar::plan_cli {
+
+inline constexpr std::string_view kProgramName = "zelmar-plan";
+
+// Exit statuses.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitNoPlan = 1;         // no valid plan of the size asked
+inline constexpr int kExitUsage = 2;          // bad arguments or failed I/O
+inline constexpr int kExitInternal = 3;       // a plan the check rejects: a bug
+inline constexpr int kExitInterrupted = 130;  // Ctrl-C: the best so far
+
+inline constexpr plan::Khz kDefaultTimeLimitMs = 10'000;
+
+// One --band or --tv option.
+using BandOption = plan::BandOption;
+
+// What the planner is asked, and how this front end runs and answers.
+struct PlanOptions : plan::RequestOptions {
+  plan::Khz time_limit_ms = kDefaultTimeLimitMs;
+  bool json = false;
+  bool help = false;
+  bool version = false;
+};
+
+struct ParsedPlanArguments {
+  PlanOptions options;
+  std::string error;  // one line, "zelmar-plan: ..."; empty when valid
+};
+
+// Reads the arguments after the program name. Options with a value take it
+// as the next argument or after "=" (--band=806.125:809.750).
+ParsedPlanArguments ParsePlanArguments(
+    const std::vector<std::string_view>& args);
+
+std::string PlanUsageText();
+std::string PlanVersionText();
+
+// "zelmar-plan: TEXT", the form of every message on standard error.
+std::string PlanMessage(std::string_view text);
+// An argument in quotes, made printable on one line.
+std::string QuoteArgument(std::string_view text);
+
+}  // namespace zelmar::plan_cli
