@@ -224,7 +224,7 @@ std::optional<Khz> ReadSeconds(ArgumentReader& reader, std::string_view value) {
 // The options given at most once, as far as read.
 struct Seen {
   bool count = false, spacing = false, guard = false, time = false,
-       edge = false;
+       edge = false, threads = false;
   std::array<bool, plan::kFamilyCount> window{};
 };
 
@@ -232,7 +232,7 @@ bool TakesValue(std::string_view name) {
   return name == "--band" || name == "--tv" || name == "--tv-edge" ||
          name == "--exclude" || name == "--fixed" || name == "--count" ||
          name == "--spacing" || name == "--guard" || name == "--window" ||
-         name == "--time-limit";
+         name == "--time-limit" || name == "--threads";
 }
 
 void Once(ArgumentReader& reader, std::string_view name, bool& seen) {
@@ -298,6 +298,17 @@ void ReadSpacing(ArgumentReader& reader, std::string_view value, Seen& seen,
   }
 }
 
+void ReadThreads(ArgumentReader& reader, std::string_view value, Seen& seen,
+                 PlanOptions& options) {
+  Once(reader, "--threads", seen.threads);
+  if (auto n = WholeNumber(value, 1, plan::kMaxThreads)) {
+    options.threads = *n;
+  } else {
+    reader.Fail("--threads " + QuoteArgument(value) +
+                ": expected a whole number from 1 to 64");
+  }
+}
+
 // An option with its value.
 void ReadValueOption(ArgumentReader& reader, std::string_view name,
                      std::string_view value, Seen& seen, PlanOptions& options) {
@@ -325,6 +336,8 @@ void ReadValueOption(ArgumentReader& reader, std::string_view name,
   } else if (name == "--time-limit") {
     Once(reader, name, seen.time);
     if (auto ms = ReadSeconds(reader, value)) options.time_limit_ms = *ms;
+  } else if (name == "--threads") {
+    ReadThreads(reader, value, seen, options);
   }
 }
 

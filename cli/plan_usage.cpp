@@ -7,7 +7,8 @@ std::string PlanUsageText() {
   return R"(Usage: zelmar-plan [--band BAND[=N]]... [--tv LIST[:STEP][=N]]...
                    [--tv-edge E] [--exclude F|LOW:HIGH]... [--fixed F]...
                    (--count N | --max) [--spacing S] [--guard G]
-                   [--window KIND=W]... [--time-limit SECONDS] [--json]
+                   [--window KIND=W]... [--time-limit SECONDS]
+                   [--threads N] [--json]
 Finds the best plan of wireless microphone carriers (MHz, at most three
 decimals): every two carriers more than the spacing apart, and every
 intermodulation product of a checked family more than that family's window
@@ -42,6 +43,9 @@ frequencies. Plans of up to 12 carriers also pass the channel check.
   --guard G               the same as --window 2tx3=G
   --time-limit SECONDS    stop the search after this long (default 10); the
                           best plan so far is then printed, not proven best
+  --threads N             search with N threads (1 to 64; default: every
+                          hardware thread); a search that runs to its end
+                          gives the same plan with any number
   --json                  print one JSON object
   --help                  show this help and exit
   --version               show the version and exit

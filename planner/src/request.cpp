@@ -89,6 +89,7 @@ BuiltRequest BuildPlanRequest(const RequestOptions& options) {
   }
   request.fixed = options.fixed;
   request.rules = options.rules;
+  request.threads = options.threads;
   request.count = options.max ? 0 : options.count;
   return built;
 }

@@ -201,9 +201,10 @@ struct PlanRequest {
   // group g; `count` must then be their sum plus the fixed carriers.
   std::vector<std::uint8_t> groups;
   std::vector<int> group_counts;
-  // Threads the search may use (taken as 1 to kMaxThreads). Where the
-  // search runs to its end, the answer does not depend on them.
-  int threads = 1;
+  // Threads the search may use: 0 for every hardware thread, else taken
+  // as 1 to kMaxThreads. Where the search runs to its end, the answer does
+  // not depend on them.
+  int threads = 0;
 };
 
 // Why a request is refused; a front end words these in its own language.

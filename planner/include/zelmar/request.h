@@ -31,6 +31,7 @@ struct RequestOptions {
   int count = 0;     // 1..64 carriers, fixed ones included
   bool max = false;  // as many as fit; `count` is then not looked at
   Rules rules;
+  int threads = 0;  // search threads; 0: every hardware thread
 
   // Counts on the bands: then every band has one.
   bool Counted() const { return !bands.empty() && bands[0].count.has_value(); }
