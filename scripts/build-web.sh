@@ -30,7 +30,7 @@ sources=(
   engine/src/prepare.cpp engine/src/run.cpp
   planner/src/rules.cpp planner/src/search.cpp
   cli/cli.cpp cli/plan_cli.cpp platform/src/streams_posix.cpp
-  web/zelmar_web.cpp
+  web/zelmar_web.cpp web/best_so_far.cpp
 )
 objects=()
 stale=()

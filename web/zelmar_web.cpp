@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "best_so_far.h"
 #include "cli.h"
 #include "plan_cli.h"
 #include "zelmar/engine.h"
@@ -65,27 +66,18 @@ long long MillisecondsSince(Clock::time_point start) {
       .count();
 }
 
-// {"carriers":N,"margin":"0.250"|null,"plan":[...],"bound":"1.000"|null,
-//  "nodes":N,"ms":N}
+// {"carriers":N,"bound":"1.000"|null,"nodes":N,"ms":N,"best":{...}|null},
+// where "best" is what zelmar-plan --json answers when stopped now.
 std::string ProgressJson(const zelmar::plan::SearchProgress& progress,
-                         long long ms) {
+                         zelmar::web::BestSoFar& best, long long ms) {
   using zelmar::plan::FormatKhz;
   std::string json = "{\"carriers\":" + std::to_string(progress.carriers);
-  json += ",\"margin\":";
-  json += progress.best_margin ? "\"" + FormatKhz(*progress.best_margin) + "\""
-                               : std::string("null");
-  json += ",\"plan\":[";
-  if (progress.have_plan) {
-    for (std::size_t i = 0; i < progress.best_plan.size(); ++i) {
-      if (i > 0) json += ',';
-      json += "\"" + FormatKhz(progress.best_plan[i]) + "\"";
-    }
-  }
-  json += "],\"bound\":";
+  json += ",\"bound\":";
   json += progress.bound ? "\"" + FormatKhz(*progress.bound) + "\""
                          : std::string("null");
   json += ",\"nodes\":" + std::to_string(progress.nodes);
-  json += ",\"ms\":" + std::to_string(ms) + "}";
+  json += ",\"ms\":" + std::to_string(ms);
+  json += ",\"best\":" + best.ReportJson() + "}";
   return json;
 }
 
@@ -121,13 +113,15 @@ std::int32_t zelmar_plan(std::uint32_t progress_interval_ms) {
   const auto start = Clock::now();
   const long long limit = parsed.options.time_limit_ms;
   long long last_shown = 0;
+  zelmar::web::BestSoFar best(parsed.options);
   const zelmar::plan::StopCheck stop =
       [&](const zelmar::plan::SearchProgress& progress) {
         const long long ms = MillisecondsSince(start);
         if (ms >= limit) return true;
+        best.Offer(progress);
         if (ms - last_shown >= progress_interval_ms) {
           last_shown = ms;
-          const std::string json = ProgressJson(progress, ms);
+          const std::string json = ProgressJson(progress, best, ms);
           zelmar_progress(json.data(), static_cast<std::uint32_t>(json.size()));
         }
         return false;
