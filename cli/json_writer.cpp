@@ -212,6 +212,12 @@ JsonWriter& JsonWriter::Bool(bool value) {
   return *this;
 }
 
+JsonWriter& JsonWriter::Raw(std::string_view json) {
+  Separate();
+  out_ += json;
+  return *this;
+}
+
 JsonWriter& JsonWriter::Null() {
   Separate();
   out_ += "null";

@@ -36,6 +36,8 @@ class JsonWriter {
   JsonWriter& Number(std::int64_t value);
   JsonWriter& Bool(bool value);
   JsonWriter& Null();
+  // A value written already by this writer (a whole object, say).
+  JsonWriter& Raw(std::string_view json);
   // The string, or null.
   JsonWriter& OptionalString(const std::optional<std::string>& text);
 

@@ -143,6 +143,16 @@ PlanReport ReportOutcome(const PlanOptions& options,
 
 }  // namespace
 
+PlanReport StoppedReport(const PlanOptions& options,
+                         const std::vector<plan::Khz>& plan) {
+  plan::PlanOutcome outcome;
+  outcome.status = plan::PlanOutcome::Status::kFound;
+  outcome.plan = plan;
+  outcome.margins = plan::MeasurePlan(plan).margins;
+  outcome.margin = outcome.margins[0];
+  return ReportFound(options, outcome, true);
+}
+
 PlanReport RunPlan(const PlanOptions& options, const plan::StopCheck& stop,
                    const std::function<bool()>& interrupted) {
   const plan::BuiltRequest built = plan::BuildPlanRequest(options);

@@ -15,4 +15,10 @@ namespace zelmar::plan_cli {
 PlanReport RunPlan(const PlanOptions& options, const plan::StopCheck& stop,
                    const std::function<bool()>& interrupted = {});
 
+// The answer to a search stopped by Ctrl-C with `plan` (ascending, valid)
+// as its best plan: not proven, status kExitInterrupted (or kExitInternal
+// when the check refuses the plan).
+PlanReport StoppedReport(const PlanOptions& options,
+                         const std::vector<plan::Khz>& plan);
+
 }  // namespace zelmar::plan_cli

@@ -20,6 +20,7 @@ g++ -std=c++20 -O3 -DNDEBUG -ffp-contract=off -fno-fast-math -DZELMAR_VERSION='"
   -I"$root/engine/include" -I"$root/engine/src" -I"$root/planner/include" \
   -I"$root/cli" -I"$root/platform/include" -I"$root/web" -isystem "$build/web/headers" \
   -o "$native" "$root/web/time_check_native.cpp" "$root/web/zelmar_web.cpp" \
+  "$root/web/best_so_far.cpp" \
   "$root"/engine/src/*.cpp "$root"/planner/src/*.cpp "$root/cli/cli.cpp" \
   "$root/cli/plan_cli.cpp" "$root/platform/src/streams_posix.cpp"
 best() { sort -n | head -1; }

@@ -33,7 +33,7 @@ sources=(
   planner/src/rules.cpp planner/src/walk.cpp
   cli/cli.cpp cli/json_writer.cpp cli/plan_options.cpp cli/plan_usage.cpp
   cli/plan_report.cpp cli/plan_run.cpp platform/src/streams_posix.cpp
-  web/zelmar_web.cpp
+  web/zelmar_web.cpp web/best_so_far.cpp
 )
 objects=()
 stale=()

@@ -51,12 +51,11 @@
       fixedMany: "固定波は 64 波までです",
       countBelowFixed: (n) => `固定波が ${n} 波あります。波数はそれ以上にしてください`,
       searching: (p, limit) => `探索中: ${p.carriers} 波のプラン、最良の余裕 ${
-        p.margin === null ? (p.plan.length ? "―" : "未発見") : p.margin + " MHz"}${
+        p.best === null ? "未発見" : p.best.margin === null ? "―" : p.best.margin + " MHz"}${
         p.bound === null ? "" : `（可能な余裕は最大 ${p.bound} MHz）`}、${
         Math.round(p.nodes / 1000)}k ノード、${(p.ms / 1000).toFixed(1)} 秒 / 上限 ${limit} 秒`,
       starting: "探索を始めています…",
       planOf: (n) => `プラン（${n} 波）`,
-      margin: (m) => m === null ? "余裕: なし（3 波未満）" : `余裕: ${m} MHz`,
       proven: "最良であることを証明しました。",
       unproven: "時間制限で打ち切りました。最良とは限りません。",
       stopped: "停止しました。それまでに見つかった最良のプランです（最良とは限りません）。",
@@ -109,12 +108,11 @@
       fixedMany: "at most 64 fixed carriers",
       countBelowFixed: (n) => `there are ${n} fixed carriers; ask for at least that many`,
       searching: (p, limit) => `Searching plans of ${p.carriers} carriers, best margin ${
-        p.margin === null ? (p.plan.length ? "–" : "none yet") : p.margin + " MHz"}${
+        p.best === null ? "none yet" : p.best.margin === null ? "–" : p.best.margin + " MHz"}${
         p.bound === null ? "" : ` (at most ${p.bound} MHz possible)`}, ${
         Math.round(p.nodes / 1000)}k nodes, ${(p.ms / 1000).toFixed(1)} s of at most ${limit} s`,
       starting: "Starting the search…",
       planOf: (n) => `Plan (${n} carriers)`,
-      margin: (m) => m === null ? "Margin: none (fewer than three carriers)" : `Margin: ${m} MHz`,
       proven: "Proven best.",
       unproven: "Stopped by the time limit: not proven best.",
       stopped: "Stopped. The best plan found until then (not proven best).",
@@ -468,14 +466,13 @@
   });
 
   // A worker busy in a search cannot be asked to stop: it is ended, and the
-  // plan its last progress carried is kept.
+  // answer its last progress carried for the best plan so far is shown.
   $("p-stop").addEventListener("click", () => {
     if (!search) return;
     worker.terminate();
     const progress = search.progress;
     search = null;
-    planShown = { kind: "stopped", plan: progress ? progress.plan : [],
-      margin: progress ? progress.margin : null };
+    planShown = { kind: "stopped", outcome: progress && progress.best };
     renderPlan();
     startWorker();
     $("p-start").focus();
@@ -484,7 +481,7 @@
   function renderProgress() {
     const p = search && search.progress;
     $("p-progress").textContent = !search ? "" : p ? T().searching(p, search.limit) : T().starting;
-    if (p && p.plan.length) $("p-progress").append(planList(p.plan, "p-progress-plan"));
+    if (p && p.best) $("p-progress").append(planList(p.best.plan, "p-progress-plan"));
   }
 
   function planList(plan, id = "p-plan", bands = []) {
@@ -520,9 +517,7 @@
   }
 
   function shownPlan() {
-    if (!planShown) return [];
-    if (planShown.kind === "stopped") return planShown.plan;
-    return planShown.kind === "outcome" ? planShown.outcome.plan : [];
+    return planShown && planShown.outcome ? planShown.outcome.plan : [];
   }
 
   function renderPlan() {
@@ -538,23 +533,19 @@
       box.append(p);
     };
     const s = planShown;
-    if (s && s.kind === "outcome" && s.outcome.count > 0) {
+    if (s && s.outcome && s.outcome.count > 0) {
       say(T().planOf(s.outcome.count));
       box.append(planList(s.outcome.plan, "p-plan", s.outcome.bands));
       for (const [family, margin] of Object.entries(s.outcome.margins)) {
         say(T().familyMargin(T().family[family] || family, margin), "margin");
       }
-      say(s.outcome.proven ? T().proven : T().unproven);
+      say(s.kind === "stopped" ? T().stopped : s.outcome.proven ? T().proven : T().unproven);
     } else if (s && s.kind === "outcome" && s.outcome.broken) {
       say(T().broken(s.outcome.broken), "error");
     } else if (s && s.kind === "outcome") {
       say(T().none(s.outcome.largest), "error");
     } else if (s && s.kind === "stopped") {
-      say(s.plan.length ? T().stopped : T().stoppedNone);
-      if (s.plan.length) {
-        box.append(planList(s.plan));
-        say(T().margin(s.margin));
-      }
+      say(T().stoppedNone);
     } else if (s && s.kind === "failed") {
       say(T().failed, "error");
     }

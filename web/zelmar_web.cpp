@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "best_so_far.h"
 #include "cli.h"
 #include "plan_cli.h"
 #include "zelmar/engine.h"
@@ -65,24 +66,18 @@ long long MillisecondsSince(Clock::time_point start) {
       .count();
 }
 
-// {"carriers":N,"margin":"0.250"|null,"plan":[...],"bound":"1.000"|null,
-//  "nodes":N,"ms":N}
+// {"carriers":N,"bound":"1.000"|null,"nodes":N,"ms":N,"best":{...}|null},
+// where "best" is what zelmar-plan --json answers when stopped now.
 std::string ProgressJson(const zelmar::plan::SearchProgress& progress,
-                         long long ms) {
+                         zelmar::web::BestSoFar& best, long long ms) {
   using zelmar::plan::FormatKhz;
   std::string out;
   zelmar::cli::JsonWriter json(out);
   json.BeginObject().Key("carriers").Number(progress.carriers);
-  json.Key("margin").OptionalString(
-      zelmar::plan_cli::KhzText(progress.best_margin));
-  json.Key("plan").BeginArray();
-  if (progress.have_plan) {
-    for (zelmar::plan::Khz f : progress.best_plan) json.String(FormatKhz(f));
-  }
-  json.EndArray().Key("bound").OptionalString(
-      zelmar::plan_cli::KhzText(progress.bound));
+  json.Key("bound").OptionalString(zelmar::plan_cli::KhzText(progress.bound));
   json.Key("nodes").Number(static_cast<std::int64_t>(progress.nodes));
-  json.Key("ms").Number(ms).EndObject();
+  json.Key("ms").Number(ms);
+  json.Key("best").Raw(best.ReportJson()).EndObject();
   return out;
 }
 
@@ -118,13 +113,15 @@ std::int32_t zelmar_plan(std::uint32_t progress_interval_ms) {
   const auto start = Clock::now();
   const long long limit = parsed.options.time_limit_ms;
   long long last_shown = 0;
+  zelmar::web::BestSoFar best(parsed.options);
   const zelmar::plan::StopCheck stop =
       [&](const zelmar::plan::SearchProgress& progress) {
         const long long ms = MillisecondsSince(start);
         if (ms >= limit) return true;
+        best.Offer(progress);
         if (ms - last_shown >= progress_interval_ms) {
           last_shown = ms;
-          const std::string json = ProgressJson(progress, ms);
+          const std::string json = ProgressJson(progress, best, ms);
           zelmar_progress(json.data(), static_cast<std::uint32_t>(json.size()));
         }
         return false;

@@ -10,11 +10,13 @@
 // answer through one flag.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <optional>
 #include <span>
 
+#include "score.h"
 #include "zelmar/planner.h"
 
 #ifndef ZELMAR_NO_THREADS
@@ -52,11 +54,27 @@ class Budget {
   void NoteCarriers(int carriers) {
     Locked([&] { progress_.carriers = carriers; });
   }
-  void NoteBest(std::span<const Khz> plan, std::optional<Khz> margin) {
+  // Offers a valid plan (ascending) with its score; the budget keeps the
+  // best offered, as a report of a stopped search shows it: more carriers,
+  // then larger margins, then the lexicographically smaller list. (A walk
+  // or a climb may offer a plan below the best the search holds.)
+  void NoteBest(std::span<const Khz> plan, const Score& score) {
     Locked([&] {
+      const std::vector<Khz>& best = progress_.best_plan;
+      const bool better =
+          !progress_.have_plan || plan.size() != best.size()
+              ? !progress_.have_plan || plan.size() > best.size()
+          : score != best_score_
+              ? score > best_score_
+              : std::lexicographical_compare(plan.begin(), plan.end(),
+                                             best.begin(), best.end());
+      if (!better) return;
       progress_.have_plan = true;
-      progress_.best_margin = margin;
       progress_.best_plan.assign(plan.begin(), plan.end());
+      progress_.best_margin = score.m[0] == kNoMargin
+                                  ? std::nullopt
+                                  : std::optional<Khz>(score.m[0]);
+      best_score_ = score;
     });
   }
   // No plan of the size searched has a 2tx3 margin above `bound`.
@@ -97,6 +115,7 @@ class Budget {
   std::atomic<std::uint64_t> nodes_{0};
   std::atomic<bool> stopped_{false};
   SearchProgress progress_;
+  Score best_score_;  // of progress_.best_plan
 #ifndef ZELMAR_NO_THREADS
   std::mutex look_mutex_;
   std::mutex progress_mutex_;

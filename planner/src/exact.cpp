@@ -50,8 +50,7 @@ Searcher::Searcher(const PlanRequest& request, std::span<const Khz> fixed,
 
 void Searcher::NoteBest(const Result& r) {
   if (probe_) return;
-  budget_.NoteBest(std::span<const Khz>(r.plan.data(), r.size),
-                   MarginOf(r.score.m[0]));
+  budget_.NoteBest(std::span<const Khz>(r.plan.data(), r.size), r.score);
 }
 
 void Searcher::NoteBound(Khz out_of_reach) {

@@ -14,36 +14,20 @@
 
 #include <algorithm>
 #include <array>
-#include <compare>
 #include <cstdint>
-#include <limits>
 #include <span>
 #include <vector>
 
+#include "score.h"
 #include "zelmar/planner.h"
 
 namespace zelmar::plan {
 
-constexpr Khz kNoMargin = std::numeric_limits<Khz>::max();
 // Up to this many carriers a level keeps every 3tx3 value p + q - a sorted
 // (n (n - 1) (n - 2) / 2 of them); larger plans measure 3tx3 through the
 // pair sums instead.
 constexpr int kTripleCarriers = 24;
 constexpr int kNewTriples = 3 * kTripleCarriers * (kTripleCarriers - 1) / 2;
-
-// Margins in family order; kNoMargin where nothing is measured (or the
-// family is not checked). Larger is better, compared lexicographically.
-struct Score {
-  std::array<Khz, kFamilyCount> m{kNoMargin, kNoMargin, kNoMargin};
-  // Written out: the WebAssembly build's C++ library has no std::array <=>.
-  friend bool operator==(const Score& a, const Score& b) { return a.m == b.m; }
-  friend std::strong_ordering operator<=>(const Score& a, const Score& b) {
-    for (std::size_t k = 0; k < a.m.size(); ++k) {
-      if (a.m[k] != b.m[k]) return a.m[k] <=> b.m[k];
-    }
-    return std::strong_ordering::equal;
-  }
-};
 
 struct PairSum {
   Khz sum;

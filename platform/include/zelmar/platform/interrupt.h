@@ -4,7 +4,10 @@
 
 namespace zelmar::platform {
 
-// From now on an interrupt sets the flag instead of ending the program.
+// From now on a first interrupt sets the flag instead of ending the program,
+// and a second ends it at once (on POSIX killed by SIGINT, on Windows with
+// status 130). Interrupts that the program was started with ignored stay
+// ignored.
 void CatchInterrupts();
 
 // Whether an interrupt came since CatchInterrupts().
