@@ -28,7 +28,8 @@ flags=(
 sources=(
   engine/src/checks.cpp engine/src/format.cpp engine/src/parse.cpp
   engine/src/prepare.cpp engine/src/run.cpp
-  planner/src/rules.cpp planner/src/search.cpp
+  planner/src/rules.cpp planner/src/search.cpp planner/src/dense_problem.cpp
+  planner/src/dense_explorer.cpp planner/src/dense_search.cpp
   cli/cli.cpp cli/plan_cli.cpp platform/src/streams_posix.cpp
   web/zelmar_web.cpp
 )

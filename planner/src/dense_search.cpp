@@ -1,0 +1,275 @@
+// The dense search's Russian-doll driver: the suffix table is built from the
+// last candidate back to the first, each step asking only whether a plan one
+// carrier larger than the table's last entry starts at this candidate. Every
+// step's subtrees (one per second carrier) are shared out among the
+// workers; the lowest subtree with a plan wins, so the answer is the one
+// thread's whatever the timing.
+#include "dense_search.h"
+
+#include <algorithm>
+#include <climits>
+#include <memory>
+
+#include "dense_explorer.h"
+#include "dense_team.h"
+
+namespace zelmar::plan {
+namespace dense {
+namespace {
+
+// The most marks a Golomb ruler of `span` units holds (kMaxCarriers where
+// the table ends).
+int GolombMarks(int span) {
+  int marks = 1;
+  while (true) {
+    const int next = GolombSpan(marks + 1);
+    if (next == 0) return kMaxCarriers;
+    if (next > span) return marks;
+    ++marks;
+  }
+}
+
+class Doll {
+ public:
+  enum class Step { kFound, kNone, kStopped };
+
+  Doll(const Problem& problem, int most_new, Budget& budget, int threads)
+      : p_(problem), team_(std::max(threads, 1)) {
+    const auto workers = static_cast<std::size_t>(team_.size());
+    for (std::size_t w = 0; w < workers; ++w) {
+      explorers_.push_back(
+          std::make_unique<Explorer>(problem, most_new, budget));
+    }
+    found_task_.assign(workers, INT_MAX);
+    found_plan_.assign(
+        workers, std::vector<int>(static_cast<std::size_t>(most_new) + 1));
+    plan_.reserve(static_cast<std::size_t>(most_new) + 1);
+    seconds_.reserve(static_cast<std::size_t>(problem.top) + 1);
+    thirds_.reserve(static_cast<std::size_t>(problem.top) + 1);
+  }
+
+  bool fixed_valid() const { return explorers_[0]->fixed_valid(); }
+  // The plan of the last step that found one (also one cut short).
+  bool found() const { return found_; }
+  const std::vector<int>& plan() const { return plan_; }
+
+  // Whether a valid plan of `target` new carriers has its lowest at
+  // `first`, all others from the positions above; the lexicographically
+  // first such plan in plan().
+  Step Try(int first, int target, bool counted) {
+    found_ = false;
+    if (p_.r3 != kUnchecked && GolombSpan(target) > p_.top - first) {
+      return Step::kNone;  // no ruler of that many marks fits
+    }
+    Explorer& lead = *explorers_[0];
+    if (!lead.RootAllows(first) || !lead.Begin(first, target, counted)) {
+      return Step::kNone;
+    }
+    if (target == 1) {
+      plan_.assign(1, first);
+      found_ = true;
+      return Step::kFound;
+    }
+    ListTasks(lead, target);
+    if (tasks_.empty()) return Step::kNone;
+    StepShare share;
+    std::fill(found_task_.begin(), found_task_.end(), INT_MAX);
+    const int tasks = static_cast<int>(tasks_.size());
+    const std::function<void(int)> job = [&](int w) {
+      Explorer& e = *explorers_[static_cast<std::size_t>(w)];
+      if (w != 0) e.Begin(first, target, counted);
+      for (;;) {
+        const int t = share.next.fetch_add(1);
+        if (t >= tasks || t > share.found.load() || share.stopped.load()) {
+          return;
+        }
+        const Task& task = tasks_[static_cast<std::size_t>(t)];
+        const Explorer::Outcome o =
+            e.Explore(task.second, task.third, t, share);
+        if (o == Explorer::Outcome::kFound) {
+          const auto w_at = static_cast<std::size_t>(w);
+          found_task_[w_at] = t;
+          std::copy(e.plan().begin(), e.plan().end(), found_plan_[w_at].data());
+          share.NoteFound(t);
+        }
+        if (o != Explorer::Outcome::kNone) return;
+      }
+    };
+    if (tasks > 1) {
+      team_.Run(job);
+    } else {
+      job(0);
+    }
+    const auto best = static_cast<std::size_t>(
+        std::min_element(found_task_.begin(), found_task_.end()) -
+        found_task_.begin());
+    if (found_task_[best] != INT_MAX) {
+      found_ = true;
+      plan_.assign(found_plan_[best].begin(),
+                   found_plan_[best].begin() + target);
+    }
+    if (share.stopped.load()) return Step::kStopped;
+    return found_ ? Step::kFound : Step::kNone;
+  }
+
+ private:
+  // A subtree: the second carrier and, where there are few second ones, the
+  // third (else -1), so that the workers share out even the steps whose
+  // first subtrees dwarf the rest.
+  struct Task {
+    int second = 0;
+    int third = -1;
+  };
+  static constexpr std::size_t kMostSecondsToSplit = 128;
+
+  void ListTasks(Explorer& lead, int target) {
+    tasks_.clear();
+    lead.Choices(1, seconds_);
+    const bool split = target > 2 && seconds_.size() <= kMostSecondsToSplit;
+    for (int second : seconds_) {
+      if (!split) {
+        tasks_.push_back(Task{second, -1});
+        continue;
+      }
+      lead.Push(1, second);
+      lead.Choices(2, thirds_);
+      for (int third : thirds_) tasks_.push_back(Task{second, third});
+    }
+  }
+
+  const Problem& p_;
+  Team team_;
+  std::vector<std::unique_ptr<Explorer>> explorers_;
+  std::vector<Task> tasks_;
+  std::vector<int> seconds_, thirds_;
+  std::vector<int> found_task_;
+  std::vector<std::vector<int>> found_plan_;
+  std::vector<int> plan_;
+  bool found_ = false;
+};
+
+// Sets the suffix table for the positions from just above the previous
+// candidate up to candidate i.
+void SetSuffix(Problem& p, std::size_t i, int value) {
+  const int below = i == 0 ? 0 : p.position[i - 1] + 1;
+  for (int q = below; q <= p.position[i]; ++q) {
+    p.suffix[static_cast<std::size_t>(q)] = value;
+  }
+}
+
+std::vector<Khz> Values(const Problem& p, std::span<const Khz> fixed,
+                        std::span<const int> chosen) {
+  std::vector<Khz> plan(fixed.begin(), fixed.end());
+  for (int q : chosen) plan.push_back(p.ValueAt(q));
+  std::sort(plan.begin(), plan.end());
+  return plan;
+}
+
+}  // namespace
+}  // namespace dense
+
+DenseLargest DenseFindLargest(const PlanRequest& request,
+                              std::span<const Khz> fixed, int limit,
+                              Budget& budget, int threads) {
+  using namespace dense;
+  DenseLargest out;
+  const int fixed_count = static_cast<int>(fixed.size());
+  Problem p = MakeProblem(request, fixed, {});
+  int most_new = std::min(
+      {limit, kMaxCarriers, fixed_count + static_cast<int>(p.position.size())});
+  if (p.r3 != kUnchecked) most_new = std::min(most_new, GolombMarks(p.top));
+  most_new -= fixed_count;
+  if (most_new < 0) {
+    out.proven = true;  // every plan holds the fixed carriers: none fits
+    return out;
+  }
+  Doll doll(p, most_new, budget, threads);
+  if (!doll.fixed_valid()) {
+    out.proven = true;
+    return out;
+  }
+  int best = 0;
+  std::vector<int> best_plan;
+  bool stopped = false;
+  for (std::size_t i = p.position.size(); i-- > 0 && best < most_new;) {
+    const Doll::Step step = doll.Try(p.position[i], best + 1, false);
+    if (doll.found()) {
+      ++best;
+      best_plan = doll.plan();
+    }
+    if (step == Doll::Step::kStopped) {
+      stopped = true;
+      break;
+    }
+    SetSuffix(p, i, best);
+  }
+  out.size = fixed_count + best;
+  out.proven = !stopped;
+  out.plan = Values(p, fixed, best_plan);
+  return out;
+}
+
+DenseAnswer DenseFindFirst(const PlanRequest& request,
+                           std::span<const Khz> fixed, const DenseQuery& query,
+                           Budget& budget, int threads) {
+  using namespace dense;
+  DenseAnswer none;
+  const int need = query.target - static_cast<int>(fixed.size());
+  Problem p = MakeProblem(request, fixed, query.at_least);
+  const bool counted = p.counted();
+  int group_sum = 0;
+  for (int n : p.group_need) group_sum += n;
+  if (need < 0 || query.target > kMaxCarriers ||
+      need > static_cast<int>(p.position.size()) ||
+      (counted && need != group_sum) ||
+      (p.r3 != kUnchecked && query.target > GolombMarks(p.top))) {
+    return none;
+  }
+  Doll doll(p, std::max(need, 1), budget, threads);
+  if (!doll.fixed_valid()) return none;
+  DenseAnswer found;
+  found.status = DenseAnswer::Status::kFound;
+  if (need == 0) {
+    found.plan = Values(p, fixed, {});
+    return found;
+  }
+  DenseAnswer stopped;
+  stopped.status = DenseAnswer::Status::kStopped;
+  // The suffix table, up to `need`: past the candidate where it reaches
+  // `need`, no plan starts.
+  int best = 0;
+  std::size_t last_start = p.position.size();
+  std::vector<int> plan_there;
+  for (std::size_t i = p.position.size(); i-- > 0;) {
+    const Doll::Step step = doll.Try(p.position[i], best + 1, false);
+    if (step == Doll::Step::kStopped) return stopped;
+    if (step == Doll::Step::kFound) ++best;
+    SetSuffix(p, i, best);
+    if (best == need) {
+      last_start = i;
+      plan_there = doll.plan();
+      break;
+    }
+  }
+  if (last_start == p.position.size()) return none;
+  // Every suffix from a lower candidate holds `need` carriers too.
+  for (int q = 0; q < p.position[last_start]; ++q) {
+    p.suffix[static_cast<std::size_t>(q)] = need;
+  }
+  // The lowest first carrier of a plan: the first plan in ascending order.
+  for (std::size_t i = 0; i <= last_start; ++i) {
+    if (i == last_start && !counted) {
+      found.plan = Values(p, fixed, plan_there);
+      return found;
+    }
+    const Doll::Step step = doll.Try(p.position[i], need, counted);
+    if (step == Doll::Step::kStopped) return stopped;
+    if (step == Doll::Step::kFound) {
+      found.plan = Values(p, fixed, doll.plan());
+      return found;
+    }
+  }
+  return none;
+}
+
+}  // namespace zelmar::plan
