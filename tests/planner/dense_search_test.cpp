@@ -1,0 +1,111 @@
+// The dense search against the plain model on random narrow rasters, and
+// on published values: the largest sets without three terms in arithmetic
+// progression (OEIS A003002) and the optimal Golomb rulers (A003022).
+#include "dense_search.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "plan_model.h"
+
+namespace zelmar::plan {
+namespace {
+
+struct Case {
+  PlanRequest request;
+  std::vector<Khz> fixed;  // sorted
+  model::Counts counts;
+};
+
+Case RandomCase(std::mt19937& rng) {
+  const auto pick = [&](int n) { return static_cast<int>(rng() % n); };
+  Case c;
+  // A 250 kHz raster lets neighbours join; a 125 kHz one does not.
+  const Khz step = pick(2) == 0 ? 125 : 250;
+  const int channels = 7 + pick(6);
+  for (int k = 0; k < channels; ++k) {
+    if (pick(6) != 0) c.request.candidates.push_back(800'000 + step * k);
+  }
+  for (int k = pick(3) == 0 ? 1 + pick(2) : 0; k > 0; --k) {
+    c.fixed.push_back(800'000 + step * (pick(channels + 4) - 2));
+  }
+  std::sort(c.fixed.begin(), c.fixed.end());
+  c.request.fixed = c.fixed;
+  Rules& rules = c.request.rules;
+  rules.guard = std::array<Khz, 4>{0, 0, step, 2 * step + 10}[pick(4)];
+  if (pick(3) == 0) rules.window_3tx3 = pick(2) * step;
+  if (pick(3) == 0) rules.window_2tx5 = pick(2) * (step - 1);
+  if (pick(4) == 0) {
+    c.counts.counts = {1 + pick(2), 1 + pick(2)};
+    for (Khz f : c.request.candidates) {
+      const int g = f < 800'000 + step * channels / 2 ? 0 : 1;
+      c.request.groups.push_back(static_cast<std::uint8_t>(g));
+      c.counts.group[f] = g;
+    }
+    c.request.group_counts = c.counts.counts;
+  }
+  return c;
+}
+
+TEST(DenseSearch, MatchesTheModel) {
+  std::mt19937 rng(20261209);
+  const StopCheck never;
+  for (int round = 0; round < 300; ++round) {
+    const Case c = RandomCase(rng);
+    const PlanRequest& r = c.request;
+    if (r.candidates.empty()) continue;
+    SCOPED_TRACE(round);
+    ASSERT_TRUE(DenseApplies(r, c.fixed));
+    const model::Answer most =
+        model::Solve(r.candidates, r.fixed, r.rules, 0, {});
+    DenseQuery query;
+    query.target = static_cast<int>(c.fixed.size()) + 1 + rng() % 4;
+    if (!c.counts.counts.empty()) {
+      query.target = static_cast<int>(c.fixed.size()) + c.counts.counts[0] +
+                     c.counts.counts[1];
+    }
+    for (Khz& a : query.at_least) a = static_cast<Khz>(rng() % 3) * 200;
+    const std::optional<std::vector<Khz>> first = model::FirstOf(
+        r.candidates, r.fixed, r.rules, static_cast<std::size_t>(query.target),
+        query.at_least, c.counts);
+    for (int threads : {1, 2}) {
+      Budget budget(never);
+      const DenseLargest got =
+          DenseFindLargest(r, c.fixed, kMaxCarriers, budget, threads);
+      EXPECT_TRUE(got.proven);
+      EXPECT_EQ(got.size, static_cast<int>(most.plan.size()));
+      EXPECT_EQ(got.plan.size(), most.plan.size());
+      EXPECT_TRUE(FindViolations(got.plan, r.rules).empty());
+      const DenseAnswer answer =
+          DenseFindFirst(r, c.fixed, query, budget, threads);
+      ASSERT_EQ(answer.status, first ? DenseAnswer::Status::kFound
+                                     : DenseAnswer::Status::kNone);
+      if (first) {
+        EXPECT_EQ(answer.plan, *first);
+      }
+    }
+  }
+}
+
+int Largest(Khz step, int channels, std::optional<Khz> window_3tx3) {
+  PlanRequest r;
+  for (int k = 0; k < channels; ++k) r.candidates.push_back(800'000 + step * k);
+  r.rules.window_3tx3 = window_3tx3;
+  const StopCheck never;
+  Budget budget(never);
+  return DenseFindLargest(r, {}, kMaxCarriers, budget, 2).size;
+}
+
+TEST(DenseSearch, PublishedValues) {
+  // r(n): adjacent channels allowed, no windows.
+  EXPECT_EQ(Largest(250, 20, std::nullopt), 9);
+  EXPECT_EQ(Largest(250, 26, std::nullopt), 11);
+  EXPECT_EQ(Largest(250, 41, std::nullopt), 16);
+  // Exact 3tx3: a Golomb ruler of 8 marks needs length 34.
+  EXPECT_EQ(Largest(250, 34, 0), 7);
+  EXPECT_EQ(Largest(250, 35, 0), 8);
+}
+
+}  // namespace
+}  // namespace zelmar::plan
