@@ -56,7 +56,14 @@ inline void OrShifted(Word* dst, int first, int last, const Word* src,
   }
 }
 
-inline int CountBits(Word w) { return std::popcount(w); }
+// Written out: without a target that has a popcount instruction,
+// std::popcount is a library call on every node.
+inline int CountBits(Word w) {
+  w -= (w >> 1) & 0x5555555555555555u;
+  w = (w & 0x3333333333333333u) + ((w >> 2) & 0x3333333333333333u);
+  w = (w + (w >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+  return static_cast<int>((w * 0x0101010101010101u) >> 56);
+}
 inline int LowestBit(Word w) { return std::countr_zero(w); }
 
 }  // namespace zelmar::plan::dense

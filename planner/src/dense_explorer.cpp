@@ -107,7 +107,12 @@ void Explorer::Add(const Level& from, Level& to, int y,
       SetRun(to.diffs, sum_bits_, q - y + top, q - y + top + 2 * r);
     }
   }
-  AddCoupled(to, y, others, low);
+  // Without fixed carriers, the others are chosen ones below y: when the
+  // last is below y by more than the radius, none forbids anything here.
+  if (!others.empty() &&
+      (low == 0 || !p_.fixed.empty() || others.back() >= y - p_.r2 - 1)) {
+    AddCoupled(to, y, others, low);
+  }
   if (p_.r5 != kUnchecked) AddThirdOrder(to, y, others, low);
   to.last = y;
   to.taken = from.taken;
