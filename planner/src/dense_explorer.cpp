@@ -125,6 +125,7 @@ void Explorer::Push(int depth, int y) {
       y + 1);
   carriers_[at] = y;
   path_[static_cast<std::size_t>(depth)] = y;
+  if (depth <= 1) second_ = depth == 1 ? y : -1;
   if (counted_) ++to.taken[static_cast<std::size_t>(p_.group_of[y])];
 }
 
@@ -186,15 +187,13 @@ Explorer::Outcome Explorer::Explore(int second, int third, int task,
     share.stopped.store(true, std::memory_order_relaxed);
     return Outcome::kCut;
   }
-  if (third < 0 || target_ == 2) {
-    if (target_ == 2) {
-      path_[1] = second;
-      return Outcome::kFound;
-    }
-    Push(1, second);
-    return Extend(2);
+  if (target_ == 2) {
+    path_[1] = second;
+    return Outcome::kFound;
   }
-  Push(1, second);
+  // Subtrees of one second carrier come in a row: its level is kept.
+  if (second_ != second) Push(1, second);
+  if (third < 0) return Extend(2);
   if (target_ == 3) {
     path_[2] = third;
     return Outcome::kFound;

@@ -153,6 +153,7 @@ class Explorer {
   bool fixed_valid_ = true;
   int target_ = 0;
   bool counted_ = false;
+  int second_ = -1;  // the second carrier on level 2, if any
   int task_ = 0;
   StepShare* share_ = nullptr;
 };
