@@ -88,6 +88,26 @@ TEST(DenseSearch, MatchesTheModel) {
   }
 }
 
+TEST(DenseSearch, StopsWhenAsked) {
+  PlanRequest r;
+  for (int k = 0; k < 80; ++k) r.candidates.push_back(800'000 + 250 * k);
+  int asked = 0;
+  const StopCheck second_look = [&](const SearchProgress&) {
+    return ++asked > 1;
+  };
+  Budget budget(second_look);
+  const DenseLargest most = DenseFindLargest(r, {}, kMaxCarriers, budget, 2);
+  EXPECT_FALSE(most.proven);
+  EXPECT_EQ(static_cast<int>(most.plan.size()), most.size);
+  EXPECT_TRUE(FindViolations(most.plan, r.rules).empty());
+  asked = 0;
+  Budget again(second_look);
+  DenseQuery query;
+  query.target = 22;
+  EXPECT_EQ(DenseFindFirst(r, {}, query, again, 1).status,
+            DenseAnswer::Status::kStopped);
+}
+
 int Largest(Khz step, int channels, std::optional<Khz> window_3tx3) {
   PlanRequest r;
   for (int k = 0; k < channels; ++k) r.candidates.push_back(800'000 + step * k);
