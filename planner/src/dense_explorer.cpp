@@ -14,36 +14,49 @@ Explorer::Explorer(const Problem& problem, int most_new, Budget& budget)
   sum_words_ = WordsFor(sum_bits_);
   const std::size_t per_level =
       static_cast<std::size_t>(p_.words + rev_words_ + 2 * sum_words_);
-  // The root, one level per new carrier, and a spare for building the root.
+  // A step's root, one level per new carrier, a spare for building the
+  // root, and the root itself.
   levels_.resize(static_cast<std::size_t>(most_new_) + 2);
-  pool_.assign(per_level * levels_.size(), 0);
-  for (std::size_t l = 0; l < levels_.size(); ++l) {
-    Word* at = pool_.data() + l * per_level;
-    levels_[l].forbid = at;
-    levels_[l].rev = at + p_.words;
-    levels_[l].sums = levels_[l].rev + rev_words_;
-    levels_[l].diffs = levels_[l].sums + sum_words_;
-  }
+  pool_.assign(per_level * (levels_.size() + 1), 0);
+  const auto place = [&](Level& level, std::size_t slot) {
+    Word* at = pool_.data() + slot * per_level;
+    level.forbid = at;
+    level.rev = at + p_.words;
+    level.sums = level.rev + rev_words_;
+    level.diffs = level.sums + sum_words_;
+  };
+  for (std::size_t l = 0; l < levels_.size(); ++l) place(levels_[l], l);
+  place(root_, levels_.size());
   const std::size_t fixed_count = p_.fixed.size();
-  carriers_.assign(fixed_count + static_cast<std::size_t>(most_new_), 0);
+  fixed_count_ = fixed_count;
+  carriers_.assign(fixed_count + static_cast<std::size_t>(most_new_) + 1, 0);
   std::copy(p_.fixed.begin(), p_.fixed.end(), carriers_.begin());
   path_.assign(static_cast<std::size_t>(most_new_), 0);
   // The root: the fixed carriers added one by one, every position kept.
   Level& spare = levels_.back();
   for (std::size_t k = 0; k < fixed_count; ++k) {
     const int f = p_.fixed[k];
-    if (levels_[0].forbid[f / kWordBits] >> (f % kWordBits) & 1) {
-      fixed_valid_ = false;
-    }
+    if (Forbidden(levels_[0], f)) fixed_valid_ = false;
     Add(levels_[0], spare, f, {carriers_.data(), k}, 0);
     std::swap(levels_[0], spare);
   }
   levels_[0].last = -1;
+  Copy(levels_[0], root_);
 }
 
-bool Explorer::RootAllows(int p) const {
-  return !(levels_[0].forbid[p / kWordBits] >> (p % kWordBits) & 1);
+void Explorer::Copy(const Level& from, Level& to) const {
+  const std::size_t words =
+      static_cast<std::size_t>(p_.words + rev_words_ + 2 * sum_words_);
+  std::copy(from.forbid, from.forbid + words, to.forbid);
+  to.last = from.last;
+  to.taken = from.taken;
 }
+
+bool Explorer::Forbidden(const Level& level, int p) {
+  return level.forbid[p / kWordBits] >> (p % kWordBits) & 1;
+}
+
+bool Explorer::RootAllows(int p) const { return !Forbidden(root_, p); }
 
 void Explorer::ForbidRun(Level& to, int k, int v, int r, int low) const {
   SetRun(to.forbid, p_.top + 1, std::max(low, CeilDiv(v - r, k)),
@@ -55,7 +68,7 @@ void Explorer::ForbidRun(Level& to, int k, int v, int r, int low) const {
 // within the radius below y, or above it.
 void Explorer::AddCoupled(Level& to, int y, std::span<const int> others,
                           int low) const {
-  const std::size_t fixed_count = std::min(others.size(), p_.fixed.size());
+  const std::size_t fixed_count = std::min(others.size(), fixed_count_);
   const auto forbid = [&](int q) {
     ForbidRun(to, 1, 2 * q - y, p_.r2, low);
     ForbidRun(to, 2, y + q, p_.r2, low);
@@ -110,7 +123,7 @@ void Explorer::Add(const Level& from, Level& to, int y,
   // Without fixed carriers, the others are chosen ones below y: when the
   // last is below y by more than the radius, none forbids anything here.
   if (!others.empty() &&
-      (low == 0 || !p_.fixed.empty() || others.back() >= y - p_.r2 - 1)) {
+      (low == 0 || fixed_count_ > 0 || others.back() >= y - p_.r2 - 1)) {
     AddCoupled(to, y, others, low);
   }
   if (p_.r5 != kUnchecked) AddThirdOrder(to, y, others, low);
@@ -119,7 +132,7 @@ void Explorer::Add(const Level& from, Level& to, int y,
 }
 
 void Explorer::Push(int depth, int y) {
-  const std::size_t at = p_.fixed.size() + static_cast<std::size_t>(depth);
+  const std::size_t at = fixed_count_ + static_cast<std::size_t>(depth);
   Level& to = levels_[static_cast<std::size_t>(depth) + 1];
   Add(levels_[static_cast<std::size_t>(depth)], to, y, {carriers_.data(), at},
       y + 1);
@@ -151,9 +164,20 @@ Word Explorer::Allowed(const Level& level, int w, int low) const {
   return bits;
 }
 
-bool Explorer::Begin(int first, int target, bool counted) {
+bool Explorer::Begin(int first, int target, bool counted, int anchor) {
   target_ = target;
   counted_ = counted;
+  fixed_count_ = p_.fixed.size();
+  if (anchor < 0) {
+    Copy(root_, levels_[0]);
+  } else {
+    // Known to be in the plan: added as a fixed carrier would be.
+    Add(root_, levels_[0], anchor, {carriers_.data(), fixed_count_}, 0);
+    levels_[0].last = -1;
+    carriers_[fixed_count_++] = anchor;
+  }
+  above_ = anchor < 0 ? 0 : 1;
+  if (Forbidden(levels_[0], first)) return false;
   if (counted_ && !GroupFits(levels_[0], first)) return false;
   Push(0, first);
   return true;
@@ -172,7 +196,7 @@ void Explorer::Choices(int depth, std::vector<int>& out) const {
   for (int w = low / kWordBits; w < p_.words; ++w) {
     for (Word bits = Allowed(level, w, low); bits != 0; bits &= bits - 1) {
       const int y = w * kWordBits + LowestBit(bits);
-      if (remaining < need || depth + p_.suffix[y] < target_) return;
+      if (remaining < need || depth + p_.suffix[y] < target_ + above_) return;
       --remaining;
       if (!counted_ || GroupFits(level, y)) out.push_back(y);
     }
@@ -215,7 +239,7 @@ Explorer::Outcome Explorer::Extend(int depth) {
     for (Word bits = Allowed(level, w, low); bits != 0; bits &= bits - 1) {
       const int y = w * kWordBits + LowestBit(bits);
       // Both bounds only fall as y rises.
-      if (remaining < need || depth + p_.suffix[y] < target_) {
+      if (remaining < need || depth + p_.suffix[y] < target_ + above_) {
         return Outcome::kNone;
       }
       --remaining;

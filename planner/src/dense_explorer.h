@@ -64,6 +64,10 @@ struct Problem {
   std::vector<int> group_of;
   std::vector<int> group_need;
   std::vector<std::vector<int>> group_after;
+  // No fixed carriers and every position a candidate: a plan shifted along
+  // the raster stays a plan, so a step's plans of one carrier more than the
+  // suffix after it holds also hold the highest position.
+  bool shift_invariant = false;
   // suffix[p]: the most new carriers any valid plan draws from the
   // positions p and above (the Russian-doll table); size top + 2.
   std::vector<int> suffix;
@@ -101,10 +105,12 @@ class Explorer {
   // Whether a carrier at p keeps every rule with the fixed ones.
   bool RootAllows(int p) const;
 
-  // Starts a step: plans of `target` new carriers, the first at `first`
-  // (which RootAllows); counted groups honoured when `counted`. False when
-  // the first carrier alone breaks a group's count.
-  bool Begin(int first, int target, bool counted);
+  // Starts a step: plans of `target` new carriers, the first at `first`;
+  // counted groups honoured when `counted`. An `anchor` (-1: none) is a
+  // carrier above all the others that every plan of the step holds, not
+  // counted in `target`. False when the first carrier breaks a rule with
+  // the fixed ones or the anchor, or a group's count.
+  bool Begin(int first, int target, bool counted, int anchor = -1);
   // The next carriers worth a subtree below level `depth` (1: after the
   // first carrier), ascending.
   void Choices(int depth, std::vector<int>& out) const;
@@ -133,6 +139,8 @@ class Explorer {
   // `from`; only bits from position `low` on are kept.
   void Add(const Level& from, Level& to, int y, std::span<const int> others,
            int low) const;
+  void Copy(const Level& from, Level& to) const;
+  static bool Forbidden(const Level& level, int p);
   void ForbidRun(Level& to, int k, int v, int r, int low) const;
   void AddCoupled(Level& to, int y, std::span<const int> others, int low) const;
   void AddThirdOrder(Level& to, int y, std::span<const int> others,
@@ -147,9 +155,13 @@ class Explorer {
   int rev_bits_ = 0, sum_bits_ = 0;
   int rev_words_ = 0, sum_words_ = 0;
   std::vector<Word> pool_;
-  std::vector<Level> levels_;
-  std::vector<int> carriers_;  // the fixed ones, then the chosen ones
-  std::vector<int> path_;      // the chosen ones
+  std::vector<Level> levels_;  // levels_[0]: the root of the step
+  Level root_;                 // the fixed carriers alone
+  // The fixed ones (and the anchor), then the chosen ones.
+  std::vector<int> carriers_;
+  std::size_t fixed_count_ = 0;  // with the anchor
+  int above_ = 0;                // 1 with an anchor
+  std::vector<int> path_;        // the chosen ones
   bool fixed_valid_ = true;
   int target_ = 0;
   bool counted_ = false;

@@ -101,6 +101,8 @@ Problem MakeProblem(const PlanRequest& request, std::span<const Khz> fixed,
       }
     }
   }
+  p.shift_invariant = p.fixed.empty() &&
+                      p.position.size() == static_cast<std::size_t>(p.top) + 1;
   // Nothing known yet: no bound but the trivial one.
   p.suffix.assign(positions, kMaxCarriers);
   p.suffix.back() = 0;

@@ -55,29 +55,38 @@ class Doll {
 
   // Whether a valid plan of `target` new carriers has its lowest at
   // `first`, all others from the positions above; the lexicographically
-  // first such plan in plan().
-  Step Try(int first, int target, bool counted) {
+  // first such plan in plan(). A Russian-doll step (`target` one more than
+  // the suffix table holds above `first`) of a shift-invariant request
+  // knows its plans hold the highest position too.
+  Step Try(int first, int target, bool counted, bool doll_step) {
     found_ = false;
     if (p_.r3 != kUnchecked && GolombSpan(target) > p_.top - first) {
       return Step::kNone;  // no ruler of that many marks fits
     }
+    const int anchor =
+        doll_step && p_.shift_invariant && target >= 2 && first < p_.top
+            ? p_.top
+            : -1;
+    const int chosen = anchor < 0 ? target : target - 1;
     Explorer& lead = *explorers_[0];
-    if (!lead.RootAllows(first) || !lead.Begin(first, target, counted)) {
+    if (!lead.RootAllows(first) ||
+        !lead.Begin(first, chosen, counted, anchor)) {
       return Step::kNone;
     }
-    if (target == 1) {
+    if (chosen == 1) {
       plan_.assign(1, first);
+      if (anchor >= 0) plan_.push_back(anchor);
       found_ = true;
       return Step::kFound;
     }
-    ListTasks(lead, target);
+    ListTasks(lead, chosen);
     if (tasks_.empty()) return Step::kNone;
     StepShare share;
     std::fill(found_task_.begin(), found_task_.end(), INT_MAX);
     const int tasks = static_cast<int>(tasks_.size());
     const std::function<void(int)> job = [&](int w) {
       Explorer& e = *explorers_[static_cast<std::size_t>(w)];
-      if (w != 0) e.Begin(first, target, counted);
+      if (w != 0) e.Begin(first, chosen, counted, anchor);
       for (;;) {
         const int t = share.next.fetch_add(1);
         if (t >= tasks || t > share.found.load() || share.stopped.load()) {
@@ -106,7 +115,8 @@ class Doll {
     if (found_task_[best] != INT_MAX) {
       found_ = true;
       plan_.assign(found_plan_[best].begin(),
-                   found_plan_[best].begin() + target);
+                   found_plan_[best].begin() + chosen);
+      if (anchor >= 0) plan_.push_back(anchor);
     }
     if (share.stopped.load()) return Step::kStopped;
     return found_ ? Step::kFound : Step::kNone;
@@ -192,7 +202,7 @@ DenseLargest DenseFindLargest(const PlanRequest& request,
   std::vector<int> best_plan;
   bool stopped = false;
   for (std::size_t i = p.position.size(); i-- > 0 && best < most_new;) {
-    const Doll::Step step = doll.Try(p.position[i], best + 1, false);
+    const Doll::Step step = doll.Try(p.position[i], best + 1, false, true);
     if (doll.found()) {
       ++best;
       best_plan = doll.plan();
@@ -241,7 +251,7 @@ DenseAnswer DenseFindFirst(const PlanRequest& request,
   std::size_t last_start = p.position.size();
   std::vector<int> plan_there;
   for (std::size_t i = p.position.size(); i-- > 0;) {
-    const Doll::Step step = doll.Try(p.position[i], best + 1, false);
+    const Doll::Step step = doll.Try(p.position[i], best + 1, false, true);
     if (step == Doll::Step::kStopped) return stopped;
     if (step == Doll::Step::kFound) ++best;
     SetSuffix(p, i, best);
@@ -262,7 +272,7 @@ DenseAnswer DenseFindFirst(const PlanRequest& request,
       found.plan = Values(p, fixed, plan_there);
       return found;
     }
-    const Doll::Step step = doll.Try(p.position[i], need, counted);
+    const Doll::Step step = doll.Try(p.position[i], need, counted, false);
     if (step == Doll::Step::kStopped) return stopped;
     if (step == Doll::Step::kFound) {
       found.plan = Values(p, fixed, doll.plan());
