@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
 
 #include "plan_model.h"
 
@@ -21,25 +22,31 @@ struct Case {
 Case RandomCase(std::mt19937& rng) {
   const auto pick = [&](int n) { return static_cast<int>(rng() % n); };
   Case c;
-  // A 250 kHz raster lets neighbours join; a 125 kHz one does not.
-  const Khz step = pick(2) == 0 ? 125 : 250;
-  const int channels = 7 + pick(6);
-  for (int k = 0; k < channels; ++k) {
-    if (pick(6) != 0) c.request.candidates.push_back(800'000 + step * k);
+  // A 250 kHz raster lets neighbours join, a 125 kHz one does not; channels
+  // scattered over a 25 kHz raster of 240 steps take bitmaps of words.
+  const int kind = pick(3);
+  const Khz unit = kind == 1 ? 250 : 125;
+  const Khz step = kind == 2 ? 25 : unit;
+  const int steps = kind == 2 ? 240 : 6 + pick(6);
+  std::set<Khz> channels;
+  while (kind == 2 && channels.size() < 9) channels.insert(pick(steps + 1));
+  for (int k = 0; k <= steps && kind != 2; ++k) {
+    if (pick(6) != 0) channels.insert(k);
   }
+  for (Khz k : channels) c.request.candidates.push_back(800'000 + step * k);
   for (int k = pick(3) == 0 ? 1 + pick(2) : 0; k > 0; --k) {
-    c.fixed.push_back(800'000 + step * (pick(channels + 4) - 2));
+    c.fixed.push_back(800'000 + step * (pick(steps + 5) - 2));
   }
   std::sort(c.fixed.begin(), c.fixed.end());
   c.request.fixed = c.fixed;
   Rules& rules = c.request.rules;
-  rules.guard = std::array<Khz, 4>{0, 0, step, 2 * step + 10}[pick(4)];
-  if (pick(3) == 0) rules.window_3tx3 = pick(2) * step;
-  if (pick(3) == 0) rules.window_2tx5 = pick(2) * (step - 1);
+  rules.guard = std::array<Khz, 4>{0, 0, unit, 2 * unit + 10}[pick(4)];
+  if (pick(3) == 0) rules.window_3tx3 = pick(2) * unit;
+  if (pick(3) == 0) rules.window_2tx5 = pick(2) * (unit - 1);
   if (pick(4) == 0) {
     c.counts.counts = {1 + pick(2), 1 + pick(2)};
     for (Khz f : c.request.candidates) {
-      const int g = f < 800'000 + step * channels / 2 ? 0 : 1;
+      const int g = f < 800'000 + step * steps / 2 ? 0 : 1;
       c.request.groups.push_back(static_cast<std::uint8_t>(g));
       c.counts.group[f] = g;
     }
@@ -51,7 +58,7 @@ Case RandomCase(std::mt19937& rng) {
 TEST(DenseSearch, MatchesTheModel) {
   std::mt19937 rng(20261209);
   const StopCheck never;
-  for (int round = 0; round < 300; ++round) {
+  for (int round = 0; round < 400; ++round) {
     const Case c = RandomCase(rng);
     const PlanRequest& r = c.request;
     if (r.candidates.empty()) continue;
@@ -65,7 +72,10 @@ TEST(DenseSearch, MatchesTheModel) {
       query.target = static_cast<int>(c.fixed.size()) + c.counts.counts[0] +
                      c.counts.counts[1];
     }
-    for (Khz& a : query.at_least) a = static_cast<Khz>(rng() % 3) * 200;
+    // Now and then up to 64 steps of the 25 kHz raster: runs across words.
+    for (Khz& a : query.at_least) {
+      a = static_cast<Khz>(rng() % 3 * 200 + (rng() % 2) * (rng() % 1600));
+    }
     const std::optional<std::vector<Khz>> first = model::FirstOf(
         r.candidates, r.fixed, r.rules, static_cast<std::size_t>(query.target),
         query.at_least, c.counts);
@@ -85,6 +95,34 @@ TEST(DenseSearch, MatchesTheModel) {
         EXPECT_EQ(answer.plan, *first);
       }
     }
+  }
+}
+
+// Beyond the model's reach: two threads give the one thread's plan, and it
+// keeps the rules and the margins asked.
+TEST(DenseSearch, ThreadsAgree) {
+  std::mt19937 rng(7);
+  const StopCheck never;
+  for (int round = 0; round < 12; ++round) {
+    PlanRequest r;
+    for (int k = 0; k < 40; ++k) {
+      if (rng() % 5 != 0) r.candidates.push_back(800'000 + 125 * k);
+    }
+    r.rules.window_3tx3 = round % 2 == 0 ? std::optional<Khz>(0) : std::nullopt;
+    DenseQuery query;
+    query.target = 6 + static_cast<int>(rng() % 3);
+    query.at_least[0] = 125 * static_cast<Khz>(1 + rng() % 3);
+    std::vector<Khz> plans[2];
+    for (int threads : {1, 2}) {
+      Budget budget(never);
+      const DenseAnswer got = DenseFindFirst(r, {}, query, budget, threads);
+      ASSERT_NE(got.status, DenseAnswer::Status::kStopped);
+      plans[threads - 1] = got.plan;
+    }
+    EXPECT_EQ(plans[0], plans[1]);
+    if (plans[0].empty()) continue;
+    EXPECT_TRUE(FindViolations(plans[0], r.rules).empty());
+    EXPECT_GE(MeasurePlan(plans[0]).margins[0], query.at_least[0]);
   }
 }
 
