@@ -33,8 +33,9 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 }
 
 void Print(const char* what, int n, int size, bool proven, double s,
-           const std::vector<Khz>& plan) {
-  std::printf("%s n=%d size=%d proven=%d %.3f s:", what, n, size, proven, s);
+           std::uint64_t nodes, const std::vector<Khz>& plan) {
+  std::printf("%s n=%d size=%d proven=%d %.3f s %llu nodes:", what, n, size,
+              proven, s, static_cast<unsigned long long>(nodes));
   for (Khz f : plan) std::printf(" %s", FormatKhz(f).c_str());
   std::printf("\n");
 }
@@ -46,7 +47,7 @@ void Largest(const char* what, const PlanRequest& r, int threads) {
   const DenseLargest got =
       DenseFindLargest(r, {}, kMaxCarriers, budget, threads);
   Print(what, static_cast<int>(r.candidates.size()), got.size, got.proven,
-        Seconds(start), got.plan);
+        Seconds(start), budget.work(), got.plan);
 }
 
 // Raises the 2tx3 margin asked until no plan reaches it.
@@ -66,7 +67,7 @@ void Climb(const PlanRequest& r, int carriers, int threads) {
   std::printf("climb margin=%lld ",
               static_cast<long long>(query.at_least[0] - 1));
   Print("", carriers, static_cast<int>(best.size()), true, Seconds(start),
-        best);
+        budget.work(), best);
 }
 
 }  // namespace
@@ -108,7 +109,7 @@ int main(int argc, char** argv) {
       std::printf("plan margin=%lld ",
                   static_cast<long long>(got.margin.value_or(-1)));
       Print("", n, static_cast<int>(got.plan.size()), got.proven,
-            Seconds(start), got.plan);
+            Seconds(start), got.nodes, got.plan);
     }
   } else {
     std::fprintf(stderr, "unknown case %s\n", what.c_str());

@@ -138,7 +138,7 @@ void Explorer::Push(int depth, int y) {
       y + 1);
   carriers_[at] = y;
   path_[static_cast<std::size_t>(depth)] = y;
-  if (depth <= 1) second_ = depth == 1 ? y : -1;
+  prefix_ = std::min(prefix_, depth - 1);
   if (counted_) ++to.taken[static_cast<std::size_t>(p_.group_of[y])];
 }
 
@@ -203,27 +203,30 @@ void Explorer::Choices(int depth, std::vector<int>& out) const {
   }
 }
 
-Explorer::Outcome Explorer::Explore(int second, int third, int task,
+Explorer::Outcome Explorer::Explore(std::span<const int> prefix, int task,
                                     StepShare& share) {
   task_ = task;
   share_ = &share;
+  ++nodes_;
   if (meter_.Charge()) {
     share.stopped.store(true, std::memory_order_relaxed);
     return Outcome::kCut;
   }
-  if (target_ == 2) {
-    path_[1] = second;
-    return Outcome::kFound;
+  // Subtrees come in ascending order: the levels of the carriers this one
+  // shares with the last one are kept.
+  const int length = static_cast<int>(prefix.size());
+  int kept = 0;
+  while (kept < std::min(length, prefix_) &&
+         path_[static_cast<std::size_t>(kept) + 1] ==
+             prefix[static_cast<std::size_t>(kept)]) {
+    ++kept;
   }
-  // Subtrees of one second carrier come in a row: its level is kept.
-  if (second_ != second) Push(1, second);
-  if (third < 0) return Extend(2);
-  if (target_ == 3) {
-    path_[2] = third;
-    return Outcome::kFound;
+  for (int k = kept; k < length; ++k) {
+    Push(k + 1, prefix[static_cast<std::size_t>(k)]);
   }
-  Push(2, third);
-  return Extend(3);
+  prefix_ = length;
+  if (length + 1 == target_) return Outcome::kFound;
+  return Extend(length + 1);
 }
 
 Explorer::Outcome Explorer::Extend(int depth) {
@@ -244,6 +247,7 @@ Explorer::Outcome Explorer::Extend(int depth) {
       }
       --remaining;
       if (counted_ && !GroupFits(level, y)) continue;
+      ++nodes_;
       if (meter_.Charge()) {
         share_->stopped.store(true, std::memory_order_relaxed);
         return Outcome::kCut;

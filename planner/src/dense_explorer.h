@@ -116,10 +116,11 @@ class Explorer {
   void Choices(int depth, std::vector<int>& out) const;
   // Adds a carrier at y below level `depth` (as the depth + 1-th new one).
   void Push(int depth, int y);
-  // Searches the subtree with the second carrier at `second` and, unless
-  // negative, the third at `third`; task numbers order the subtrees, and
-  // one above the lowest found is cut.
-  Outcome Explore(int second, int third, int task, StepShare& share);
+  // Searches the subtree whose carriers after the first are `prefix`; task
+  // numbers order the subtrees, and one above the lowest found is cut.
+  Outcome Explore(std::span<const int> prefix, int task, StepShare& share);
+  // The nodes searched so far.
+  std::uint64_t nodes() const { return nodes_; }
   // The new carriers of the plan found, ascending.
   std::span<const int> plan() const {
     return {path_.data(), static_cast<std::size_t>(target_)};
@@ -165,8 +166,9 @@ class Explorer {
   bool fixed_valid_ = true;
   int target_ = 0;
   bool counted_ = false;
-  int second_ = -1;  // the second carrier on level 2, if any
+  int prefix_ = 0;  // the carriers after the first whose levels are built
   int task_ = 0;
+  std::uint64_t nodes_ = 0;
   StepShare* share_ = nullptr;
 };
 

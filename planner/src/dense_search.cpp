@@ -1,9 +1,9 @@
 // The dense search's Russian-doll driver: the suffix table is built from the
 // last candidate back to the first, each step asking only whether a plan one
 // carrier larger than the table's last entry starts at this candidate. Every
-// step's subtrees (one per second carrier) are shared out among the
-// workers; the lowest subtree with a plan wins, so the answer is the one
-// thread's whatever the timing.
+// large step's subtrees (one per second carrier, or per second and third)
+// are shared out among the workers; the lowest subtree with a plan wins, so the
+// answer is the one thread's whatever the timing.
 #include "dense_search.h"
 
 #include <algorithm>
@@ -44,8 +44,7 @@ class Doll {
     found_plan_.assign(
         workers, std::vector<int>(static_cast<std::size_t>(most_new) + 1));
     plan_.reserve(static_cast<std::size_t>(most_new) + 1);
-    seconds_.reserve(static_cast<std::size_t>(problem.top) + 1);
-    thirds_.reserve(static_cast<std::size_t>(problem.top) + 1);
+    choices_.reserve(static_cast<std::size_t>(problem.top) + 1);
   }
 
   bool fixed_valid() const { return explorers_[0]->fixed_valid(); }
@@ -80,10 +79,10 @@ class Doll {
       return Step::kFound;
     }
     ListTasks(lead, chosen);
-    if (tasks_.empty()) return Step::kNone;
+    if (tasks_.empty() || prefix_length_ == 0) return Step::kNone;
     StepShare share;
     std::fill(found_task_.begin(), found_task_.end(), INT_MAX);
-    const int tasks = static_cast<int>(tasks_.size());
+    const int tasks = static_cast<int>(tasks_.size() / prefix_length_);
     const std::function<void(int)> job = [&](int w) {
       Explorer& e = *explorers_[static_cast<std::size_t>(w)];
       if (w != 0) e.Begin(first, chosen, counted, anchor);
@@ -92,9 +91,10 @@ class Doll {
         if (t >= tasks || t > share.found.load() || share.stopped.load()) {
           return;
         }
-        const Task& task = tasks_[static_cast<std::size_t>(t)];
-        const Explorer::Outcome o =
-            e.Explore(task.second, task.third, t, share);
+        const std::span<const int> prefix(
+            tasks_.data() + static_cast<std::size_t>(t) * prefix_length_,
+            prefix_length_);
+        const Explorer::Outcome o = e.Explore(prefix, t, share);
         if (o == Explorer::Outcome::kFound) {
           const auto w_at = static_cast<std::size_t>(w);
           found_task_[w_at] = t;
@@ -104,11 +104,15 @@ class Doll {
         if (o != Explorer::Outcome::kNone) return;
       }
     };
-    if (tasks > 1) {
+    // Steps grow from the back of the candidates: one too small to pay for
+    // waking the workers is most likely followed by another.
+    const std::uint64_t before = Nodes();
+    if (tasks > 1 && last_step_nodes_ >= kWorthSharing) {
       team_.Run(job);
     } else {
       job(0);
     }
+    last_step_nodes_ = Nodes() - before;
     const auto best = static_cast<std::size_t>(
         std::min_element(found_task_.begin(), found_task_.end()) -
         found_task_.begin());
@@ -123,39 +127,57 @@ class Doll {
   }
 
  private:
-  // A subtree: the second carrier and, where there are few second ones, the
-  // third (else -1), so that the workers share out even the steps whose
+  // Subtrees: the carriers after the first, as many of them as it takes
+  // for enough subtrees that the workers share out even the steps whose
   // first subtrees dwarf the rest.
-  struct Task {
-    int second = 0;
-    int third = -1;
-  };
-  static constexpr std::size_t kMostSecondsToSplit = 128;
+  static constexpr std::size_t kEnoughTasks = 256;
+  static constexpr std::size_t kLongestPrefix = 4;
+  // Nodes of a step (about a millisecond) worth sharing out among workers.
+  static constexpr std::uint64_t kWorthSharing = 30'000;
 
+  std::uint64_t Nodes() const {
+    std::uint64_t nodes = 0;
+    for (const auto& e : explorers_) nodes += e->nodes();
+    return nodes;
+  }
+
+  // Lists the subtrees of a step of `target` new carriers, one prefix
+  // after another in tasks_ (empty when there is none).
   void ListTasks(Explorer& lead, int target) {
     tasks_.clear();
-    lead.Choices(1, seconds_);
-    const bool split = target > 2 && seconds_.size() <= kMostSecondsToSplit;
-    for (int second : seconds_) {
-      if (!split) {
-        tasks_.push_back(Task{second, -1});
-        continue;
+    prefix_length_ = 0;
+    std::size_t count = 1;
+    while (count > 0 && count < kEnoughTasks &&
+           prefix_length_ + 1 < static_cast<std::size_t>(target) &&
+           prefix_length_ < kLongestPrefix) {
+      longer_.clear();
+      for (std::size_t t = 0; t < count; ++t) {
+        const int* prefix = tasks_.data() + t * prefix_length_;
+        for (std::size_t k = 0; k < prefix_length_; ++k) {
+          lead.Push(static_cast<int>(k) + 1, prefix[k]);
+        }
+        lead.Choices(static_cast<int>(prefix_length_) + 1, choices_);
+        for (int next : choices_) {
+          longer_.insert(longer_.end(), prefix, prefix + prefix_length_);
+          longer_.push_back(next);
+        }
       }
-      lead.Push(1, second);
-      lead.Choices(2, thirds_);
-      for (int third : thirds_) tasks_.push_back(Task{second, third});
+      std::swap(tasks_, longer_);
+      ++prefix_length_;
+      count = tasks_.size() / prefix_length_;
     }
   }
 
   const Problem& p_;
   Team team_;
   std::vector<std::unique_ptr<Explorer>> explorers_;
-  std::vector<Task> tasks_;
-  std::vector<int> seconds_, thirds_;
+  std::vector<int> tasks_, longer_, choices_;
+  std::size_t prefix_length_ = 0;
   std::vector<int> found_task_;
   std::vector<std::vector<int>> found_plan_;
   std::vector<int> plan_;
   bool found_ = false;
+  std::uint64_t last_step_nodes_ = 0;
 };
 
 // Sets the suffix table for the positions from just above the previous
