@@ -67,7 +67,7 @@ TEST(DenseSearch, MatchesTheModel) {
     const model::Answer most =
         model::Solve(r.candidates, r.fixed, r.rules, 0, {});
     DenseQuery query;
-    query.target = static_cast<int>(c.fixed.size()) + 1 + rng() % 4;
+    query.target = static_cast<int>(c.fixed.size() + rng() % 5);
     if (!c.counts.counts.empty()) {
       query.target = static_cast<int>(c.fixed.size()) + c.counts.counts[0] +
                      c.counts.counts[1];
@@ -79,13 +79,21 @@ TEST(DenseSearch, MatchesTheModel) {
     const std::optional<std::vector<Khz>> first = model::FirstOf(
         r.candidates, r.fixed, r.rules, static_cast<std::size_t>(query.target),
         query.at_least, c.counts);
+    // Valid plans stay valid without a carrier: every size up to the
+    // largest has one.
+    const int limit =
+        round % 2 == 0 ? kMaxCarriers : static_cast<int>(rng() % 6);
+    const int fixed_count = static_cast<int>(c.fixed.size());
+    const int size = limit < fixed_count
+                         ? 0
+                         : std::min(limit, static_cast<int>(most.plan.size()));
     for (int threads : {1, 2}) {
       Budget budget(never);
       const DenseLargest got =
-          DenseFindLargest(r, c.fixed, kMaxCarriers, budget, threads);
+          DenseFindLargest(r, c.fixed, limit, budget, threads);
       EXPECT_TRUE(got.proven);
-      EXPECT_EQ(got.size, static_cast<int>(most.plan.size()));
-      EXPECT_EQ(got.plan.size(), most.plan.size());
+      EXPECT_EQ(got.size, size);
+      EXPECT_EQ(got.plan.size(), static_cast<std::size_t>(size));
       EXPECT_TRUE(FindViolations(got.plan, r.rules).empty());
       const DenseAnswer answer =
           DenseFindFirst(r, c.fixed, query, budget, threads);
@@ -146,6 +154,14 @@ TEST(DenseSearch, StopsWhenAsked) {
             DenseAnswer::Status::kStopped);
 }
 
+TEST(DenseSearch, TakesNarrowRastersOnly) {
+  PlanRequest r;
+  r.candidates = {806'125, 806'130, 810'000};  // a 5 kHz raster
+  EXPECT_TRUE(DenseApplies(r, {}));
+  const std::vector<Khz> far = {806'125 + 5 * (kMaxDenseSteps + 1)};
+  EXPECT_FALSE(DenseApplies(r, far));
+}
+
 int Largest(Khz step, int channels, std::optional<Khz> window_3tx3) {
   PlanRequest r;
   for (int k = 0; k < channels; ++k) r.candidates.push_back(800'000 + step * k);
@@ -163,6 +179,24 @@ TEST(DenseSearch, PublishedValues) {
   // Exact 3tx3: a Golomb ruler of 8 marks needs length 34.
   EXPECT_EQ(Largest(250, 34, 0), 7);
   EXPECT_EQ(Largest(250, 35, 0), 8);
+  // The first optimal rulers in ascending order, as published (the other
+  // of each pair is the mirror image).
+  const std::vector<std::vector<Khz>> rulers = {
+      {0, 1, 5, 12, 25, 27, 35, 41, 44}, {0, 1, 6, 10, 23, 26, 34, 41, 53, 55}};
+  for (const std::vector<Khz>& marks : rulers) {
+    PlanRequest r;
+    for (Khz k = 0; k <= marks.back(); ++k) {
+      r.candidates.push_back(800'000 + 250 * k);
+    }
+    r.rules.window_3tx3 = 0;
+    std::vector<Khz> want;
+    for (Khz k : marks) want.push_back(800'000 + 250 * k);
+    DenseQuery query;
+    query.target = static_cast<int>(marks.size());
+    const StopCheck never;
+    Budget budget(never);
+    EXPECT_EQ(DenseFindFirst(r, {}, query, budget, 2).plan, want);
+  }
 }
 
 }  // namespace
