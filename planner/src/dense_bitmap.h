@@ -13,7 +13,7 @@ namespace zelmar::plan::dense {
 using Word = std::uint64_t;
 inline constexpr int kWordBits = 64;
 
-inline int WordsFor(int bits) { return (bits + kWordBits - 1) / kWordBits; }
+constexpr int WordsFor(int bits) { return (bits + kWordBits - 1) / kWordBits; }
 
 // Floor and ceiling of a / b for b > 0, whatever the sign of a.
 inline int FloorDiv(int a, int b) {

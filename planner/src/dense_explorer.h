@@ -27,11 +27,17 @@
 
 #include "budget.h"
 #include "dense_bitmap.h"
+#include "dense_search.h"
 #include "zelmar/planner.h"
 
 namespace zelmar::plan::dense {
 
 inline constexpr int kUnchecked = -1;
+
+// A position bitmap of the widest raster taken is at most 64 words, and
+// every product and radius (a few times the widest raster) is an int.
+static_assert(WordsFor(kMaxDenseSteps + 1) <= 64);
+static_assert(10 * kMaxDenseSteps < INT_MAX / 4);
 
 // The optimal Golomb ruler lengths for 1, 2, ... marks (OEIS A003022): no k
 // marks with pairwise distinct differences span fewer units.
