@@ -134,6 +134,47 @@ inline std::optional<std::vector<Khz>> BestOf(const std::vector<Khz>& channels,
   return best;
 }
 
+// The first valid plan of `count` carriers in ascending order (fixed ones
+// included) whose margins reach `at_least` in every checked family (an
+// absent margin reaches any), if any.
+inline std::optional<std::vector<Khz>> FirstOf(
+    const std::vector<Khz>& channels, const std::vector<Khz>& fixed,
+    const plan::Rules& rules, std::size_t count,
+    const std::array<Khz, plan::kFamilyCount>& at_least,
+    const Counts& counts = {}) {
+  std::optional<std::vector<Khz>> first;
+  std::vector<Khz> chosen;
+  auto visit = [&](auto& self, std::size_t from) -> void {
+    if (first) return;
+    if (chosen.size() + fixed.size() == count) {
+      if (!counts.counts.empty()) {
+        std::vector<int> taken(counts.counts.size());
+        for (Khz f : chosen) ++taken[counts.group.at(f)];
+        if (taken != counts.counts) return;
+      }
+      std::vector<Khz> plan = chosen;
+      plan.insert(plan.end(), fixed.begin(), fixed.end());
+      std::sort(plan.begin(), plan.end());
+      const Judgement j = Judge(plan, rules);
+      for (int f = 0; f < plan::kFamilyCount; ++f) {
+        if (j.margins[f] && *j.margins[f] < at_least[f]) return;
+      }
+      if (j.valid) first = plan;
+      return;
+    }
+    for (std::size_t i = from; i < channels.size(); ++i) {
+      if (!chosen.empty() && channels[i] - chosen.back() <= rules.spacing) {
+        continue;
+      }
+      chosen.push_back(channels[i]);
+      self(self, i + 1);
+      chosen.pop_back();
+    }
+  };
+  if (count >= fixed.size()) visit(visit, 0);
+  return first;
+}
+
 struct Answer {
   bool fixed_broken = false;
   std::vector<Khz> plan;  // empty when there is none

@@ -1,0 +1,307 @@
+// The dense search's Russian-doll driver: the suffix table is built from the
+// last candidate back to the first, each step asking only whether a plan one
+// carrier larger than the table's last entry starts at this candidate. Every
+// large step's subtrees (one per second carrier, or per second and third)
+// are shared out among the workers; the lowest subtree with a plan wins, so the
+// answer is the one thread's whatever the timing.
+#include "dense_search.h"
+
+#include <algorithm>
+#include <climits>
+#include <memory>
+
+#include "dense_explorer.h"
+#include "dense_team.h"
+
+namespace zelmar::plan {
+namespace dense {
+namespace {
+
+// The most marks a Golomb ruler of `span` units holds (kMaxCarriers where
+// the table ends).
+int GolombMarks(int span) {
+  int marks = 1;
+  while (true) {
+    const int next = GolombSpan(marks + 1);
+    if (next == 0) return kMaxCarriers;
+    if (next > span) return marks;
+    ++marks;
+  }
+}
+
+class Doll {
+ public:
+  enum class Step { kFound, kNone, kStopped };
+
+  Doll(const Problem& problem, int most_new, Budget& budget, int threads)
+      : p_(problem), team_(std::max(threads, 1)) {
+    const auto workers = static_cast<std::size_t>(team_.size());
+    for (std::size_t w = 0; w < workers; ++w) {
+      explorers_.push_back(
+          std::make_unique<Explorer>(problem, most_new, budget));
+    }
+    found_task_.assign(workers, INT_MAX);
+    found_plan_.assign(
+        workers, std::vector<int>(static_cast<std::size_t>(most_new) + 1));
+    plan_.reserve(static_cast<std::size_t>(most_new) + 1);
+    choices_.reserve(static_cast<std::size_t>(problem.top) + 1);
+  }
+
+  bool fixed_valid() const { return explorers_[0]->fixed_valid(); }
+  // The plan of the last step that found one (also one cut short).
+  bool found() const { return found_; }
+  const std::vector<int>& plan() const { return plan_; }
+
+  // Whether a valid plan of `target` new carriers has its lowest at
+  // `first`, all others from the positions above; the lexicographically
+  // first such plan in plan(). A Russian-doll step (`target` one more than
+  // the suffix table holds above `first`) of a shift-invariant request
+  // knows its plans hold the highest position too.
+  Step Try(int first, int target, bool counted, bool doll_step) {
+    found_ = false;
+    if (p_.r3 != kUnchecked && GolombSpan(target) > p_.top - first) {
+      return Step::kNone;  // no ruler of that many marks fits
+    }
+    const int anchor =
+        doll_step && p_.shift_invariant && target >= 2 && first < p_.top
+            ? p_.top
+            : -1;
+    const int chosen = anchor < 0 ? target : target - 1;
+    Explorer& lead = *explorers_[0];
+    if (!lead.RootAllows(first) ||
+        !lead.Begin(first, chosen, counted, anchor)) {
+      return Step::kNone;
+    }
+    if (chosen == 1) {
+      plan_.assign(1, first);
+      if (anchor >= 0) plan_.push_back(anchor);
+      found_ = true;
+      return Step::kFound;
+    }
+    ListTasks(lead, chosen);
+    if (tasks_.empty() || prefix_length_ == 0) return Step::kNone;
+    StepShare share;
+    std::fill(found_task_.begin(), found_task_.end(), INT_MAX);
+    const int tasks = static_cast<int>(tasks_.size() / prefix_length_);
+    const std::function<void(int)> job = [&](int w) {
+      Explorer& e = *explorers_[static_cast<std::size_t>(w)];
+      if (w != 0) e.Begin(first, chosen, counted, anchor);
+      for (;;) {
+        const int t = share.next.fetch_add(1);
+        if (t >= tasks || t > share.found.load() || share.stopped.load()) {
+          return;
+        }
+        const std::span<const int> prefix(
+            tasks_.data() + static_cast<std::size_t>(t) * prefix_length_,
+            prefix_length_);
+        const Explorer::Outcome o = e.Explore(prefix, t, share);
+        if (o == Explorer::Outcome::kFound) {
+          const auto w_at = static_cast<std::size_t>(w);
+          found_task_[w_at] = t;
+          std::copy(e.plan().begin(), e.plan().end(), found_plan_[w_at].data());
+          share.NoteFound(t);
+        }
+        if (o != Explorer::Outcome::kNone) return;
+      }
+    };
+    // Steps grow from the back of the candidates: one too small to pay for
+    // waking the workers is most likely followed by another.
+    const std::uint64_t before = Nodes();
+    if (tasks > 1 && last_step_nodes_ >= kWorthSharing) {
+      team_.Run(job);
+    } else {
+      job(0);
+    }
+    last_step_nodes_ = Nodes() - before;
+    const auto best = static_cast<std::size_t>(
+        std::min_element(found_task_.begin(), found_task_.end()) -
+        found_task_.begin());
+    if (found_task_[best] != INT_MAX) {
+      found_ = true;
+      plan_.assign(found_plan_[best].begin(),
+                   found_plan_[best].begin() + chosen);
+      if (anchor >= 0) plan_.push_back(anchor);
+    }
+    if (share.stopped.load()) return Step::kStopped;
+    return found_ ? Step::kFound : Step::kNone;
+  }
+
+ private:
+  // Subtrees: the carriers after the first, as many of them as it takes
+  // for enough subtrees that the workers share out even the steps whose
+  // first subtrees dwarf the rest.
+  static constexpr std::size_t kEnoughTasks = 256;
+  static constexpr std::size_t kLongestPrefix = 4;
+  // Nodes of a step (about a millisecond) worth sharing out among workers.
+  static constexpr std::uint64_t kWorthSharing = 30'000;
+
+  std::uint64_t Nodes() const {
+    std::uint64_t nodes = 0;
+    for (const auto& e : explorers_) nodes += e->nodes();
+    return nodes;
+  }
+
+  // Lists the subtrees of a step of `target` new carriers, one prefix
+  // after another in tasks_ (empty when there is none).
+  void ListTasks(Explorer& lead, int target) {
+    tasks_.clear();
+    prefix_length_ = 0;
+    std::size_t count = 1;
+    while (count > 0 && count < kEnoughTasks &&
+           prefix_length_ + 1 < static_cast<std::size_t>(target) &&
+           prefix_length_ < kLongestPrefix) {
+      longer_.clear();
+      for (std::size_t t = 0; t < count; ++t) {
+        const int* prefix = tasks_.data() + t * prefix_length_;
+        for (std::size_t k = 0; k < prefix_length_; ++k) {
+          lead.Push(static_cast<int>(k) + 1, prefix[k]);
+        }
+        lead.Choices(static_cast<int>(prefix_length_) + 1, choices_);
+        for (int next : choices_) {
+          longer_.insert(longer_.end(), prefix, prefix + prefix_length_);
+          longer_.push_back(next);
+        }
+      }
+      std::swap(tasks_, longer_);
+      ++prefix_length_;
+      count = tasks_.size() / prefix_length_;
+    }
+  }
+
+  const Problem& p_;
+  Team team_;
+  std::vector<std::unique_ptr<Explorer>> explorers_;
+  std::vector<int> tasks_, longer_, choices_;
+  std::size_t prefix_length_ = 0;
+  std::vector<int> found_task_;
+  std::vector<std::vector<int>> found_plan_;
+  std::vector<int> plan_;
+  bool found_ = false;
+  std::uint64_t last_step_nodes_ = 0;
+};
+
+// Sets the suffix table for the positions from just above the previous
+// candidate up to candidate i.
+void SetSuffix(Problem& p, std::size_t i, int value) {
+  const int below = i == 0 ? 0 : p.position[i - 1] + 1;
+  for (int q = below; q <= p.position[i]; ++q) {
+    p.suffix[static_cast<std::size_t>(q)] = value;
+  }
+}
+
+std::vector<Khz> Values(const Problem& p, std::span<const Khz> fixed,
+                        std::span<const int> chosen) {
+  std::vector<Khz> plan(fixed.begin(), fixed.end());
+  for (int q : chosen) plan.push_back(p.ValueAt(q));
+  std::sort(plan.begin(), plan.end());
+  return plan;
+}
+
+}  // namespace
+}  // namespace dense
+
+DenseLargest DenseFindLargest(const PlanRequest& request,
+                              std::span<const Khz> fixed, int limit,
+                              Budget& budget, int threads) {
+  using namespace dense;
+  DenseLargest out;
+  const int fixed_count = static_cast<int>(fixed.size());
+  Problem p = MakeProblem(request, fixed, {});
+  int most_new = std::min(
+      {limit, kMaxCarriers, fixed_count + static_cast<int>(p.position.size())});
+  if (p.r3 != kUnchecked) most_new = std::min(most_new, GolombMarks(p.top));
+  most_new -= fixed_count;
+  if (most_new < 0) {
+    out.proven = true;  // every plan holds the fixed carriers: none fits
+    return out;
+  }
+  Doll doll(p, most_new, budget, threads);
+  if (!doll.fixed_valid()) {
+    out.proven = true;
+    return out;
+  }
+  int best = 0;
+  std::vector<int> best_plan;
+  bool stopped = false;
+  for (std::size_t i = p.position.size(); i-- > 0 && best < most_new;) {
+    const Doll::Step step = doll.Try(p.position[i], best + 1, false, true);
+    if (doll.found()) {
+      ++best;
+      best_plan = doll.plan();
+    }
+    if (step == Doll::Step::kStopped) {
+      stopped = true;
+      break;
+    }
+    SetSuffix(p, i, best);
+  }
+  out.size = fixed_count + best;
+  out.proven = !stopped;
+  out.plan = Values(p, fixed, best_plan);
+  return out;
+}
+
+DenseAnswer DenseFindFirst(const PlanRequest& request,
+                           std::span<const Khz> fixed, const DenseQuery& query,
+                           Budget& budget, int threads) {
+  using namespace dense;
+  DenseAnswer none;
+  const int need = query.target - static_cast<int>(fixed.size());
+  Problem p = MakeProblem(request, fixed, query.at_least);
+  const bool counted = p.counted();
+  int group_sum = 0;
+  for (int n : p.group_need) group_sum += n;
+  if (need < 0 || query.target > kMaxCarriers ||
+      need > static_cast<int>(p.position.size()) ||
+      (counted && need != group_sum) ||
+      (p.r3 != kUnchecked && query.target > GolombMarks(p.top))) {
+    return none;
+  }
+  Doll doll(p, std::max(need, 1), budget, threads);
+  if (!doll.fixed_valid()) return none;
+  DenseAnswer found;
+  found.status = DenseAnswer::Status::kFound;
+  if (need == 0) {
+    found.plan = Values(p, fixed, {});
+    return found;
+  }
+  DenseAnswer stopped;
+  stopped.status = DenseAnswer::Status::kStopped;
+  // The suffix table, up to `need`: past the candidate where it reaches
+  // `need`, no plan starts.
+  int best = 0;
+  std::size_t last_start = p.position.size();
+  std::vector<int> plan_there;
+  for (std::size_t i = p.position.size(); i-- > 0;) {
+    const Doll::Step step = doll.Try(p.position[i], best + 1, false, true);
+    if (step == Doll::Step::kStopped) return stopped;
+    if (step == Doll::Step::kFound) ++best;
+    SetSuffix(p, i, best);
+    if (best == need) {
+      last_start = i;
+      plan_there = doll.plan();
+      break;
+    }
+  }
+  if (last_start == p.position.size()) return none;
+  // Every suffix from a lower candidate holds `need` carriers too.
+  for (int q = 0; q < p.position[last_start]; ++q) {
+    p.suffix[static_cast<std::size_t>(q)] = need;
+  }
+  // The lowest first carrier of a plan: the first plan in ascending order.
+  for (std::size_t i = 0; i <= last_start; ++i) {
+    if (i == last_start && !counted) {
+      found.plan = Values(p, fixed, plan_there);
+      return found;
+    }
+    const Doll::Step step = doll.Try(p.position[i], need, counted, false);
+    if (step == Doll::Step::kStopped) return stopped;
+    if (step == Doll::Step::kFound) {
+      found.plan = Values(p, fixed, doll.plan());
+      return found;
+    }
+  }
+  return none;
+}
+
+}  // namespace zelmar::plan
