@@ -4,8 +4,15 @@
 // searches, and a budgeted exact search from the best plan in hand, until
 // one exact search runs to its end and so proves the plan best.
 #include <algorithm>
+#include <limits>
 #include <numeric>
+#include <optional>
 
+#ifndef ZELMAR_NO_THREADS
+#include <thread>
+#endif
+
+#include "raster_climb.h"
 #include "searcher.h"
 
 namespace zelmar::plan {
@@ -78,6 +85,15 @@ Climbed Climb(Searcher& searcher, int target, const Result& start,
   return climbed;
 }
 
+Result ResultOf(std::span<const Khz> plan, const Score& score) {
+  Result r;
+  r.found = true;
+  r.size = static_cast<int>(plan.size());
+  std::copy(plan.begin(), plan.end(), r.plan.begin());
+  r.score = score;
+  return r;
+}
+
 // The most carriers (up to `limit`) of any valid plan, and the first such
 // plan found.
 struct Largest {
@@ -107,11 +123,13 @@ Largest FindLargest(Searcher& searcher, int fixed_count, int limit) {
   return largest;
 }
 
-// With 3tx3 checked, every plan is a Golomb ruler on the raster: no more
-// carriers than the optimal rulers fit into the span of every candidate and
-// fixed carrier. Nullopt where 3tx3 is not checked or the table ends.
-std::optional<int> GolombMost(const PlanRequest& request) {
-  if (!request.rules.window_3tx3) return std::nullopt;
+// The raster every candidate and fixed carrier lies on (1 kHz at least),
+// and the span from the lowest to the highest in its steps.
+struct RasterSpan {
+  Khz step = 1;
+  Khz steps = 0;
+};
+RasterSpan RasterOf(const PlanRequest& request) {
   Khz low = kNoMargin, high = 0, raster = 0;
   const std::array<const std::vector<Khz>*, 2> sets = {&request.candidates,
                                                        &request.fixed};
@@ -121,23 +139,60 @@ std::optional<int> GolombMost(const PlanRequest& request) {
       high = std::max(high, v);
     }
   }
-  if (low == kNoMargin) return std::nullopt;
+  if (low == kNoMargin) return {};
   for (const std::vector<Khz>* values : sets) {
     for (Khz v : *values) raster = std::gcd(raster, v - low);
   }
-  return GolombMarksWithin(raster == 0 ? 0 : (high - low) / raster);
+  if (raster == 0) return {};
+  return {raster, (high - low) / raster};
+}
+
+// With 3tx3 checked, every plan is a Golomb ruler on the raster: no more
+// carriers than the optimal rulers fit into the span of every candidate and
+// fixed carrier. Nullopt where 3tx3 is not checked or the table ends.
+std::optional<int> GolombMost(const PlanRequest& request) {
+  if (!request.rules.window_3tx3) return std::nullopt;
+  return GolombMarksWithin(RasterOf(request).steps);
+}
+
+// The most carriers (up to `limit`) of any valid plan, by the dense search
+// where it applies.
+Largest LargestOf(Searcher& searcher, RasterClimb* climb, const Rules& rules,
+                  int fixed_count, int limit) {
+  if (climb == nullptr) return FindLargest(searcher, fixed_count, limit);
+  const DenseLargest dense = climb->Largest(limit);
+  Largest largest;
+  largest.size = dense.size;
+  if (!dense.plan.empty()) {
+    largest.plan = ResultOf(dense.plan, ScoreOf(dense.plan, rules));
+  }
+  return largest;
+}
+
+// The first plan of `target` carriers by a search without a budget (the
+// dense one where it applies); not found when there is none, or when the
+// search was stopped.
+Result WholeFirst(Searcher& searcher, RasterClimb* climb, const Rules& rules,
+                  int target) {
+  if (climb == nullptr) return searcher.Run(FirstOf(target, 0));
+  const DenseAnswer first =
+      climb->First(target, std::numeric_limits<std::uint64_t>::max());
+  if (first.status != DenseAnswer::Status::kFound) return {};
+  return ResultOf(first.plan, ScoreOf(first.plan, rules));
 }
 
 // The answer when no plan of the size asked exists (proven unless the
 // search was stopped): how many carriers do fit, where that is asked.
-PlanOutcome& NoPlan(PlanOutcome& outcome, Searcher& searcher, bool counted,
-                    int fixed_count, int below) {
-  if (searcher.stopped() || counted) {
-    outcome.proven = !searcher.stopped();
+PlanOutcome& NoPlan(PlanOutcome& outcome, const Budget& budget,
+                    Searcher& searcher, RasterClimb* climb,
+                    const PlanRequest& request, int fixed_count, int below) {
+  if (budget.stopped() || !request.group_counts.empty()) {
+    outcome.proven = !budget.stopped();
     return outcome;
   }
-  const Largest largest = FindLargest(searcher, fixed_count, below);
-  if (!searcher.stopped()) {
+  const Largest largest =
+      LargestOf(searcher, climb, request.rules, fixed_count, below);
+  if (!budget.stopped()) {
     outcome.largest = largest.size;
     outcome.proven = true;
   }
@@ -146,8 +201,20 @@ PlanOutcome& NoPlan(PlanOutcome& outcome, Searcher& searcher, bool counted,
 
 // The rounds after the first plan: returns the best plan and whether an
 // exact search ran to its end.
+
+// The exact phase on a narrow raster: the climb takes the best plan in hand
+// and asks its questions within the round's cap. True once proven.
+bool RasterRound(RasterClimb& climb, Result& incumbent, std::uint64_t cap) {
+  climb.Offer(std::span<const Khz>(incumbent.plan.data(),
+                                   static_cast<std::size_t>(incumbent.size)));
+  const bool proven = climb.Advance(cap);
+  const Result best = ResultOf(climb.best(), climb.score());
+  if (proven || Better(best, incumbent)) incumbent = best;
+  return proven;
+}
+
 Result Rounds(Searcher& searcher, int target, const Result& start,
-              bool& proven) {
+              RasterClimb* climb, bool& proven) {
   // Rounds of growing budgets: improve the plan in hand, raise the 2tx3
   // margin by budgeted first-found searches, then try to finish the exact
   // search. Every budget counts moves or nodes.
@@ -157,15 +224,30 @@ Result Rounds(Searcher& searcher, int target, const Result& start,
   proven = false;
   constexpr std::uint64_t kFirstMoves = 1000;
   constexpr std::uint64_t kFirstNodes = 200'000;
+  // The dense search's nodes are cheaper than the exact search's.
+  constexpr std::uint64_t kRasterWork = 8 * kFirstNodes;
   if (start.score == Score{}) {
-    proven = true;  // without products every plan ties: the first is best
-    return start;
+    // Without products every plan ties: the first is best, which the exact
+    // search meets first and the dense one is asked for.
+    if (climb == nullptr) {
+      proven = true;
+      return start;
+    }
+    proven = RasterRound(*climb, incumbent,
+                         std::numeric_limits<std::uint64_t>::max());
+    return incumbent;
   }
   for (int round = 0; !searcher.stopped(); ++round) {
     const std::uint64_t grow = std::uint64_t{1} << std::min(2 * round, 40);
     const Result improved = searcher.Improve(walk, kFirstMoves * grow);
     if (Better(improved, incumbent)) incumbent = improved;
     if (searcher.stopped()) break;
+    if (climb != nullptr) {
+      proven = RasterRound(*climb, incumbent, kRasterWork * grow);
+      if (proven || climb->stopped()) break;
+      if (Better(incumbent, improved)) walk = incumbent;
+      continue;
+    }
     const Climbed climbed = Climb(searcher, target, incumbent, 5'000 * grow);
     if (Better(climbed.best, incumbent)) incumbent = climbed.best;
     out_of_reach = std::min(out_of_reach, climbed.out_of_reach);
@@ -194,6 +276,20 @@ Result Rounds(Searcher& searcher, int target, const Result& start,
   return incumbent;
 }
 
+// The threads a request asks for: every hardware thread for 0.
+int ThreadsOf(const PlanRequest& request) {
+#ifdef ZELMAR_NO_THREADS
+  (void)request;
+  return 1;
+#else
+  int threads = request.threads;
+  if (threads <= 0) {
+    threads = static_cast<int>(std::thread::hardware_concurrency());
+  }
+  return std::clamp(threads, 1, kMaxThreads);
+#endif
+}
+
 }  // namespace
 
 PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
@@ -206,7 +302,6 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
   std::vector<Khz> fixed = request.fixed;
   std::sort(fixed.begin(), fixed.end());
   const int fixed_count = static_cast<int>(fixed.size());
-  const bool counted = !request.group_counts.empty();
   if (FindViolation(fixed, request.rules).rule != Violation::Rule::kNone) {
     outcome.status = PlanOutcome::Status::kFixedBroken;
     outcome.largest = 0;
@@ -220,23 +315,29 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
       request.count > 0 ? request.count : std::max(std::min(limit, golomb), 1);
 
   Budget budget(stop);
+  std::optional<RasterClimb> raster;
+  if (DenseApplies(request, fixed)) {
+    raster.emplace(request, fixed, budget, ThreadsOf(request));
+  }
+  RasterClimb* climb = raster ? &*raster : nullptr;
   Searcher searcher(request, fixed, most, budget);
   const auto finish = [&](PlanOutcome& o) -> PlanOutcome& {
-    o.nodes = searcher.nodes();
+    o.nodes = budget.nodes();
     return o;
   };
   int target = request.count;
   Result start;
   if (target == 0) {
-    const Largest largest = FindLargest(searcher, fixed_count, most);
+    const Largest largest =
+        LargestOf(searcher, climb, request.rules, fixed_count, most);
     if (largest.size == 0) {
-      if (searcher.stopped()) return finish(outcome);
+      if (budget.stopped()) return finish(outcome);
       outcome.largest = 0;
       outcome.proven = true;
       return finish(outcome);
     }
-    if (searcher.stopped()) {
-      Fill(outcome, largest.plan);
+    if (budget.stopped()) {
+      if (largest.plan.found) Fill(outcome, largest.plan);
       return finish(outcome);
     }
     target = largest.size;
@@ -244,28 +345,33 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
   } else if (target > golomb) {
     // More carriers than any ruler of the span holds: no plan, proven at
     // once.
-    return finish(NoPlan(outcome, searcher, counted, fixed_count,
+    return finish(NoPlan(outcome, budget, searcher, climb, request, fixed_count,
                          std::min(golomb, target - 1)));
   } else {
     // The first plan in ascending order, or, where that lies far in, one
     // built greedily; failing both, the whole search decides.
     start = searcher.Run(FirstOf(target, 0, kFirstPlanNodes));
-    if (!start.found && searcher.cut() && !searcher.stopped()) {
+    if (!start.found && searcher.cut() && !budget.stopped()) {
       start = searcher.Construct(target, kConstructAttempts);
-      if (!start.found && !searcher.stopped()) {
-        start = searcher.Run(FirstOf(target, 0));
+      if (!start.found && !budget.stopped()) {
+        start = WholeFirst(searcher, climb, request.rules, target);
       }
     }
     if (!start.found) {
-      return finish(
-          NoPlan(outcome, searcher, counted, fixed_count, target - 1));
+      return finish(NoPlan(outcome, budget, searcher, climb, request,
+                           fixed_count, target - 1));
     }
   }
   searcher.NoteBest(start);
   searcher.NoteSpanBound(target);
+  if (climb != nullptr) {
+    climb->Start(target,
+                 std::span<const Khz>(start.plan.data(),
+                                      static_cast<std::size_t>(start.size)));
+  }
   bool proven = false;
-  Fill(outcome, Rounds(searcher, target, start, proven));
-  outcome.proven = proven && !searcher.stopped();
+  Fill(outcome, Rounds(searcher, target, start, climb, proven));
+  outcome.proven = proven && !budget.stopped();
   return finish(outcome);
 }
 

@@ -160,4 +160,41 @@ class Meter {
   std::uint64_t pending_nodes_ = 0;
 };
 
+// A budget for one phase of a search: its work counts towards the search's
+// budget, whose stop it obeys, and it stops by itself after `cap` units, so
+// that a phase without budgets of its own can be tried for a while.
+class CappedBudget {
+ public:
+  CappedBudget(Budget& parent, std::uint64_t cap)
+      : parent_(parent),
+        cap_(cap),
+        check_([this](const SearchProgress&) { return Look(); }),
+        budget_(check_) {}
+  CappedBudget(const CappedBudget&) = delete;
+  CappedBudget& operator=(const CappedBudget&) = delete;
+  ~CappedBudget() { Look(); }
+
+  Budget& budget() { return budget_; }
+  // Whether the cap, not the search's stop, ended the phase.
+  bool capped() const { return budget_.stopped() && !parent_.stopped(); }
+
+ private:
+  // Hands the work done since the last look to the search's budget.
+  bool Look() {
+    const std::uint64_t work = budget_.work();
+    const std::uint64_t nodes = budget_.nodes();
+    parent_.Spend(work - work_handed_, nodes - nodes_handed_);
+    work_handed_ = work;
+    nodes_handed_ = nodes;
+    return parent_.stopped() || work >= cap_;
+  }
+
+  Budget& parent_;
+  std::uint64_t cap_;
+  std::uint64_t work_handed_ = 0;
+  std::uint64_t nodes_handed_ = 0;
+  StopCheck check_;
+  Budget budget_;
+};
+
 }  // namespace zelmar::plan

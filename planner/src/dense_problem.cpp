@@ -41,6 +41,10 @@ int Radius(Khz at_least, Khz step, int cap) {
 
 }  // namespace
 
+Khz DenseRasterStep(const PlanRequest& request, std::span<const Khz> fixed) {
+  return RasterOf(request, fixed).step;
+}
+
 bool DenseApplies(const PlanRequest& request, std::span<const Khz> fixed) {
   if (request.candidates.empty()) return false;
   if (!request.group_counts.empty() &&

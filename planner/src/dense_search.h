@@ -36,6 +36,8 @@ inline constexpr int kMaxDenseSteps = 4095;
 
 // Whether the dense search takes this request (one raster, few steps).
 bool DenseApplies(const PlanRequest& request, std::span<const Khz> fixed);
+// The raster of a request the dense search takes, in kHz.
+Khz DenseRasterStep(const PlanRequest& request, std::span<const Khz> fixed);
 
 struct DenseQuery {
   int target = 0;  // carriers, fixed ones included
