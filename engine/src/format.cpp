@@ -188,21 +188,26 @@ void RoundHalfUp(DecimalDigits& d, std::size_t keep) {
 }
 
 // ---------------------------------------------------------------------------
-// The fast path, for 0.01 <= |value| < 10^13: every frequency and every
-// distance between two of them.
+// The fast path, for |value| < 10^13: every frequency, every distance between
+// two of them, and the tiny values such distances can be.
 //
 // |value| * 1000 = m * 125 * 2^-s exactly, with m the 53-bit significand, so
 // the thousandths q and the rest F / 2^s come from one multiplication. With
-// n integer digits (n = 0 below 1, -1 below 0.1) the first rounding keeps
-// D = 17 - n decimals; it leaves the thousandths alone unless it carries the
-// rest up to one half, which happens exactly when the rest is at least
-// 1/2 - 1/(2u) with u = 10^(D - 3), an even number here since D > 3.
+// n integer digits (n = 0 below 1, -1 below 0.1, -2 below 0.01 …) the first
+// rounding keeps D = 17 - n decimals; it leaves the thousandths alone unless
+// it carries the rest up to one half, which happens exactly when the rest is
+// at least 1/2 - 1/(2u) with u = 10^(D - 3), an even number here since D > 3.
+//
+// Below 2^-11 = 0.00048828125 the 17-digit rounding cannot reach 0.0005, so
+// such values show as 0.000; from 2^-11 up, s is at most 60.
 
-constexpr double kFastMin = 0.01;  // the double just above 1/100
+constexpr double kFastZeroLimit = 0x1p-11;
 constexpr double kFastLimit = 1e13;
 constexpr int kFastMaxIntegerDigits = 13;
+constexpr int kFastMinIntegerDigits = -3;  // 0.0001 < 2^-11
 
-constexpr std::size_t kMaxFastDecimals = kSignificantDigits + 1;
+constexpr std::size_t kMaxFastDecimals =
+    kSignificantDigits + static_cast<std::size_t>(-kFastMinIntegerDigits);
 constexpr std::size_t kMinFastDecimals =
     kSignificantDigits - kFastMaxIntegerDigits;
 static_assert(kMinFastDecimals > kDecimals, "u must be an even power of ten");
@@ -219,9 +224,15 @@ PowersOfTen() {
 }
 constexpr auto kPowersOfTen = PowersOfTen();
 
-// Digits left of the point: 10^(n-1) <= x < 10^n.
+// Digits left of the point: 10^(n-1) <= x < 10^n, for x >= 2^-11. The
+// doubles 0.1, 0.01 and 0.001 each lie just above their power of ten, so no
+// double falls between the two.
 int IntegerDigits(double x) {
-  if (x < 1.0) return x >= 0.1 ? 0 : -1;  // 0.1 is the double just above 1/10
+  if (x < 1.0) {
+    if (x >= 0.1) return 0;
+    if (x >= 0.01) return -1;
+    return x >= 0.001 ? -2 : -3;
+  }
   int n = 1;
   double bound = 10.0;  // powers of ten up to 1e22 are exact
   while (x >= bound) {
@@ -286,12 +297,16 @@ std::size_t WriteThousandths(std::uint64_t thousandths, bool negative,
 
 bool WriteMHzFast(double value, char* out, std::size_t& size) {
   const double x = std::fabs(value);
-  if (!(x >= kFastMin && x < kFastLimit)) return false;
+  if (!(x < kFastLimit)) return false;  // NaN too
+  if (x < kFastZeroLimit) {
+    size = WriteThousandths(0, value < 0, out);
+    return true;
+  }
   const auto bits = std::bit_cast<std::uint64_t>(x);
   const std::uint64_t m =
       (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
   // x = m * 2^(biased - 1075), so x * 1000 = m * 125 * 2^-s with s from 6
-  // (below 10^13) to 56 (above 0.01); m * 125 < 2^60.
+  // (below 10^13) to 60 (from 2^-11); m * 125 < 2^60.
   const int s = 1075 - static_cast<int>(bits >> 52) - 3;
   const std::uint64_t scaled = m * 125;
   std::uint64_t thousandths = scaled >> s;
