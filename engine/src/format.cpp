@@ -91,15 +91,63 @@ char* Checked(std::to_chars_result result) {
   return result.ptr;
 }
 
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536"
+    "37383940414243444546474849505152535455565758596061626364656667686970717273"
+    "747576777879808182838485868788899091929394959697989900";
+
+// Limbs of nine decimal digits, least significant first.
+constexpr std::uint64_t kLimbBase = 1'000'000'000;
+constexpr int kLimbDigits = 9;
+
+// Up to 2^32 or 5^13 per multiplication: a limb times it plus a carry stays
+// below 2^64.
+constexpr int kMaxDoublings = 32;
+constexpr int kMaxFives = 13;
+
+constexpr std::array<std::uint64_t, kMaxFives + 1> PowersOfFive() {
+  std::array<std::uint64_t, kMaxFives + 1> powers{};
+  std::uint64_t power = 1;
+  for (auto& p : powers) {
+    p = power;
+    power *= 5;
+  }
+  return powers;
+}
+constexpr auto kPowersOfFive = PowersOfFive();
+
+// Multiplies the number in limbs[0, count) by factor; returns the new count.
+std::size_t MultiplyLimbs(std::uint32_t* limbs, std::size_t count,
+                          std::size_t capacity, std::uint64_t factor) {
+  std::uint64_t carry = 0;
+  for (std::size_t j = 0; j < count; ++j) {
+    const std::uint64_t x = limbs[j] * factor + carry;
+    carry = x / kLimbBase;
+    limbs[j] = static_cast<std::uint32_t>(x - carry * kLimbBase);
+  }
+  for (; carry != 0; carry /= kLimbBase) {
+    if (count == capacity) std::abort();  // the caller's bound is wrong
+    limbs[count++] = static_cast<std::uint32_t>(carry % kLimbBase);
+  }
+  return count;
+}
+
+// The nine digits of a limb, leading zeros included.
+char* WriteLimb(std::uint32_t limb, char* out) {
+  for (int i = kLimbDigits - 2; i > 0; i -= 2) {
+    std::memcpy(out + i, kDigitPairs + 2 * (limb % 100), 2);
+    limb /= 100;
+  }
+  out[0] = static_cast<char>('0' + limb);
+  return out + kLimbDigits;
+}
+
 // The digits of the integer mantissa * 2^exponent (exponent >= 0) or
 // mantissa * 5^-exponent (exponent < 0), the exact expansion's digits without
-// the point, for the values ScaleToInteger cannot hold: in limbs of nine
-// decimal digits, least significant first. Own code rather than
+// the point, for the values ScaleToInteger cannot hold. Own code rather than
 // std::to_chars with a precision, whose tables would be most of the
 // WebAssembly build.
 char* WriteScaledDigits(BinaryValue v, char* out, char* end) {
-  constexpr std::uint64_t kLimbBase = 1'000'000'000;
-  constexpr int kLimbDigits = 9;
   // 2^53 * 5^1074 < 10^767 and 2^1024 < 10^309: 86 limbs hold either.
   std::array<std::uint32_t, 86> limbs;  // limbs[count...] are unused
   std::size_t count = 0;
@@ -108,35 +156,19 @@ char* WriteScaledDigits(BinaryValue v, char* out, char* end) {
   }
   const bool doubling = v.exponent >= 0;
   int steps = doubling ? v.exponent : -v.exponent;
-  // Up to 2^32 or 5^13 per pass: a limb times it plus a carry stays below
-  // 2^64.
-  const int per_pass = doubling ? 32 : 13;
   while (steps > 0) {
-    const int now = std::min(steps, per_pass);
+    const int now = std::min(steps, doubling ? kMaxDoublings : kMaxFives);
     steps -= now;
-    std::uint64_t factor = 1;
-    for (int i = 0; i < now; ++i) factor *= doubling ? 2 : 5;
-    std::uint64_t carry = 0;
-    for (std::size_t j = 0; j < count; ++j) {
-      const std::uint64_t x = limbs[j] * factor + carry;
-      carry = x / kLimbBase;
-      limbs[j] = static_cast<std::uint32_t>(x - carry * kLimbBase);
-    }
-    for (; carry != 0; carry /= kLimbBase) {
-      if (count == limbs.size()) std::abort();  // the bound above is wrong
-      limbs[count++] = static_cast<std::uint32_t>(carry % kLimbBase);
-    }
+    const std::uint64_t factor =
+        doubling ? std::uint64_t{1} << now : kPowersOfFive[now];
+    count = MultiplyLimbs(limbs.data(), count, limbs.size(), factor);
   }
   if (count == 0) return Checked(std::to_chars(out, end, 0));
   out = Checked(std::to_chars(out, end, limbs[count - 1]));
-  for (std::size_t j = count - 1; j-- > 0;) {
-    if (end - out < kLimbDigits) std::abort();
-    std::uint32_t limb = limbs[j];
-    for (int i = kLimbDigits; i-- > 0; limb /= 10) {
-      out[i] = static_cast<char>('0' + limb % 10);
-    }
-    out += kLimbDigits;
+  if (end - out < static_cast<std::ptrdiff_t>((count - 1) * kLimbDigits)) {
+    std::abort();
   }
+  for (std::size_t j = count - 1; j-- > 0;) out = WriteLimb(limbs[j], out);
   return out;
 }
 
@@ -254,11 +286,6 @@ bool ProductAtMost(std::uint64_t a, std::uint64_t b, std::uint64_t limit) {
   const std::uint64_t low = (middle << 32) | (ll & kLow32);
   return high == 0 && low <= limit;
 }
-
-constexpr char kDigitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536"
-    "37383940414243444546474849505152535455565758596061626364656667686970717273"
-    "747576777879808182838485868788899091929394959697989900";
 
 // "[-]integer.ddd" for a value given in thousandths.
 std::size_t WriteThousandths(std::uint64_t thousandths, bool negative,
