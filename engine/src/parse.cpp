@@ -132,12 +132,16 @@ double DividePlain(std::uint64_t mantissa, std::size_t decimals) {
   return static_cast<double>(mantissa) / kExactPowersOfTen[decimals];
 }
 
+// A plain decimal has at most kMaxFastDigits digits and a point; one byte
+// more shows where it ends.
+constexpr std::size_t kMaxPlainScan = kMaxFastDigits + 2;
+
 // A plain decimal at text[pos...], ended by any byte that is not a digit,
 // the first point or an exponent letter. Returns false to leave every other
-// text to the exact path.
+// text to the exact path, without reading a long digit string to its end.
 bool ReadPlainDecimal(std::string_view text, std::size_t pos, double& value) {
   const char* p = text.data() + pos;
-  const char* const end = text.data() + text.size();
+  const char* const end = p + std::min(text.size() - pos, kMaxPlainScan);
   std::uint64_t mantissa = 0;
   const char* const integer = p;
   while (p != end && IsDigit(*p)) mantissa = mantissa * 10 + (*p++ - '0');
@@ -170,6 +174,8 @@ constexpr std::size_t kMaxShownIntegerDigits = 7;
 // always, read in one pass; false for any other text. Reads what the general
 // path reads for such a text.
 bool ReadWholePlainDecimal(std::string_view text, text::FieldValue& read) {
+  // A sign, a point and more than kMaxFastDigits digits never fit.
+  if (text.size() > 1 + kMaxFastDigits + 1) return false;
   const char* p = text.data();
   const char* const end = p + text.size();
   const bool negative = p != end && *p == '-';

@@ -312,6 +312,18 @@ TEST(ParseFrequencyText, CorrectRoundingAtHalfwayPoints) {
   });
 }
 
+// Nineteen digits are read by one division; an exponent, or a twentieth
+// digit just past them, sends the text to the exact path.
+TEST(ParseFrequencyText, AroundTheNineteenDigitsOfAPlainDecimal) {
+  ExpectParses({
+      {" 1234567890.123456789x", 1234567890.123456789},
+      {"1234567890123456789e1", 1234567890123456789e1},
+      {"+123456789012345678.9d2", 123456789012345678.9e2},
+      {"-1234567890.1234567891x", -1234567890.1234567891},
+      {" 12345678901234567890 ", 12345678901234567890.0},
+  });
+}
+
 // A digit far below the last bit (or one that decides a tie), at every
 // distance up to beyond any fixed-size digit buffer a reader might keep.
 TEST(ParseFrequencyText, LateDigitAtEveryPosition) {
