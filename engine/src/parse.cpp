@@ -208,55 +208,75 @@ bool ReadWholePlainDecimal(std::string_view text, text::FieldValue& read) {
   return true;
 }
 
+// The digits of a number at text[pos...]: the integer digits, and after a
+// point the fraction digits. `end` is where the number's digits and point
+// end.
+struct DigitRuns {
+  std::string_view integer;
+  std::string_view fraction;
+  std::size_t end = 0;
+};
+
+std::size_t DigitRunEnd(std::string_view text, std::size_t pos) {
+  while (pos < text.size() && IsDigit(text[pos])) ++pos;
+  return pos;
+}
+
+DigitRuns FindDigitRuns(std::string_view text, std::size_t pos) {
+  DigitRuns runs;
+  runs.end = DigitRunEnd(text, pos);
+  runs.integer = text.substr(pos, runs.end - pos);
+  if (runs.end < text.size() && text[runs.end] == '.') {
+    const std::size_t fraction = runs.end + 1;
+    runs.end = DigitRunEnd(text, fraction);
+    runs.fraction = text.substr(fraction, runs.end - fraction);
+  }
+  return runs;
+}
+
+// The significant digits of the runs, from the first non-zero digit to the
+// last, into `decimal`: the first kMaxDigits of them, and a sticky '1' when a
+// non-zero digit lies beyond. Leaves `decimal` empty for a zero.
+void NormaliseDigits(DigitRuns runs, Decimal& decimal) {
+  std::string_view& integer = runs.integer;
+  std::string_view& fraction = runs.fraction;
+  if (const std::size_t first = integer.find_first_not_of('0');
+      first != std::string_view::npos) {
+    integer.remove_prefix(first);
+    decimal.exponent = static_cast<std::int64_t>(integer.size());
+  } else {
+    const std::size_t first_decimal = fraction.find_first_not_of('0');
+    if (first_decimal == std::string_view::npos) return;
+    integer = {};
+    fraction.remove_prefix(first_decimal);
+    decimal.exponent = -static_cast<std::int64_t>(first_decimal);
+  }
+  // npos + 1 is 0: a run of zeros only is dropped whole.
+  fraction = fraction.substr(0, fraction.find_last_not_of('0') + 1);
+  if (fraction.empty()) {
+    integer = integer.substr(0, integer.find_last_not_of('0') + 1);
+  }
+  const std::size_t total = integer.size() + fraction.size();
+  const std::size_t kept = std::min(total, kMaxDigits);
+  const std::size_t from_integer = std::min(integer.size(), kept);
+  std::copy_n(integer.data(), from_integer, decimal.digits);
+  std::copy_n(fraction.data(), kept - from_integer,
+              decimal.digits + from_integer);
+  decimal.size = kept;
+  if (total > kMaxDigits) decimal.digits[decimal.size++] = '1';
+}
+
 // Every other number: the digits normalised, then converted exactly.
 // Nothing when no digit follows. Kept out of line so that the plain path
 // does not set up its large frame.
 [[gnu::noinline]] std::optional<double> ReadDecimal(std::string_view text,
                                                     std::size_t pos) {
+  const DigitRuns runs = FindDigitRuns(text, pos);
+  if (runs.integer.empty() && runs.fraction.empty()) return std::nullopt;
   Decimal decimal;
-  bool sawDigit = false;
-  bool sawPoint = false;
-  bool droppedNonZero = false;
-  std::size_t trailingZeros = 0;  // zeros held back until a non-zero follows
-  for (; pos < text.size(); ++pos) {
-    const unsigned char c = text[pos];
-    if (c == '.' && !sawPoint) {
-      sawPoint = true;
-      continue;
-    }
-    if (!IsDigit(c)) break;
-    sawDigit = true;
-    const bool leading = decimal.size == 0 && c == '0';
-    if (leading) {
-      if (sawPoint) --decimal.exponent;
-      continue;
-    }
-    if (!sawPoint) ++decimal.exponent;
-    if (c == '0') {
-      ++trailingZeros;
-      continue;
-    }
-    if (droppedNonZero) continue;
-    if (decimal.size + trailingZeros < kMaxDigits) {
-      std::fill_n(decimal.digits + decimal.size, trailingZeros, '0');
-      decimal.size += trailingZeros;
-      decimal.digits[decimal.size++] = static_cast<char>(c);
-    } else {
-      // Keep the held zeros up to the limit, so that the sticky digit added
-      // below stands after them and not in their place.
-      std::fill(decimal.digits + decimal.size, decimal.digits + kMaxDigits,
-                '0');
-      decimal.size = kMaxDigits;
-      droppedNonZero = true;
-    }
-    trailingZeros = 0;
-  }
-  if (!sawDigit) return std::nullopt;
-
-  if (droppedNonZero) decimal.digits[decimal.size++] = '1';
-  const std::int64_t exponent = ReadExponent(text, pos);
+  NormaliseDigits(runs, decimal);
+  const std::int64_t exponent = ReadExponent(text, runs.end);
   if (decimal.size != 0) decimal.exponent += exponent;
-
   return ToDouble(decimal);
 }
 
