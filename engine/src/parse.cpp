@@ -15,6 +15,7 @@
 #include <iterator>
 #include <limits>
 #include <optional>
+#include <string_view>
 #include <system_error>
 
 #include "text.h"
@@ -44,17 +45,21 @@ constexpr std::size_t kMaxDigits = 800;
 constexpr std::int64_t kExponentCap = std::int64_t{1} << 52;
 
 // value = 0.digits * 10^exponent, digits without leading zeros.
-// The digits live in a stack buffer with room behind them for the
-// exponent of the canonical text that ToDouble converts.
-// Room behind the digits for "e" and the exponent, which is bounded by the
-// range checks of ToDouble and by the digit count.
+// The digits live in a stack buffer inside the canonical text that ToDouble
+// converts, "0.<digits>e<exponent>": behind "0." and with room behind them
+// for "e" and the exponent, which the range checks of ToDouble bound.
+// fast_float reads the digits after a point eight at a time, and those
+// before it one by one.
+constexpr std::string_view kCanonicalPrefix = "0.";
 constexpr std::size_t kExponentRoom =
     1 + std::numeric_limits<std::int64_t>::digits10 + 2;
 
 struct Decimal {
-  char digits[kMaxDigits + 1 + kExponentRoom];
+  char text[kCanonicalPrefix.size() + kMaxDigits + 1 + kExponentRoom];
   std::size_t size = 0;
   std::int64_t exponent = 0;
+
+  char* digits() { return text + kCanonicalPrefix.size(); }
 };
 
 // Reads the exponent digits at text[pos...] into a saturated magnitude.
@@ -90,15 +95,15 @@ double ToDouble(Decimal& d) {
   // certainly infinite or zero.
   if (d.exponent > 310) return std::numeric_limits<double>::infinity();
   if (d.exponent < -330) return 0.0;
-  // The canonical text "<digits>e<exponent>", written behind the digits.
-  char* const end = d.digits + sizeof d.digits;
-  char* text_end = d.digits + d.size;
+  // The canonical text, written around the digits.
+  std::copy(kCanonicalPrefix.begin(), kCanonicalPrefix.end(), d.text);
+  char* const end = d.text + sizeof d.text;
+  char* text_end = d.digits() + d.size;
   *text_end++ = 'e';
-  const auto written = std::to_chars(
-      text_end, end, d.exponent - static_cast<std::int64_t>(d.size));
+  const auto written = std::to_chars(text_end, end, d.exponent);
   if (written.ec != std::errc{}) std::abort();  // kExponentRoom is too small
   double value = 0.0;
-  const auto read = fast_float::from_chars(d.digits, written.ptr, value);
+  const auto read = fast_float::from_chars(d.text, written.ptr, value);
   if (read.ec == std::errc::result_out_of_range) {
     return d.exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
   }
@@ -259,11 +264,11 @@ void NormaliseDigits(DigitRuns runs, Decimal& decimal) {
   const std::size_t total = integer.size() + fraction.size();
   const std::size_t kept = std::min(total, kMaxDigits);
   const std::size_t from_integer = std::min(integer.size(), kept);
-  std::copy_n(integer.data(), from_integer, decimal.digits);
-  std::copy_n(fraction.data(), kept - from_integer,
-              decimal.digits + from_integer);
+  char* const digits = decimal.digits();
+  std::copy_n(integer.data(), from_integer, digits);
+  std::copy_n(fraction.data(), kept - from_integer, digits + from_integer);
   decimal.size = kept;
-  if (total > kMaxDigits) decimal.digits[decimal.size++] = '1';
+  if (total > kMaxDigits) digits[decimal.size++] = '1';
 }
 
 // Every other number: the digits normalised, then converted exactly.
