@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -142,6 +143,18 @@ char* WriteLimb(std::uint32_t limb, char* out) {
   return out + kLimbDigits;
 }
 
+// The digits of the number in limbs[0, count), count > 0, without leading
+// zeros.
+char* WriteLimbs(const std::uint32_t* limbs, std::size_t count, char* out,
+                 char* end) {
+  out = Checked(std::to_chars(out, end, limbs[count - 1]));
+  if (end - out < static_cast<std::ptrdiff_t>((count - 1) * kLimbDigits)) {
+    std::abort();
+  }
+  for (std::size_t j = count - 1; j-- > 0;) out = WriteLimb(limbs[j], out);
+  return out;
+}
+
 // The digits of the integer mantissa * 2^exponent (exponent >= 0) or
 // mantissa * 5^-exponent (exponent < 0), the exact expansion's digits without
 // the point, for the values ScaleToInteger cannot hold. Own code rather than
@@ -164,16 +177,87 @@ char* WriteScaledDigits(BinaryValue v, char* out, char* end) {
     count = MultiplyLimbs(limbs.data(), count, limbs.size(), factor);
   }
   if (count == 0) return Checked(std::to_chars(out, end, 0));
-  out = Checked(std::to_chars(out, end, limbs[count - 1]));
-  if (end - out < static_cast<std::ptrdiff_t>((count - 1) * kLimbDigits)) {
-    std::abort();
-  }
-  for (std::size_t j = count - 1; j-- > 0;) out = WriteLimb(limbs[j], out);
-  return out;
+  return WriteLimbs(limbs.data(), count, out, end);
 }
 
-// The exact decimal expansion of |value|, with at least one digit before the
-// point.
+// ---------------------------------------------------------------------------
+// Leading digits of large values. The two roundings read only the first
+// kSignificantDigits + 1 significant digits of the expansion, so for
+// mantissa * 2^exponent those digits and the digit count are enough. The
+// product is cut to its top kKeptLimbs limbs A whenever it grows beyond them;
+// as A is then at least 10^27, each cut lowers it by less than a factor
+// 1 + 10^-27, and after n cuts the value lies in [A, A (1 + 2n 10^-27)) times
+// a power of 10^9, below A + 2n (top limb + 1). Where both ends share the
+// digits read, so does the value.
+
+constexpr std::size_t kKeptLimbs = 4;
+constexpr std::size_t kReadDigits = kSignificantDigits + 1;
+// A cut product has every digit read, and nine to spare.
+static_assert((kKeptLimbs - 1) * kLimbDigits + 1 >= kReadDigits + kLimbDigits);
+
+using LeadingLimbs = std::array<std::uint32_t, kKeptLimbs + 2>;
+
+// Adds `addend` to limbs[0, count); returns the new count.
+std::size_t AddToLimbs(LeadingLimbs& limbs, std::size_t count,
+                       std::uint64_t addend) {
+  for (std::size_t j = 0; addend != 0; ++j) {
+    if (j == count) limbs[count++] = 0;
+    const std::uint64_t x = limbs[j] + addend;
+    limbs[j] = static_cast<std::uint32_t>(x % kLimbBase);
+    addend = x / kLimbBase;
+  }
+  return count;
+}
+
+// The first kReadDigits digits of mantissa * 2^exponent (exponent >= 0)
+// followed by zeros up to its length; nullptr when the cut product leaves
+// them open, or when it needed no cut and the exact digits are cheap.
+char* WriteLeadingDigits(BinaryValue v, char* out, char* end) {
+  LeadingLimbs limbs{};
+  std::size_t count = 0;
+  for (std::uint64_t m = v.mantissa; m != 0; m /= kLimbBase) {
+    limbs[count++] = static_cast<std::uint32_t>(m % kLimbBase);
+  }
+  std::size_t dropped = 0;  // limbs cut off
+  std::uint64_t cuts = 0;
+  for (int steps = v.exponent; steps > 0;) {
+    const int now = std::min(steps, kMaxDoublings);
+    steps -= now;
+    count = MultiplyLimbs(limbs.data(), count, limbs.size(),
+                          std::uint64_t{1} << now);
+    if (count > kKeptLimbs) {
+      const std::size_t cut = count - kKeptLimbs;
+      std::copy(limbs.begin() + cut, limbs.begin() + count, limbs.begin());
+      count = kKeptLimbs;
+      dropped += cut;
+      ++cuts;
+    }
+  }
+  if (cuts == 0) return nullptr;
+  LeadingLimbs upper = limbs;
+  const std::size_t upper_count = AddToLimbs(
+      upper, count, 2 * cuts * (limbs[count - 1] + std::uint64_t{1}));
+  char low[(kKeptLimbs + 1) * kLimbDigits];
+  char high[sizeof low];
+  const char* const low_end =
+      WriteLimbs(limbs.data(), count, low, std::end(low));
+  const char* const high_end =
+      WriteLimbs(upper.data(), upper_count, high, std::end(high));
+  if (high_end - high != low_end - low ||
+      !std::equal(low, low + kReadDigits, high)) {
+    return nullptr;
+  }
+  const auto length =
+      static_cast<std::size_t>(low_end - low) + dropped * kLimbDigits;
+  if (static_cast<std::size_t>(end - out) < length) std::abort();
+  out = std::copy_n(low, kReadDigits, out);
+  return std::fill_n(out, length - kReadDigits, '0');
+}
+
+// The decimal expansion of |value|, with at least one digit before the
+// point: exact in every digit the two roundings read, the first
+// kSignificantDigits + 1 significant ones; in large values the digits behind
+// them may stand as zeros.
 void ExactDigits(double value, DecimalDigits& d) {
   char* const begin = d.digits + 1;
   char* const end = d.digits + sizeof d.digits - kDecimals - 1;
@@ -184,7 +268,8 @@ void ExactDigits(double value, DecimalDigits& d) {
   char* last = nullptr;
   if (std::uint64_t scaled = 0; ScaleToInteger(binary, scaled)) {
     last = Checked(std::to_chars(begin, end, scaled));
-  } else {
+  } else if (binary.exponent < 0 ||
+             (last = WriteLeadingDigits(binary, begin, end)) == nullptr) {
     last = WriteScaledDigits(binary, begin, end);
   }
   const auto length = static_cast<std::size_t>(last - begin);

@@ -135,6 +135,19 @@ TEST(FormatMHz, MatchesExactDecimalModel) {
   }
 }
 
+// Large values are shown from the leading digits of a cut product: powers of
+// two and their neighbours against the model.
+TEST(FormatMHz, LargeValuesMatchExactDecimalModel) {
+  for (int e = 60; e < 1024; ++e) {
+    const double power = std::ldexp(1.0, e);
+    for (double v :
+         {power, std::nextafter(power, 0.0), std::nextafter(power, kInf)}) {
+      SCOPED_TRACE(Describe(v));
+      ASSERT_EQ(ModelFormatMHz(v), FormatMHz(v));
+    }
+  }
+}
+
 // A value typed with at most three decimals comes back with its own digits,
 // filled up to three decimals.
 TEST(FormatMHz, TypedThreeDecimalsComeBack) {
