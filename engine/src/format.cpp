@@ -407,13 +407,8 @@ std::size_t WriteThousandths(std::uint64_t thousandths, bool negative,
   return size;
 }
 
-bool WriteMHzFast(double value, char* out, std::size_t& size) {
-  const double x = std::fabs(value);
-  if (!(x < kFastLimit)) return false;  // NaN too
-  if (x < kFastZeroLimit) {
-    size = WriteThousandths(0, value < 0, out);
-    return true;
-  }
+// The thousandths of 2^-11 <= x < 10^13 after the two roundings.
+std::uint64_t RoundedThousandths(double x) {
   const auto bits = std::bit_cast<std::uint64_t>(x);
   const std::uint64_t m =
       (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
@@ -432,6 +427,14 @@ bool WriteMHzFast(double value, char* out, std::size_t& size) {
     const std::uint64_t u = kPowersOfTen[decimals - kDecimals];
     if (ProductAtMost(u, 2 * (half - rest), 2 * half)) ++thousandths;
   }
+  return thousandths;
+}
+
+bool WriteMHzFast(double value, char* out, std::size_t& size) {
+  const double x = std::fabs(value);
+  if (!(x < kFastLimit)) return false;  // NaN too
+  const std::uint64_t thousandths =
+      x < kFastZeroLimit ? 0 : RoundedThousandths(x);
   size = WriteThousandths(thousandths, value < 0, out);
   return true;
 }
