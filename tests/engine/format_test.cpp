@@ -146,6 +146,13 @@ TEST(FormatMHz, LargeValuesMatchExactDecimalModel) {
       ASSERT_EQ(ModelFormatMHz(v), FormatMHz(v));
     }
   }
+  // Nines right behind the 18th digit, where the cut limbs could carry:
+  // 622617284061899262 999998523..., 212010779949183581 99999997204...
+  for (double v : {0x1.a2b3c4d5e7a41p+952, 0x1.a2b3c4d72998ap+952,
+                   0x1.d2b3c4d80b267p+452, 0x1.d2b3c4d9dabf5p+452}) {
+    SCOPED_TRACE(Describe(v));
+    EXPECT_EQ(ModelFormatMHz(v), FormatMHz(v));
+  }
 }
 
 // A value typed with at most three decimals comes back with its own digits,
