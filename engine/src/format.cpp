@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -91,15 +92,75 @@ char* Checked(std::to_chars_result result) {
   return result.ptr;
 }
 
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536"
+    "37383940414243444546474849505152535455565758596061626364656667686970717273"
+    "747576777879808182838485868788899091929394959697989900";
+
+// Limbs of nine decimal digits, least significant first.
+constexpr std::uint64_t kLimbBase = 1'000'000'000;
+constexpr int kLimbDigits = 9;
+
+// Up to 2^32 or 5^13 per multiplication: a limb times it plus a carry stays
+// below 2^64.
+constexpr int kMaxDoublings = 32;
+constexpr int kMaxFives = 13;
+
+constexpr std::array<std::uint64_t, kMaxFives + 1> PowersOfFive() {
+  std::array<std::uint64_t, kMaxFives + 1> powers{};
+  std::uint64_t power = 1;
+  for (auto& p : powers) {
+    p = power;
+    power *= 5;
+  }
+  return powers;
+}
+constexpr auto kPowersOfFive = PowersOfFive();
+
+// Multiplies the number in limbs[0, count) by factor; returns the new count.
+std::size_t MultiplyLimbs(std::uint32_t* limbs, std::size_t count,
+                          std::size_t capacity, std::uint64_t factor) {
+  std::uint64_t carry = 0;
+  for (std::size_t j = 0; j < count; ++j) {
+    const std::uint64_t x = limbs[j] * factor + carry;
+    carry = x / kLimbBase;
+    limbs[j] = static_cast<std::uint32_t>(x - carry * kLimbBase);
+  }
+  for (; carry != 0; carry /= kLimbBase) {
+    if (count == capacity) std::abort();  // the caller's bound is wrong
+    limbs[count++] = static_cast<std::uint32_t>(carry % kLimbBase);
+  }
+  return count;
+}
+
+// The nine digits of a limb, leading zeros included.
+char* WriteLimb(std::uint32_t limb, char* out) {
+  for (int i = kLimbDigits - 2; i > 0; i -= 2) {
+    std::memcpy(out + i, kDigitPairs + 2 * (limb % 100), 2);
+    limb /= 100;
+  }
+  out[0] = static_cast<char>('0' + limb);
+  return out + kLimbDigits;
+}
+
+// The digits of the number in limbs[0, count), count > 0, without leading
+// zeros.
+char* WriteLimbs(const std::uint32_t* limbs, std::size_t count, char* out,
+                 char* end) {
+  out = Checked(std::to_chars(out, end, limbs[count - 1]));
+  if (end - out < static_cast<std::ptrdiff_t>((count - 1) * kLimbDigits)) {
+    std::abort();
+  }
+  for (std::size_t j = count - 1; j-- > 0;) out = WriteLimb(limbs[j], out);
+  return out;
+}
+
 // The digits of the integer mantissa * 2^exponent (exponent >= 0) or
 // mantissa * 5^-exponent (exponent < 0), the exact expansion's digits without
-// the point, for the values ScaleToInteger cannot hold: in limbs of nine
-// decimal digits, least significant first. Own code rather than
+// the point, for the values ScaleToInteger cannot hold. Own code rather than
 // std::to_chars with a precision, whose tables would be most of the
 // WebAssembly build.
 char* WriteScaledDigits(BinaryValue v, char* out, char* end) {
-  constexpr std::uint64_t kLimbBase = 1'000'000'000;
-  constexpr int kLimbDigits = 9;
   // 2^53 * 5^1074 < 10^767 and 2^1024 < 10^309: 86 limbs hold either.
   std::array<std::uint32_t, 86> limbs;  // limbs[count...] are unused
   std::size_t count = 0;
@@ -108,40 +169,95 @@ char* WriteScaledDigits(BinaryValue v, char* out, char* end) {
   }
   const bool doubling = v.exponent >= 0;
   int steps = doubling ? v.exponent : -v.exponent;
-  // Up to 2^32 or 5^13 per pass: a limb times it plus a carry stays below
-  // 2^64.
-  const int per_pass = doubling ? 32 : 13;
   while (steps > 0) {
-    const int now = std::min(steps, per_pass);
+    const int now = std::min(steps, doubling ? kMaxDoublings : kMaxFives);
     steps -= now;
-    std::uint64_t factor = 1;
-    for (int i = 0; i < now; ++i) factor *= doubling ? 2 : 5;
-    std::uint64_t carry = 0;
-    for (std::size_t j = 0; j < count; ++j) {
-      const std::uint64_t x = limbs[j] * factor + carry;
-      carry = x / kLimbBase;
-      limbs[j] = static_cast<std::uint32_t>(x - carry * kLimbBase);
-    }
-    for (; carry != 0; carry /= kLimbBase) {
-      if (count == limbs.size()) std::abort();  // the bound above is wrong
-      limbs[count++] = static_cast<std::uint32_t>(carry % kLimbBase);
-    }
+    const std::uint64_t factor =
+        doubling ? std::uint64_t{1} << now : kPowersOfFive[now];
+    count = MultiplyLimbs(limbs.data(), count, limbs.size(), factor);
   }
   if (count == 0) return Checked(std::to_chars(out, end, 0));
-  out = Checked(std::to_chars(out, end, limbs[count - 1]));
-  for (std::size_t j = count - 1; j-- > 0;) {
-    if (end - out < kLimbDigits) std::abort();
-    std::uint32_t limb = limbs[j];
-    for (int i = kLimbDigits; i-- > 0; limb /= 10) {
-      out[i] = static_cast<char>('0' + limb % 10);
-    }
-    out += kLimbDigits;
-  }
-  return out;
+  return WriteLimbs(limbs.data(), count, out, end);
 }
 
-// The exact decimal expansion of |value|, with at least one digit before the
-// point.
+// ---------------------------------------------------------------------------
+// Leading digits of large values. The two roundings read only the first
+// kSignificantDigits + 1 significant digits of the expansion, so for
+// mantissa * 2^exponent those digits and the digit count are enough. The
+// product is cut to its top kKeptLimbs limbs A whenever it grows beyond them;
+// as A is then at least 10^27, each cut lowers it by less than a factor
+// 1 + 10^-27, and after n cuts the value lies in [A, A (1 + 2n 10^-27)) times
+// a power of 10^9, below A + 2n (top limb + 1). Where both ends share the
+// digits read, so does the value.
+
+constexpr std::size_t kKeptLimbs = 4;
+constexpr std::size_t kReadDigits = kSignificantDigits + 1;
+// A cut product has every digit read, and nine to spare.
+static_assert((kKeptLimbs - 1) * kLimbDigits + 1 >= kReadDigits + kLimbDigits);
+
+using LeadingLimbs = std::array<std::uint32_t, kKeptLimbs + 2>;
+
+// Adds `addend` to limbs[0, count); returns the new count.
+std::size_t AddToLimbs(LeadingLimbs& limbs, std::size_t count,
+                       std::uint64_t addend) {
+  for (std::size_t j = 0; addend != 0; ++j) {
+    if (j == count) limbs[count++] = 0;
+    const std::uint64_t x = limbs[j] + addend;
+    limbs[j] = static_cast<std::uint32_t>(x % kLimbBase);
+    addend = x / kLimbBase;
+  }
+  return count;
+}
+
+// The first kReadDigits digits of mantissa * 2^exponent (exponent >= 0)
+// followed by zeros up to its length; nullptr when the cut product leaves
+// them open, or when it needed no cut and the exact digits are cheap.
+char* WriteLeadingDigits(BinaryValue v, char* out, char* end) {
+  LeadingLimbs limbs{};
+  std::size_t count = 0;
+  for (std::uint64_t m = v.mantissa; m != 0; m /= kLimbBase) {
+    limbs[count++] = static_cast<std::uint32_t>(m % kLimbBase);
+  }
+  std::size_t dropped = 0;  // limbs cut off
+  std::uint64_t cuts = 0;
+  for (int steps = v.exponent; steps > 0;) {
+    const int now = std::min(steps, kMaxDoublings);
+    steps -= now;
+    count = MultiplyLimbs(limbs.data(), count, limbs.size(),
+                          std::uint64_t{1} << now);
+    if (count > kKeptLimbs) {
+      const std::size_t cut = count - kKeptLimbs;
+      std::copy(limbs.begin() + cut, limbs.begin() + count, limbs.begin());
+      count = kKeptLimbs;
+      dropped += cut;
+      ++cuts;
+    }
+  }
+  if (cuts == 0) return nullptr;
+  LeadingLimbs upper = limbs;
+  const std::size_t upper_count = AddToLimbs(
+      upper, count, 2 * cuts * (limbs[count - 1] + std::uint64_t{1}));
+  char low[(kKeptLimbs + 1) * kLimbDigits];
+  char high[sizeof low];
+  const char* const low_end =
+      WriteLimbs(limbs.data(), count, low, std::end(low));
+  const char* const high_end =
+      WriteLimbs(upper.data(), upper_count, high, std::end(high));
+  if (high_end - high != low_end - low ||
+      !std::equal(low, low + kReadDigits, high)) {
+    return nullptr;
+  }
+  const auto length =
+      static_cast<std::size_t>(low_end - low) + dropped * kLimbDigits;
+  if (static_cast<std::size_t>(end - out) < length) std::abort();
+  out = std::copy_n(low, kReadDigits, out);
+  return std::fill_n(out, length - kReadDigits, '0');
+}
+
+// The decimal expansion of |value|, with at least one digit before the
+// point: exact in every digit the two roundings read, the first
+// kSignificantDigits + 1 significant ones; in large values the digits behind
+// them may stand as zeros.
 void ExactDigits(double value, DecimalDigits& d) {
   char* const begin = d.digits + 1;
   char* const end = d.digits + sizeof d.digits - kDecimals - 1;
@@ -152,7 +268,8 @@ void ExactDigits(double value, DecimalDigits& d) {
   char* last = nullptr;
   if (std::uint64_t scaled = 0; ScaleToInteger(binary, scaled)) {
     last = Checked(std::to_chars(begin, end, scaled));
-  } else {
+  } else if (binary.exponent < 0 ||
+             (last = WriteLeadingDigits(binary, begin, end)) == nullptr) {
     last = WriteScaledDigits(binary, begin, end);
   }
   const auto length = static_cast<std::size_t>(last - begin);
@@ -188,21 +305,26 @@ void RoundHalfUp(DecimalDigits& d, std::size_t keep) {
 }
 
 // ---------------------------------------------------------------------------
-// The fast path, for 0.01 <= |value| < 10^13: every frequency and every
-// distance between two of them.
+// The fast path, for |value| < 10^13: every frequency, every distance between
+// two of them, and the tiny values such distances can be.
 //
 // |value| * 1000 = m * 125 * 2^-s exactly, with m the 53-bit significand, so
 // the thousandths q and the rest F / 2^s come from one multiplication. With
-// n integer digits (n = 0 below 1, -1 below 0.1) the first rounding keeps
-// D = 17 - n decimals; it leaves the thousandths alone unless it carries the
-// rest up to one half, which happens exactly when the rest is at least
-// 1/2 - 1/(2u) with u = 10^(D - 3), an even number here since D > 3.
+// n integer digits (n = 0 below 1, -1 below 0.1, -2 below 0.01 …) the first
+// rounding keeps D = 17 - n decimals; it leaves the thousandths alone unless
+// it carries the rest up to one half, which happens exactly when the rest is
+// at least 1/2 - 1/(2u) with u = 10^(D - 3), an even number here since D > 3.
+//
+// Below 2^-11 = 0.00048828125 the 17-digit rounding cannot reach 0.0005, so
+// such values show as 0.000; from 2^-11 up, s is at most 60.
 
-constexpr double kFastMin = 0.01;  // the double just above 1/100
+constexpr double kFastZeroLimit = 0x1p-11;
 constexpr double kFastLimit = 1e13;
 constexpr int kFastMaxIntegerDigits = 13;
+constexpr int kFastMinIntegerDigits = -3;  // 0.0001 < 2^-11
 
-constexpr std::size_t kMaxFastDecimals = kSignificantDigits + 1;
+constexpr std::size_t kMaxFastDecimals =
+    kSignificantDigits + static_cast<std::size_t>(-kFastMinIntegerDigits);
 constexpr std::size_t kMinFastDecimals =
     kSignificantDigits - kFastMaxIntegerDigits;
 static_assert(kMinFastDecimals > kDecimals, "u must be an even power of ten");
@@ -219,9 +341,15 @@ PowersOfTen() {
 }
 constexpr auto kPowersOfTen = PowersOfTen();
 
-// Digits left of the point: 10^(n-1) <= x < 10^n.
+// Digits left of the point: 10^(n-1) <= x < 10^n, for x >= 2^-11. The
+// doubles 0.1, 0.01 and 0.001 each lie just above their power of ten, so no
+// double falls between the two.
 int IntegerDigits(double x) {
-  if (x < 1.0) return x >= 0.1 ? 0 : -1;  // 0.1 is the double just above 1/10
+  if (x < 1.0) {
+    if (x >= 0.1) return 0;
+    if (x >= 0.01) return -1;
+    return x >= 0.001 ? -2 : -3;
+  }
   int n = 1;
   double bound = 10.0;  // powers of ten up to 1e22 are exact
   while (x >= bound) {
@@ -243,11 +371,6 @@ bool ProductAtMost(std::uint64_t a, std::uint64_t b, std::uint64_t limit) {
   const std::uint64_t low = (middle << 32) | (ll & kLow32);
   return high == 0 && low <= limit;
 }
-
-constexpr char kDigitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536"
-    "37383940414243444546474849505152535455565758596061626364656667686970717273"
-    "747576777879808182838485868788899091929394959697989900";
 
 // "[-]integer.ddd" for a value given in thousandths.
 std::size_t WriteThousandths(std::uint64_t thousandths, bool negative,
@@ -284,14 +407,13 @@ std::size_t WriteThousandths(std::uint64_t thousandths, bool negative,
   return size;
 }
 
-bool WriteMHzFast(double value, char* out, std::size_t& size) {
-  const double x = std::fabs(value);
-  if (!(x >= kFastMin && x < kFastLimit)) return false;
+// The thousandths of 2^-11 <= x < 10^13 after the two roundings.
+std::uint64_t RoundedThousandths(double x) {
   const auto bits = std::bit_cast<std::uint64_t>(x);
   const std::uint64_t m =
       (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
   // x = m * 2^(biased - 1075), so x * 1000 = m * 125 * 2^-s with s from 6
-  // (below 10^13) to 56 (above 0.01); m * 125 < 2^60.
+  // (below 10^13) to 60 (from 2^-11); m * 125 < 2^60.
   const int s = 1075 - static_cast<int>(bits >> 52) - 3;
   const std::uint64_t scaled = m * 125;
   std::uint64_t thousandths = scaled >> s;
@@ -305,6 +427,14 @@ bool WriteMHzFast(double value, char* out, std::size_t& size) {
     const std::uint64_t u = kPowersOfTen[decimals - kDecimals];
     if (ProductAtMost(u, 2 * (half - rest), 2 * half)) ++thousandths;
   }
+  return thousandths;
+}
+
+bool WriteMHzFast(double value, char* out, std::size_t& size) {
+  const double x = std::fabs(value);
+  if (!(x < kFastLimit)) return false;  // NaN too
+  const std::uint64_t thousandths =
+      x < kFastZeroLimit ? 0 : RoundedThousandths(x);
   size = WriteThousandths(thousandths, value < 0, out);
   return true;
 }

@@ -15,6 +15,7 @@
 #include <iterator>
 #include <limits>
 #include <optional>
+#include <string_view>
 #include <system_error>
 
 #include "text.h"
@@ -44,17 +45,21 @@ constexpr std::size_t kMaxDigits = 800;
 constexpr std::int64_t kExponentCap = std::int64_t{1} << 52;
 
 // value = 0.digits * 10^exponent, digits without leading zeros.
-// The digits live in a stack buffer with room behind them for the
-// exponent of the canonical text that ToDouble converts.
-// Room behind the digits for "e" and the exponent, which is bounded by the
-// range checks of ToDouble and by the digit count.
+// The digits live in a stack buffer inside the canonical text that ToDouble
+// converts, "0.<digits>e<exponent>": behind "0." and with room behind them
+// for "e" and the exponent, which the range checks of ToDouble bound.
+// fast_float reads the digits after a point eight at a time, and those
+// before it one by one.
+constexpr std::string_view kCanonicalPrefix = "0.";
 constexpr std::size_t kExponentRoom =
     1 + std::numeric_limits<std::int64_t>::digits10 + 2;
 
 struct Decimal {
-  char digits[kMaxDigits + 1 + kExponentRoom];
+  char text[kCanonicalPrefix.size() + kMaxDigits + 1 + kExponentRoom];
   std::size_t size = 0;
   std::int64_t exponent = 0;
+
+  char* digits() { return text + kCanonicalPrefix.size(); }
 };
 
 // Reads the exponent digits at text[pos...] into a saturated magnitude.
@@ -90,15 +95,15 @@ double ToDouble(Decimal& d) {
   // certainly infinite or zero.
   if (d.exponent > 310) return std::numeric_limits<double>::infinity();
   if (d.exponent < -330) return 0.0;
-  // The canonical text "<digits>e<exponent>", written behind the digits.
-  char* const end = d.digits + sizeof d.digits;
-  char* text_end = d.digits + d.size;
+  // The canonical text, written around the digits.
+  std::copy(kCanonicalPrefix.begin(), kCanonicalPrefix.end(), d.text);
+  char* const end = d.text + sizeof d.text;
+  char* text_end = d.digits() + d.size;
   *text_end++ = 'e';
-  const auto written = std::to_chars(
-      text_end, end, d.exponent - static_cast<std::int64_t>(d.size));
+  const auto written = std::to_chars(text_end, end, d.exponent);
   if (written.ec != std::errc{}) std::abort();  // kExponentRoom is too small
   double value = 0.0;
-  const auto read = fast_float::from_chars(d.digits, written.ptr, value);
+  const auto read = fast_float::from_chars(d.text, written.ptr, value);
   if (read.ec == std::errc::result_out_of_range) {
     return d.exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
   }
@@ -132,12 +137,16 @@ double DividePlain(std::uint64_t mantissa, std::size_t decimals) {
   return static_cast<double>(mantissa) / kExactPowersOfTen[decimals];
 }
 
+// A plain decimal has at most kMaxFastDigits digits and a point; one byte
+// more shows where it ends.
+constexpr std::size_t kMaxPlainScan = kMaxFastDigits + 2;
+
 // A plain decimal at text[pos...], ended by any byte that is not a digit,
 // the first point or an exponent letter. Returns false to leave every other
-// text to the exact path.
+// text to the exact path, without reading a long digit string to its end.
 bool ReadPlainDecimal(std::string_view text, std::size_t pos, double& value) {
   const char* p = text.data() + pos;
-  const char* const end = text.data() + text.size();
+  const char* const end = p + std::min(text.size() - pos, kMaxPlainScan);
   std::uint64_t mantissa = 0;
   const char* const integer = p;
   while (p != end && IsDigit(*p)) mantissa = mantissa * 10 + (*p++ - '0');
@@ -170,6 +179,8 @@ constexpr std::size_t kMaxShownIntegerDigits = 7;
 // always, read in one pass; false for any other text. Reads what the general
 // path reads for such a text.
 bool ReadWholePlainDecimal(std::string_view text, text::FieldValue& read) {
+  // A sign, a point and more than kMaxFastDigits digits never fit.
+  if (text.size() > 1 + kMaxFastDigits + 1) return false;
   const char* p = text.data();
   const char* const end = p + text.size();
   const bool negative = p != end && *p == '-';
@@ -202,55 +213,75 @@ bool ReadWholePlainDecimal(std::string_view text, text::FieldValue& read) {
   return true;
 }
 
+// The digits of a number at text[pos...]: the integer digits, and after a
+// point the fraction digits. `end` is where the number's digits and point
+// end.
+struct DigitRuns {
+  std::string_view integer;
+  std::string_view fraction;
+  std::size_t end = 0;
+};
+
+std::size_t DigitRunEnd(std::string_view text, std::size_t pos) {
+  while (pos < text.size() && IsDigit(text[pos])) ++pos;
+  return pos;
+}
+
+DigitRuns FindDigitRuns(std::string_view text, std::size_t pos) {
+  DigitRuns runs;
+  runs.end = DigitRunEnd(text, pos);
+  runs.integer = text.substr(pos, runs.end - pos);
+  if (runs.end < text.size() && text[runs.end] == '.') {
+    const std::size_t fraction = runs.end + 1;
+    runs.end = DigitRunEnd(text, fraction);
+    runs.fraction = text.substr(fraction, runs.end - fraction);
+  }
+  return runs;
+}
+
+// The significant digits of the runs, from the first non-zero digit to the
+// last, into `decimal`: the first kMaxDigits of them, and a sticky '1' when a
+// non-zero digit lies beyond. Leaves `decimal` empty for a zero.
+void NormaliseDigits(DigitRuns runs, Decimal& decimal) {
+  std::string_view& integer = runs.integer;
+  std::string_view& fraction = runs.fraction;
+  if (const std::size_t first = integer.find_first_not_of('0');
+      first != std::string_view::npos) {
+    integer.remove_prefix(first);
+    decimal.exponent = static_cast<std::int64_t>(integer.size());
+  } else {
+    const std::size_t first_decimal = fraction.find_first_not_of('0');
+    if (first_decimal == std::string_view::npos) return;
+    integer = {};
+    fraction.remove_prefix(first_decimal);
+    decimal.exponent = -static_cast<std::int64_t>(first_decimal);
+  }
+  // npos + 1 is 0: a run of zeros only is dropped whole.
+  fraction = fraction.substr(0, fraction.find_last_not_of('0') + 1);
+  if (fraction.empty()) {
+    integer = integer.substr(0, integer.find_last_not_of('0') + 1);
+  }
+  const std::size_t total = integer.size() + fraction.size();
+  const std::size_t kept = std::min(total, kMaxDigits);
+  const std::size_t from_integer = std::min(integer.size(), kept);
+  char* const digits = decimal.digits();
+  std::copy_n(integer.data(), from_integer, digits);
+  std::copy_n(fraction.data(), kept - from_integer, digits + from_integer);
+  decimal.size = kept;
+  if (total > kMaxDigits) digits[decimal.size++] = '1';
+}
+
 // Every other number: the digits normalised, then converted exactly.
 // Nothing when no digit follows. Kept out of line so that the plain path
 // does not set up its large frame.
 [[gnu::noinline]] std::optional<double> ReadDecimal(std::string_view text,
                                                     std::size_t pos) {
+  const DigitRuns runs = FindDigitRuns(text, pos);
+  if (runs.integer.empty() && runs.fraction.empty()) return std::nullopt;
   Decimal decimal;
-  bool sawDigit = false;
-  bool sawPoint = false;
-  bool droppedNonZero = false;
-  std::size_t trailingZeros = 0;  // zeros held back until a non-zero follows
-  for (; pos < text.size(); ++pos) {
-    const unsigned char c = text[pos];
-    if (c == '.' && !sawPoint) {
-      sawPoint = true;
-      continue;
-    }
-    if (!IsDigit(c)) break;
-    sawDigit = true;
-    const bool leading = decimal.size == 0 && c == '0';
-    if (leading) {
-      if (sawPoint) --decimal.exponent;
-      continue;
-    }
-    if (!sawPoint) ++decimal.exponent;
-    if (c == '0') {
-      ++trailingZeros;
-      continue;
-    }
-    if (droppedNonZero) continue;
-    if (decimal.size + trailingZeros < kMaxDigits) {
-      std::fill_n(decimal.digits + decimal.size, trailingZeros, '0');
-      decimal.size += trailingZeros;
-      decimal.digits[decimal.size++] = static_cast<char>(c);
-    } else {
-      // Keep the held zeros up to the limit, so that the sticky digit added
-      // below stands after them and not in their place.
-      std::fill(decimal.digits + decimal.size, decimal.digits + kMaxDigits,
-                '0');
-      decimal.size = kMaxDigits;
-      droppedNonZero = true;
-    }
-    trailingZeros = 0;
-  }
-  if (!sawDigit) return std::nullopt;
-
-  if (droppedNonZero) decimal.digits[decimal.size++] = '1';
-  const std::int64_t exponent = ReadExponent(text, pos);
+  NormaliseDigits(runs, decimal);
+  const std::int64_t exponent = ReadExponent(text, runs.end);
   if (decimal.size != 0) decimal.exponent += exponent;
-
   return ToDouble(decimal);
 }
 

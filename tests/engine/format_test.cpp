@@ -52,6 +52,11 @@ TEST(FormatMHz, TwoStageRounding) {
       {0.0015, "0.002"},
       {0.0014999999999999999, "0.001"},  // 0.00149999999999999981
       {0.0004, "0.000"},
+      // 0.00094999999999999999809 -> 0.00095000000000000000 -> up, while
+      // 0.00449999999999999966 keeps ...9997 -> down.
+      {0.00095, "0.001"},
+      {0.0045, "0.004"},
+      {0x1p-11, "0.000"},  // 0.00048828125
       {0.00025, "0.000"},
       {1e-5, "0.000"},
       {std::numeric_limits<double>::denorm_min(), "0.000"},
@@ -127,6 +132,26 @@ TEST(FormatMHz, MatchesExactDecimalModel) {
     if (rng() % 2) v = -v;
     SCOPED_TRACE(Describe(v));
     ASSERT_EQ(ModelFormatMHz(v), FormatMHz(v));
+  }
+}
+
+// Large values are shown from the leading digits of a cut product: powers of
+// two and their neighbours against the model.
+TEST(FormatMHz, LargeValuesMatchExactDecimalModel) {
+  for (int e = 60; e < 1024; ++e) {
+    const double power = std::ldexp(1.0, e);
+    for (double v :
+         {power, std::nextafter(power, 0.0), std::nextafter(power, kInf)}) {
+      SCOPED_TRACE(Describe(v));
+      ASSERT_EQ(ModelFormatMHz(v), FormatMHz(v));
+    }
+  }
+  // Nines right behind the 18th digit, where the cut limbs could carry:
+  // 622617284061899262 999998523..., 212010779949183581 99999997204...
+  for (double v : {0x1.a2b3c4d5e7a41p+952, 0x1.a2b3c4d72998ap+952,
+                   0x1.d2b3c4d80b267p+452, 0x1.d2b3c4d9dabf5p+452}) {
+    SCOPED_TRACE(Describe(v));
+    EXPECT_EQ(ModelFormatMHz(v), FormatMHz(v));
   }
 }
 

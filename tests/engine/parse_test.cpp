@@ -312,6 +312,40 @@ TEST(ParseFrequencyText, CorrectRoundingAtHalfwayPoints) {
   });
 }
 
+// Nineteen digits are read by one division; an exponent, or a twentieth
+// digit just past them, sends the text to the exact path.
+TEST(ParseFrequencyText, AroundTheNineteenDigitsOfAPlainDecimal) {
+  ExpectParses({
+      {" 1234567890.123456789x", 1234567890.123456789},
+      {"1234567890123456789e1", 1234567890123456789e1},
+      {"+123456789012345678.9d2", 123456789012345678.9e2},
+      {"-1234567890.1234567891x", -1234567890.1234567891},
+      {" 12345678901234567890 ", 12345678901234567890.0},
+  });
+}
+
+// The same long digit string with its point anywhere, the exponent making up
+// for it, reads as the same double: the digits kept and the sticky digit do
+// not depend on where the integer digits end.
+TEST(ParseFrequencyText, PointAnywhereInALongDigitString) {
+  auto rng = Rng(0x5eed0003);
+  for (int i = 0; i < 20; ++i) {
+    const std::size_t length = 700 + rng() % 300;
+    std::string digits = "5";
+    while (digits.size() < length)
+      digits += static_cast<char>('0' + rng() % 10);
+    const double expected = ParseFrequencyText("0." + digits + "e-50");
+    for (std::size_t point = 0; point <= digits.size();
+         point += 1 + rng() % 60) {
+      SCOPED_TRACE(point);
+      const std::string text = digits.substr(0, point) + "." +
+                               digits.substr(point) + "e-" +
+                               std::to_string(50 + point);
+      ASSERT_TRUE(SameBits(expected, ParseFrequencyText(text)));
+    }
+  }
+}
+
 // A digit far below the last bit (or one that decides a tie), at every
 // distance up to beyond any fixed-size digit buffer a reader might keep.
 TEST(ParseFrequencyText, LateDigitAtEveryPosition) {
