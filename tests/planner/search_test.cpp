@@ -24,9 +24,10 @@ struct Tally {
   int found = 0, none = 0, broken = 0;
 };
 
-// Compares the search's answer to a request with the model's.
-void ExpectModelAnswer(const PlanRequest& r, const model::Counts& counts,
-                       Tally& tally) {
+// Compares the search's answer to a request with the model's, with the
+// threads the request asks for.
+void ExpectModelAnswerWith(const PlanRequest& r, const model::Counts& counts,
+                           Tally& tally) {
   SCOPED_TRACE("candidates " + Show(r.candidates) + "fixed " + Show(r.fixed) +
                "spacing " + std::to_string(r.rules.spacing) + " guard " +
                std::to_string(r.rules.guard) + " 3tx3 " +
@@ -90,6 +91,17 @@ void ExpectModelAnswer(const PlanRequest& r, const model::Counts& counts,
       texts[i] = FormatKhz(got.plan[i]);
     }
     EXPECT_EQ(RunChannelCheck(texts).resultText, kLowRiskText);
+  }
+}
+
+// The same with one thread and with two: where the search runs to its end,
+// the answer does not depend on them.
+void ExpectModelAnswer(PlanRequest r, const model::Counts& counts,
+                       Tally& tally) {
+  for (const int threads : {1, 2}) {
+    SCOPED_TRACE("threads " + std::to_string(threads));
+    r.threads = threads;
+    ExpectModelAnswerWith(r, counts, tally);
   }
 }
 
