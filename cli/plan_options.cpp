@@ -275,14 +275,15 @@ void ReadGuard(ArgumentReader& reader, std::string_view value, Seen& seen,
   if (auto g = reader.Number("--guard", value, value, true)) rules.guard = *g;
 }
 
-void ReadCount(ArgumentReader& reader, std::string_view value, Seen& seen,
-               PlanOptions& options) {
-  Once(reader, "--count", seen.count);
-  if (auto n = WholeNumber(value, 1, plan::kMaxCarriers)) {
-    options.count = *n;
+// A whole number from 1 to `most` given once: --count, --threads.
+void ReadWhole(ArgumentReader& reader, std::string_view name,
+               std::string_view value, int most, bool& seen, int& out) {
+  Once(reader, name, seen);
+  if (auto n = WholeNumber(value, 1, most)) {
+    out = *n;
   } else {
-    reader.Fail("--count " + QuoteArgument(value) +
-                ": expected a whole number from 1 to 64");
+    reader.Fail(std::string(name) + " " + QuoteArgument(value) +
+                ": expected a whole number from 1 to " + std::to_string(most));
   }
 }
 
@@ -295,17 +296,6 @@ void ReadSpacing(ArgumentReader& reader, std::string_view value, Seen& seen,
       reader.Fail("--spacing " + QuoteArgument(value) +
                   ": below the check's own 0.125 MHz");
     }
-  }
-}
-
-void ReadThreads(ArgumentReader& reader, std::string_view value, Seen& seen,
-                 PlanOptions& options) {
-  Once(reader, "--threads", seen.threads);
-  if (auto n = WholeNumber(value, 1, plan::kMaxThreads)) {
-    options.threads = *n;
-  } else {
-    reader.Fail("--threads " + QuoteArgument(value) +
-                ": expected a whole number from 1 to 64");
   }
 }
 
@@ -326,7 +316,8 @@ void ReadValueOption(ArgumentReader& reader, std::string_view name,
   } else if (name == "--fixed") {
     if (auto f = reader.Number(name, value, value)) options.fixed.push_back(*f);
   } else if (name == "--count") {
-    ReadCount(reader, value, seen, options);
+    ReadWhole(reader, name, value, plan::kMaxCarriers, seen.count,
+              options.count);
   } else if (name == "--spacing") {
     ReadSpacing(reader, value, seen, options.rules);
   } else if (name == "--guard") {
@@ -337,7 +328,8 @@ void ReadValueOption(ArgumentReader& reader, std::string_view name,
     Once(reader, name, seen.time);
     if (auto ms = ReadSeconds(reader, value)) options.time_limit_ms = *ms;
   } else if (name == "--threads") {
-    ReadThreads(reader, value, seen, options);
+    ReadWhole(reader, name, value, plan::kMaxThreads, seen.threads,
+              options.threads);
   }
 }
 
