@@ -9,6 +9,8 @@
 //       climb-71 770.125-778.875 step 0.125, 3tx3 and 2tx5 windows 0, N
 //               carriers: the same climb
 //       plan-71 today's FindBestPlan on that request, for comparison
+//       climb-wide 470.000-570.000 step 0.025 (4001 channels), N carriers,
+//               the same climb (plan-wide: today's FindBestPlan)
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -96,11 +98,16 @@ int main(int argc, char** argv) {
     Largest("ruler", r, threads);
   } else if (what == "climb-b") {
     Climb(Channels(806'125, 125, 30), n, threads);
-  } else if (what == "climb-71" || what == "plan-71") {
-    PlanRequest r = Channels(770'125, 125, 71);
-    r.rules.window_3tx3 = 0;
-    r.rules.window_2tx5 = 0;
-    if (what == "climb-71") {
+  } else if (what == "climb-71" || what == "plan-71" || what == "climb-wide" ||
+             what == "plan-wide") {
+    const bool wide = what.ends_with("wide");
+    PlanRequest r =
+        wide ? Channels(470'000, 25, 4001) : Channels(770'125, 125, 71);
+    if (!wide) {
+      r.rules.window_3tx3 = 0;
+      r.rules.window_2tx5 = 0;
+    }
+    if (what.starts_with("climb")) {
       Climb(r, n, threads);
     } else {
       r.count = n;

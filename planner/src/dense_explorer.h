@@ -91,7 +91,7 @@ Problem MakeProblem(const PlanRequest& request, std::span<const Khz> fixed,
 struct StepShare {
   std::atomic<int> next{0};          // the next task to take
   std::atomic<int> found{INT_MAX};   // the lowest task with a plan
-  std::atomic<bool> stopped{false};  // the budget ran out
+  std::atomic<bool> stopped{false};  // the budget or a node limit ran out
   void NoteFound(int task) {
     int seen = found.load(std::memory_order_relaxed);
     while (task < seen && !found.compare_exchange_weak(seen, task)) {
@@ -127,6 +127,10 @@ class Explorer {
   Outcome Explore(std::span<const int> prefix, int task, StepShare& share);
   // The nodes searched so far.
   std::uint64_t nodes() const { return nodes_; }
+  // Stops the search (as the budget would) after `more` nodes; 0: never.
+  void LimitNodes(std::uint64_t more) {
+    limit_ = more == 0 ? UINT64_MAX : nodes_ + more;
+  }
   // The new carriers of the plan found, ascending.
   std::span<const int> plan() const {
     return {path_.data(), static_cast<std::size_t>(target_)};
@@ -175,6 +179,7 @@ class Explorer {
   int prefix_ = 0;  // the carriers after the first whose levels are built
   int task_ = 0;
   std::uint64_t nodes_ = 0;
+  std::uint64_t limit_ = UINT64_MAX;
   StepShare* share_ = nullptr;
 };
 

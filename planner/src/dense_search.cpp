@@ -29,12 +29,15 @@ int GolombMarks(int span) {
   }
 }
 
+// The forward search's nodes per candidate: this share of its allowance.
+constexpr std::uint64_t kProbeShare = 625;
+
 class Doll {
  public:
-  enum class Step { kFound, kNone, kStopped };
+  enum class Step { kFound, kNone, kStopped, kOutOfNodes };
 
   Doll(const Problem& problem, int most_new, Budget& budget, int threads)
-      : p_(problem), team_(std::max(threads, 1)) {
+      : p_(problem), budget_(budget), team_(std::max(threads, 1)) {
     const auto workers = static_cast<std::size_t>(team_.size());
     for (std::size_t w = 0; w < workers; ++w) {
       explorers_.push_back(
@@ -48,6 +51,10 @@ class Doll {
   }
 
   bool fixed_valid() const { return explorers_[0]->fixed_valid(); }
+  // Steps from now on end after `more` nodes of each worker (0: never).
+  void LimitNodes(std::uint64_t more) {
+    for (auto& e : explorers_) e->LimitNodes(more);
+  }
   // The plan of the last step that found one (also one cut short).
   bool found() const { return found_; }
   const std::vector<int>& plan() const { return plan_; }
@@ -122,7 +129,9 @@ class Doll {
                    found_plan_[best].begin() + chosen);
       if (anchor >= 0) plan_.push_back(anchor);
     }
-    if (share.stopped.load()) return Step::kStopped;
+    if (share.stopped.load()) {
+      return budget_.stopped() ? Step::kStopped : Step::kOutOfNodes;
+    }
     return found_ ? Step::kFound : Step::kNone;
   }
 
@@ -169,6 +178,7 @@ class Doll {
   }
 
   const Problem& p_;
+  Budget& budget_;
   Team team_;
   std::vector<std::unique_ptr<Explorer>> explorers_;
   std::vector<int> tasks_, longer_, choices_;
@@ -267,6 +277,21 @@ DenseAnswer DenseFindFirst(const PlanRequest& request,
   }
   DenseAnswer stopped;
   stopped.status = DenseAnswer::Status::kStopped;
+  // A forward search first (see DenseQuery::probe_nodes).
+  doll.LimitNodes(query.probe_nodes +
+                  query.probe_nodes / kProbeShare * p.position.size());
+  bool probed = query.probe_nodes > 0;
+  for (std::size_t i = 0; i < p.position.size() && probed; ++i) {
+    const Doll::Step step = doll.Try(p.position[i], need, counted, false);
+    if (step == Doll::Step::kStopped) return stopped;
+    if (step == Doll::Step::kFound) {
+      found.plan = Values(p, fixed, doll.plan());
+      return found;
+    }
+    probed = step == Doll::Step::kNone;
+  }
+  if (probed) return none;
+  doll.LimitNodes(0);
   // The suffix table, up to `need`: past the candidate where it reaches
   // `need`, no plan starts.
   int best = 0;

@@ -22,6 +22,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -33,6 +34,9 @@ namespace zelmar::plan {
 // The widest raster the dense search takes, in raster steps (highest minus
 // lowest carrier): a node's bitmaps are then at most 64 words.
 inline constexpr int kMaxDenseSteps = 4095;
+// The forward search's default allowance (see DenseQuery), about a third
+// of a millisecond.
+inline constexpr std::uint64_t kDenseProbeNodes = 10'000;
 
 // Whether the dense search takes this request (one raster, few steps).
 bool DenseApplies(const PlanRequest& request, std::span<const Khz> fixed);
@@ -45,6 +49,11 @@ struct DenseQuery {
   // family not checked by request.rules ignores its entry. The 2tx3 entry is
   // raised to guard + 1 at least; 3tx3 and 2tx5 to their window + 1.
   std::array<Khz, kFamilyCount> at_least{};
+  // Where plans are many, the first lies near the front: a forward search
+  // from each first carrier in turn, on this many nodes plus as many per
+  // candidate, finds it before any table is built (or, run to its end,
+  // proves there is none). 0: straight to the table.
+  std::uint64_t probe_nodes = kDenseProbeNodes;
 };
 
 struct DenseAnswer {
