@@ -12,6 +12,7 @@
 #include <thread>
 #endif
 
+#include "golomb.h"
 #include "raster_climb.h"
 #include "searcher.h"
 

@@ -6,35 +6,10 @@
 // them.
 #include <algorithm>
 
+#include "golomb.h"
 #include "searcher.h"
 
 namespace zelmar::plan {
-namespace {
-
-// The optimal Golomb ruler lengths for 1, 2, ... marks: no k marks with
-// pairwise distinct differences span fewer units.
-constexpr std::array<Khz, 28> kGolombLength = {
-    0,   1,   3,   6,   11,  17,  25,  34,  44,  55,  72,  85,  106, 127,
-    151, 177, 199, 216, 246, 283, 333, 356, 372, 425, 480, 492, 553, 585};
-static_assert(kGolombLength.size() <= kMaxCarriers);
-
-}  // namespace
-
-std::optional<int> GolombMarksWithin(Khz units) {
-  int marks = 1;
-  while (marks < static_cast<int>(kGolombLength.size()) &&
-         kGolombLength[static_cast<std::size_t>(marks)] <= units) {
-    ++marks;
-  }
-  if (marks == static_cast<int>(kGolombLength.size())) return std::nullopt;
-  return marks;
-}
-
-Khz GolombLength(Khz marks) {
-  if (marks < 1 || marks > static_cast<Khz>(kGolombLength.size())) return 0;
-  return kGolombLength[static_cast<std::size_t>(marks - 1)];
-}
-
 void Searcher::NoteSpanBound(int target) {
   if (target < 3) return;
   const Khz gaps = target - 1;
@@ -66,7 +41,7 @@ Khz Searcher::ReckonedSpan(Khz above, Khz threshold) const {
     // x and the carriers above it form a Golomb ruler: all differences
     // distinct whole raster steps, the smallest at least `step`.
     const Khz marks = above + 1;
-    const Khz units = GolombLength(marks);
+    const Khz units = GolombSpan(marks);
     need = std::max(need, units * raster_);
     need = std::max(need, step + (above * (above + 1) / 2 - 1) * raster_);
   }

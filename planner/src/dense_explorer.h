@@ -28,6 +28,7 @@
 #include "budget.h"
 #include "dense_bitmap.h"
 #include "dense_search.h"
+#include "golomb.h"
 #include "zelmar/planner.h"
 
 namespace zelmar::plan::dense {
@@ -38,19 +39,6 @@ inline constexpr int kUnchecked = -1;
 // every product and radius (a few times the widest raster) is an int.
 static_assert(WordsFor(kMaxDenseSteps + 1) <= 64);
 static_assert(10 * kMaxDenseSteps < INT_MAX / 4);
-
-// The optimal Golomb ruler lengths for 1, 2, ... marks (OEIS A003022): no k
-// marks with pairwise distinct differences span fewer units.
-inline constexpr std::array<int, 28> kGolombLength = {
-    0,   1,   3,   6,   11,  17,  25,  34,  44,  55,  72,  85,  106, 127,
-    151, 177, 199, 216, 246, 283, 333, 356, 372, 425, 480, 492, 553, 585};
-
-// The least span of `marks` carriers forming a Golomb ruler, or 0 where the
-// table ends (no bound).
-inline int GolombSpan(int marks) {
-  if (marks < 1 || marks > static_cast<int>(kGolombLength.size())) return 0;
-  return kGolombLength[static_cast<std::size_t>(marks - 1)];
-}
 
 // A request in raster positions 0..top.
 struct Problem {

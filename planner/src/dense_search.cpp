@@ -20,13 +20,7 @@ namespace {
 // The most marks a Golomb ruler of `span` units holds (kMaxCarriers where
 // the table ends).
 int GolombMarks(int span) {
-  int marks = 1;
-  while (true) {
-    const int next = GolombSpan(marks + 1);
-    if (next == 0) return kMaxCarriers;
-    if (next > span) return marks;
-    ++marks;
-  }
+  return GolombMarksWithin(span).value_or(kMaxCarriers);
 }
 
 // The forward search's nodes per candidate: this share of its allowance.

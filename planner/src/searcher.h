@@ -48,13 +48,6 @@ struct SpanTable {
   bool done = false;
 };
 
-// The most marks a Golomb ruler of `units` length holds (no two pairs of
-// marks the same distance apart), or nullopt past the table of optimal
-// rulers.
-std::optional<int> GolombMarksWithin(Khz units);
-// The least length of a Golomb ruler of `marks` marks, or 0 past the table.
-Khz GolombLength(Khz marks);
-
 class Searcher {
  public:
   enum class Mode { kFirst, kBest };
