@@ -5,7 +5,6 @@
 // one exact search runs to its end and so proves the plan best.
 #include <algorithm>
 #include <limits>
-#include <numeric>
 #include <optional>
 
 #ifndef ZELMAR_NO_THREADS
@@ -13,6 +12,7 @@
 #endif
 
 #include "golomb.h"
+#include "raster.h"
 #include "raster_climb.h"
 #include "searcher.h"
 
@@ -124,36 +124,13 @@ Largest FindLargest(Searcher& searcher, int fixed_count, int limit) {
   return largest;
 }
 
-// The raster every candidate and fixed carrier lies on (1 kHz at least),
-// and the span from the lowest to the highest in its steps.
-struct RasterSpan {
-  Khz step = 1;
-  Khz steps = 0;
-};
-RasterSpan RasterOf(const PlanRequest& request) {
-  Khz low = kNoMargin, high = 0, raster = 0;
-  const std::array<const std::vector<Khz>*, 2> sets = {&request.candidates,
-                                                       &request.fixed};
-  for (const std::vector<Khz>* values : sets) {
-    for (Khz v : *values) {
-      low = std::min(low, v);
-      high = std::max(high, v);
-    }
-  }
-  if (low == kNoMargin) return {};
-  for (const std::vector<Khz>* values : sets) {
-    for (Khz v : *values) raster = std::gcd(raster, v - low);
-  }
-  if (raster == 0) return {};
-  return {raster, (high - low) / raster};
-}
-
 // With 3tx3 checked, every plan is a Golomb ruler on the raster: no more
 // carriers than the optimal rulers fit into the span of every candidate and
 // fixed carrier. Nullopt where 3tx3 is not checked or the table ends.
-std::optional<int> GolombMost(const PlanRequest& request) {
+std::optional<int> GolombMost(const PlanRequest& request,
+                              std::span<const Khz> fixed) {
   if (!request.rules.window_3tx3) return std::nullopt;
-  return GolombMarksWithin(RasterOf(request).steps);
+  return GolombMarksWithin(RasterOf(request.candidates, fixed).steps);
 }
 
 // The most carriers (up to `limit`) of any valid plan, by the dense search
@@ -311,7 +288,7 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
   }
   const int limit = static_cast<int>(std::min<std::size_t>(
       kMaxCarriers, fixed.size() + request.candidates.size()));
-  const int golomb = GolombMost(request).value_or(kMaxCarriers);
+  const int golomb = GolombMost(request, fixed).value_or(kMaxCarriers);
   const int most =
       request.count > 0 ? request.count : std::max(std::min(limit, golomb), 1);
 

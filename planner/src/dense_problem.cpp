@@ -1,35 +1,13 @@
 // Whether the dense search takes a request, and the request in raster
 // positions.
 #include <algorithm>
-#include <numeric>
 
 #include "dense_explorer.h"
 #include "dense_search.h"
+#include "raster.h"
 
 namespace zelmar::plan {
 namespace {
-
-struct Raster {
-  Khz origin = 0;
-  Khz step = 1;
-  Khz steps = 0;  // highest minus lowest carrier, in steps
-};
-
-Raster RasterOf(const PlanRequest& request, std::span<const Khz> fixed) {
-  Raster raster;
-  Khz low = request.candidates.front(), high = request.candidates.back();
-  if (!fixed.empty()) {
-    low = std::min(low, fixed.front());
-    high = std::max(high, fixed.back());
-  }
-  Khz step = 0;
-  for (Khz v : request.candidates) step = std::gcd(step, v - low);
-  for (Khz v : fixed) step = std::gcd(step, v - low);
-  raster.origin = low;
-  raster.step = step == 0 ? 1 : step;
-  raster.steps = (high - low) / raster.step;
-  return raster;
-}
 
 // The radius (in raster steps) of a family whose margin must reach
 // `at_least` kHz: products at that many steps or fewer fall short. Capped
@@ -42,7 +20,7 @@ int Radius(Khz at_least, Khz step, int cap) {
 }  // namespace
 
 Khz DenseRasterStep(const PlanRequest& request, std::span<const Khz> fixed) {
-  return RasterOf(request, fixed).step;
+  return RasterOf(request.candidates, fixed).step;
 }
 
 bool DenseApplies(const PlanRequest& request, std::span<const Khz> fixed) {
@@ -52,14 +30,14 @@ bool DenseApplies(const PlanRequest& request, std::span<const Khz> fixed) {
        request.group_counts.size() > kMaxGroups)) {
     return false;
   }
-  return RasterOf(request, fixed).steps <= kMaxDenseSteps;
+  return RasterOf(request.candidates, fixed).steps <= kMaxDenseSteps;
 }
 
 namespace dense {
 
 Problem MakeProblem(const PlanRequest& request, std::span<const Khz> fixed,
                     const std::array<Khz, kFamilyCount>& at_least) {
-  const Raster raster = RasterOf(request, fixed);
+  const Raster raster = RasterOf(request.candidates, fixed);
   Problem p;
   p.origin = raster.origin;
   p.raster = raster.step;

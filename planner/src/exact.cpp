@@ -8,8 +8,8 @@
 // below the best plan's is cut; so is a node whose carriers still to come
 // cannot fit above it (bounds.cpp).
 #include <algorithm>
-#include <numeric>
 
+#include "raster.h"
 #include "searcher.h"
 
 namespace zelmar::plan {
@@ -33,16 +33,10 @@ Searcher::Searcher(const PlanRequest& request, std::span<const Khz> fixed,
       group_index_[groups_[i]].push_back(static_cast<std::uint32_t>(i));
     }
   }
-  top_ = cand_.empty() ? 0 : cand_.back();
-  if (!fixed.empty()) top_ = std::max(top_, fixed.back());
-  low_ = cand_.empty() ? top_ : cand_.front();
-  if (!fixed.empty()) low_ = std::min(low_, fixed.front());
-  // When every carrier lies on one raster, every gap and every distance
-  // is a whole number of raster steps.
-  const Khz origin = cand_.empty() ? 0 : cand_.front();
-  for (Khz v : cand_) raster_ = std::gcd(raster_, v - origin);
-  for (Khz v : fixed) raster_ = std::gcd(raster_, v - origin);
-  if (raster_ == 0) raster_ = 1;
+  const Raster raster = RasterOf(cand_, fixed);
+  low_ = raster.origin;
+  raster_ = raster.step;
+  top_ = low_ + raster.steps * raster_;
   stack_.SetRoot(fixed);
   root_score_ = stack_[0].score;
   sorted_.resize(static_cast<std::size_t>(most_carriers) + 1);
