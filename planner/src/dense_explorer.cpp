@@ -208,7 +208,7 @@ Explorer::Outcome Explorer::Explore(std::span<const int> prefix, int task,
   task_ = task;
   share_ = &share;
   ++nodes_;
-  if (meter_.Charge() || nodes_ >= limit_) {
+  if (meter_.Node() || nodes_ >= limit_) {
     share.stopped.store(true, std::memory_order_relaxed);
     return Outcome::kCut;
   }
@@ -248,7 +248,7 @@ Explorer::Outcome Explorer::Extend(int depth) {
       --remaining;
       if (counted_ && !GroupFits(level, y)) continue;
       ++nodes_;
-      if (meter_.Charge() || nodes_ >= limit_) {
+      if (meter_.Node() || nodes_ >= limit_) {
         share_->stopped.store(true, std::memory_order_relaxed);
         return Outcome::kCut;
       }
