@@ -92,18 +92,19 @@ struct Counts {
   std::vector<int> counts;
 };
 
-// The best valid plan of `count` carriers (fixed ones included), if any:
-// every combination of channels is judged. A combination whose neighbours
-// are not more than the spacing apart cannot be valid and is skipped.
-inline std::optional<std::vector<Khz>> BestOf(const std::vector<Khz>& channels,
-                                              const std::vector<Khz>& fixed,
-                                              const plan::Rules& rules,
-                                              std::size_t count,
-                                              const Counts& counts = {}) {
-  std::optional<std::vector<Khz>> best;
-  Judgement best_j;
+// Calls `visit(plan, judgement)` on every plan of `count` carriers (fixed
+// ones included, ascending) that keeps the band counts, the chosen channels
+// in lexicographic order, until it returns false. A combination whose
+// neighbours are not more than the spacing apart cannot be valid and is
+// skipped.
+template <class Visit>
+void ForEachPlan(const std::vector<Khz>& channels,
+                 const std::vector<Khz>& fixed, const plan::Rules& rules,
+                 std::size_t count, const Counts& counts, Visit visit) {
   std::vector<Khz> chosen;
-  auto visit = [&](auto& self, std::size_t from) -> void {
+  bool going = true;
+  auto walk = [&](auto& self, std::size_t from) -> void {
+    if (!going) return;
     if (chosen.size() + fixed.size() == count) {
       if (!counts.counts.empty()) {
         std::vector<int> taken(counts.counts.size());
@@ -113,12 +114,7 @@ inline std::optional<std::vector<Khz>> BestOf(const std::vector<Khz>& channels,
       std::vector<Khz> plan = chosen;
       plan.insert(plan.end(), fixed.begin(), fixed.end());
       std::sort(plan.begin(), plan.end());
-      const Judgement j = Judge(plan, rules);
-      if (j.valid &&
-          (!best || Above(j, best_j) || (Same(j, best_j) && plan < *best))) {
-        best = plan;
-        best_j = j;
-      }
+      going = visit(plan, Judge(plan, rules));
       return;
     }
     for (std::size_t i = from; i < channels.size(); ++i) {
@@ -130,7 +126,27 @@ inline std::optional<std::vector<Khz>> BestOf(const std::vector<Khz>& channels,
       chosen.pop_back();
     }
   };
-  if (count >= fixed.size()) visit(visit, 0);
+  if (count >= fixed.size()) walk(walk, 0);
+}
+
+// The best valid plan of `count` carriers (fixed ones included), if any:
+// every combination of channels is judged.
+inline std::optional<std::vector<Khz>> BestOf(const std::vector<Khz>& channels,
+                                              const std::vector<Khz>& fixed,
+                                              const plan::Rules& rules,
+                                              std::size_t count,
+                                              const Counts& counts = {}) {
+  std::optional<std::vector<Khz>> best;
+  Judgement best_j;
+  ForEachPlan(channels, fixed, rules, count, counts,
+              [&](const std::vector<Khz>& plan, const Judgement& j) {
+                if (j.valid && (!best || Above(j, best_j) ||
+                                (Same(j, best_j) && plan < *best))) {
+                  best = plan;
+                  best_j = j;
+                }
+                return true;
+              });
   return best;
 }
 
@@ -143,35 +159,14 @@ inline std::optional<std::vector<Khz>> FirstOf(
     const std::array<Khz, plan::kFamilyCount>& at_least,
     const Counts& counts = {}) {
   std::optional<std::vector<Khz>> first;
-  std::vector<Khz> chosen;
-  auto visit = [&](auto& self, std::size_t from) -> void {
-    if (first) return;
-    if (chosen.size() + fixed.size() == count) {
-      if (!counts.counts.empty()) {
-        std::vector<int> taken(counts.counts.size());
-        for (Khz f : chosen) ++taken[counts.group.at(f)];
-        if (taken != counts.counts) return;
-      }
-      std::vector<Khz> plan = chosen;
-      plan.insert(plan.end(), fixed.begin(), fixed.end());
-      std::sort(plan.begin(), plan.end());
-      const Judgement j = Judge(plan, rules);
-      for (int f = 0; f < plan::kFamilyCount; ++f) {
-        if (j.margins[f] && *j.margins[f] < at_least[f]) return;
-      }
-      if (j.valid) first = plan;
-      return;
-    }
-    for (std::size_t i = from; i < channels.size(); ++i) {
-      if (!chosen.empty() && channels[i] - chosen.back() <= rules.spacing) {
-        continue;
-      }
-      chosen.push_back(channels[i]);
-      self(self, i + 1);
-      chosen.pop_back();
-    }
-  };
-  if (count >= fixed.size()) visit(visit, 0);
+  ForEachPlan(channels, fixed, rules, count, counts,
+              [&](const std::vector<Khz>& plan, const Judgement& j) {
+                for (int f = 0; f < plan::kFamilyCount; ++f) {
+                  if (j.margins[f] && *j.margins[f] < at_least[f]) return true;
+                }
+                if (j.valid) first = plan;
+                return !j.valid;
+              });
   return first;
 }
 
