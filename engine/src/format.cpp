@@ -106,16 +106,18 @@ constexpr int kLimbDigits = 9;
 constexpr int kMaxDoublings = 32;
 constexpr int kMaxFives = 13;
 
-constexpr std::array<std::uint64_t, kMaxFives + 1> PowersOfFive() {
-  std::array<std::uint64_t, kMaxFives + 1> powers{};
+// base^0, base^1, ... base^(count - 1).
+template <std::uint64_t kBase, std::size_t kCount>
+constexpr std::array<std::uint64_t, kCount> PowersOf() {
+  std::array<std::uint64_t, kCount> powers{};
   std::uint64_t power = 1;
   for (auto& p : powers) {
     p = power;
-    power *= 5;
+    power *= kBase;
   }
   return powers;
 }
-constexpr auto kPowersOfFive = PowersOfFive();
+constexpr auto kPowersOfFive = PowersOf<5, kMaxFives + 1>();
 
 // Multiplies the number in limbs[0, count) by factor; returns the new count.
 std::size_t MultiplyLimbs(std::uint32_t* limbs, std::size_t count,
@@ -329,17 +331,7 @@ constexpr std::size_t kMinFastDecimals =
     kSignificantDigits - kFastMaxIntegerDigits;
 static_assert(kMinFastDecimals > kDecimals, "u must be an even power of ten");
 
-constexpr std::array<std::uint64_t, kMaxFastDecimals - kDecimals + 1>
-PowersOfTen() {
-  std::array<std::uint64_t, kMaxFastDecimals - kDecimals + 1> powers{};
-  std::uint64_t power = 1;
-  for (auto& p : powers) {
-    p = power;
-    power *= 10;
-  }
-  return powers;
-}
-constexpr auto kPowersOfTen = PowersOfTen();
+constexpr auto kPowersOfTen = PowersOf<10, kMaxFastDecimals - kDecimals + 1>();
 
 // Digits left of the point: 10^(n-1) <= x < 10^n, for x >= 2^-11. The
 // doubles 0.1, 0.01 and 0.001 each lie just above their power of ten, so no
