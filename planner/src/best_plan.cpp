@@ -202,8 +202,10 @@ Result Rounds(Searcher& searcher, int target, const Result& start,
   proven = false;
   constexpr std::uint64_t kFirstMoves = 1000;
   constexpr std::uint64_t kFirstNodes = 200'000;
-  // The dense search's nodes are cheaper than the exact search's.
-  constexpr std::uint64_t kRasterWork = 8 * kFirstNodes;
+  // A node of the dense search costs a small part of one of the exact
+  // search's, and its questions are proofs: it gets more of each round
+  // than the walks before it.
+  constexpr std::uint64_t kRasterWork = 64 * kFirstNodes;
   if (start.score == Score{}) {
     // Without products every plan ties: the first is best, which the exact
     // search meets first and the dense one is asked for.
