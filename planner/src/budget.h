@@ -85,12 +85,6 @@ class Budget {
       }
     });
   }
-  SearchProgress progress() {
-    SearchProgress copy;
-    Locked([&] { copy = progress_; });
-    copy.nodes = nodes();
-    return copy;
-  }
 
  private:
   void Look() {
@@ -99,7 +93,11 @@ class Budget {
     std::unique_lock lock(look_mutex_, std::try_to_lock);
     if (!lock.owns_lock()) return;  // another thread is asking already
 #endif
-    if (stop_(progress())) stopped_.store(true, std::memory_order_relaxed);
+    // Copied into a buffer of the stop check's own, which keeps its
+    // capacity: a look allocates nothing once the plans stop growing.
+    Locked([&] { shown_ = progress_; });
+    shown_.nodes = nodes();
+    if (stop_(shown_)) stopped_.store(true, std::memory_order_relaxed);
   }
 
   template <class F>
@@ -115,7 +113,8 @@ class Budget {
   std::atomic<std::uint64_t> nodes_{0};
   std::atomic<bool> stopped_{false};
   SearchProgress progress_;
-  Score best_score_;  // of progress_.best_plan
+  Score best_score_;      // of progress_.best_plan
+  SearchProgress shown_;  // what the stop check was shown last
 #ifndef ZELMAR_NO_THREADS
   std::mutex look_mutex_;
   std::mutex progress_mutex_;
