@@ -17,15 +17,9 @@ namespace zelmar::plan::dense {
 
 class Team {
  public:
-  explicit Team(int threads) {
-#ifndef ZELMAR_NO_THREADS
-    for (int w = 1; w < threads; ++w) {
-      helpers_.emplace_back([this, w] { Serve(w); });
-    }
-#else
-    (void)threads;
-#endif
-  }
+  // The helpers start with the first job that needs them: a search whose
+  // steps are all small starts none.
+  explicit Team(int threads) : threads_(threads) {}
   Team(const Team&) = delete;
   Team& operator=(const Team&) = delete;
   ~Team() {
@@ -41,7 +35,7 @@ class Team {
 
   int size() const {
 #ifndef ZELMAR_NO_THREADS
-    return static_cast<int>(helpers_.size()) + 1;
+    return threads_;
 #else
     return 1;
 #endif
@@ -51,9 +45,12 @@ class Team {
   // all have finished.
   void Run(const std::function<void(int)>& job) {
 #ifndef ZELMAR_NO_THREADS
-    if (helpers_.empty()) {
+    if (threads_ <= 1) {
       job(0);
       return;
+    }
+    for (int w = static_cast<int>(helpers_.size()) + 1; w < threads_; ++w) {
+      helpers_.emplace_back([this, w] { Serve(w); });
     }
     {
       std::lock_guard lock(mutex_);
@@ -72,6 +69,7 @@ class Team {
   }
 
  private:
+  int threads_;
 #ifndef ZELMAR_NO_THREADS
   void Serve(int worker) {
     unsigned long long seen = 0;
