@@ -12,7 +12,7 @@ CMAKE_CONFIGURE = cmake -S . -DCMAKE_BUILD_TYPE=$(CONFIG) -Wno-dev
 
 .PHONY: all deps run-deps native win64 win32 linux32 test check test-native test-linux32 \
         test-wine test-wine32 test-dist test-sanitizers test-fuzz test-web run screenshot-144 dist \
-        bench bench-wide bench-web figures fuzz format clean web
+        bench bench-wide bench-proofs bench-web figures fuzz format clean web
 
 all: native
 
@@ -140,6 +140,11 @@ bench-wide: deps
 	$(CMAKE_CONFIGURE) -B $(BUILD)/bench -DZELMAR_BUILD_BENCH=ON -DZELMAR_BUILD_TESTS=OFF
 	cmake --build $(BUILD)/bench -j $(JOBS) --target zelmar-plan zelmar_anneal
 	scripts/bench-plan-wide.sh $(BUILD)/bench
+
+# zelmar-plan's proofs (published counts, Golomb rulers, the README's narrow
+# cases) timed with one thread and with two.
+bench-proofs: native
+	scripts/bench-plan-proofs.sh $(BUILD)/native
 
 # The page's size and timings, and the check's time per run in WebAssembly
 # against the native build.
