@@ -2,7 +2,10 @@
 // --max, the largest size that has one), then rounds of growing budgets:
 // the improvement walks, a climb of the 2tx3 margin by budgeted first-found
 // searches, and a budgeted exact search from the best plan in hand, until
-// one exact search runs to its end and so proves the plan best.
+// one exact search runs to its end and so proves the plan best. On narrow
+// rasters the dense search (dense_search.h) finds the largest size and the
+// first plans, and its climb of every family's margin (raster_climb.h) is
+// the exact phase of each round.
 #include <algorithm>
 #include <limits>
 #include <optional>
@@ -177,9 +180,6 @@ PlanOutcome& NoPlan(PlanOutcome& outcome, const Budget& budget,
   return outcome;
 }
 
-// The rounds after the first plan: returns the best plan and whether an
-// exact search ran to its end.
-
 // The exact phase on a narrow raster: the climb takes the best plan in hand
 // and asks its questions within the round's cap. True once proven.
 bool RasterRound(RasterClimb& climb, Result& incumbent, std::uint64_t cap) {
@@ -191,6 +191,8 @@ bool RasterRound(RasterClimb& climb, Result& incumbent, std::uint64_t cap) {
   return proven;
 }
 
+// The rounds after the first plan: returns the best plan and whether an
+// exact search ran to its end.
 Result Rounds(Searcher& searcher, int target, const Result& start,
               RasterClimb* climb, bool& proven) {
   // Rounds of growing budgets: improve the plan in hand, raise the 2tx3
