@@ -130,7 +130,12 @@ std::string NoPlanText(const PlanOptions& options,
     return text + ". The most carriers any valid plan here holds: " +
            std::to_string(*outcome.largest) + ".\n";
   }
-  if (outcome.proven) return text + " with these band counts.\n";
+  if (outcome.proven && options.Counted()) {
+    return text + " with these band counts.\n";
+  }
+  if (outcome.proven) {
+    return text + "; how many carriers fit was not found in time.\n";
+  }
   return text + " found before the time limit.\n";
 }
 

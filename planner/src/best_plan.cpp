@@ -141,7 +141,8 @@ std::optional<int> GolombMost(const PlanRequest& request,
 Largest LargestOf(Searcher& searcher, RasterClimb* climb, const Rules& rules,
                   int fixed_count, int limit) {
   if (climb == nullptr) return FindLargest(searcher, fixed_count, limit);
-  const DenseLargest dense = climb->Largest(limit);
+  const DenseLargest dense =
+      climb->Largest(limit, std::numeric_limits<std::uint64_t>::max());
   Largest largest;
   largest.size = dense.size;
   if (!dense.plan.empty()) {
@@ -326,9 +327,21 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
     start = largest.plan;
   } else if (target > golomb) {
     // More carriers than any ruler of the span holds: no plan, proven at
-    // once.
-    return finish(NoPlan(outcome, budget, searcher, climb, request, fixed_count,
-                         std::min(golomb, target - 1)));
+    // once. How many do fit is looked for a short while (the span is
+    // narrow, so the dense search takes it); not found then, it stays
+    // unknown.
+    if (climb == nullptr) {  // no candidates: the fixed carriers alone
+      return finish(NoPlan(outcome, budget, searcher, climb, request,
+                           fixed_count, std::min(golomb, target - 1)));
+    }
+    outcome.proven = true;
+    if (request.group_counts.empty()) {
+      constexpr std::uint64_t kLargestWork = 16'000'000;
+      const DenseLargest largest =
+          climb->Largest(std::min(golomb, target - 1), kLargestWork);
+      if (largest.proven) outcome.largest = largest.size;
+    }
+    return finish(outcome);
   } else {
     // The first plan in ascending order, or, where that lies far in, one
     // built greedily; failing both, the whole search decides.

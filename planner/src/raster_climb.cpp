@@ -32,8 +32,9 @@ DenseAnswer RasterClimb::First(int target, std::uint64_t cap) {
   return answer;
 }
 
-DenseLargest RasterClimb::Largest(int limit) {
-  return DenseFindLargest(request_, fixed_, limit, budget_, threads_);
+DenseLargest RasterClimb::Largest(int limit, std::uint64_t cap) {
+  CappedBudget capped(budget_, cap);
+  return DenseFindLargest(request_, fixed_, limit, capped.budget(), threads_);
 }
 
 void RasterClimb::Start(int target, std::span<const Khz> plan) {

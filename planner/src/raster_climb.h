@@ -29,8 +29,9 @@ class RasterClimb {
   // The first plan of `target` carriers within `cap` units of work: kFound,
   // kNone (proven) or kStopped (the search's stop, or the cap: capped()).
   DenseAnswer First(int target, std::uint64_t cap);
-  // The largest plan, up to `limit` carriers (the search's stop only).
-  DenseLargest Largest(int limit);
+  // The largest plan, up to `limit` carriers, within `cap` units of work
+  // (not proven when the cap or the search's stop ended it).
+  DenseLargest Largest(int limit, std::uint64_t cap);
 
   // Starts the climb for plans of `target` carriers from `plan` (valid).
   void Start(int target, std::span<const Khz> plan);

@@ -269,6 +269,21 @@ TEST(PlanSearch, ProgressCarriesTheBestPlanSoFar) {
   }
 }
 
+// With 3tx3 checked, a count above what the optimal rulers fit into the
+// span is no plan, proven at once; how many fit is looked for a short while
+// only (here it is too hard: without a cap this would not end).
+TEST(PlanSearch, MoreCarriersThanAnyRulerHoldsIsNoPlanAtOnce) {
+  PlanRequest r;
+  r.candidates = BuildCandidates(std::vector<Band>{{806'000, 812'000, 25}}, {})
+                     .channels;  // 240 steps: a ruler of 18 marks at most
+  r.rules.window_3tx3 = 0;
+  r.count = 20;
+  const PlanOutcome got = FindBestPlan(r, {});
+  EXPECT_EQ(got.status, PlanOutcome::Status::kNone);
+  EXPECT_TRUE(got.proven);
+  EXPECT_LE(got.largest.value_or(0), 18);
+}
+
 // A stop is asked for by the work done, not by moves: one move of the walks
 // over a million candidates with 64 carriers takes seconds.
 TEST(PlanSearch, StopsSoonOnAMillionCandidates) {
