@@ -120,6 +120,7 @@ Searcher::Result Searcher::Walk(Result& plan, std::uint64_t moves,
   cut_ = false;
   const int free_count = plan.size - static_cast<int>(fixed_.size());
   if (free_count <= 0 || cand_.empty()) return best;
+  static_assert(Style::kTabu >= 1 && Style::kTabu <= Tabu::kMost);
   Tabu tabu(Style::kTabu);
   Random random = WalkRandom(moves);
   // The free carriers of the walk's plan, with their groups.
