@@ -19,7 +19,13 @@ class Team {
  public:
   // The helpers start with the first job that needs them: a search whose
   // steps are all small starts none.
-  explicit Team(int threads) : threads_(threads) {}
+  explicit Team(int threads) {
+#ifndef ZELMAR_NO_THREADS
+    threads_ = threads;
+#else
+    (void)threads;
+#endif
+  }
   Team(const Team&) = delete;
   Team& operator=(const Team&) = delete;
   ~Team() {
@@ -69,8 +75,8 @@ class Team {
   }
 
  private:
-  int threads_;
 #ifndef ZELMAR_NO_THREADS
+  int threads_ = 1;
   void Serve(int worker) {
     unsigned long long seen = 0;
     for (;;) {
