@@ -157,8 +157,7 @@ Largest LargestOf(Searcher& searcher, RasterClimb* climb, const Rules& rules,
 Result WholeFirst(Searcher& searcher, RasterClimb* climb, const Rules& rules,
                   int target) {
   if (climb == nullptr) return searcher.Run(FirstOf(target, 0));
-  const DenseAnswer first =
-      climb->First(target, std::numeric_limits<std::uint64_t>::max());
+  const DenseAnswer first = climb->First(target);
   if (first.status != DenseAnswer::Status::kFound) return {};
   return ResultOf(first.plan, ScoreOf(first.plan, rules));
 }

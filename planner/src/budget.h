@@ -174,8 +174,6 @@ class CappedBudget {
   ~CappedBudget() { Look(); }
 
   Budget& budget() { return budget_; }
-  // Whether the cap, not the search's stop, ended the phase.
-  bool capped() const { return budget_.stopped() && !parent_.stopped(); }
 
  private:
   // Hands the work done since the last look to the search's budget.

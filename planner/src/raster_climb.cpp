@@ -22,14 +22,10 @@ RasterClimb::RasterClimb(const PlanRequest& request, std::span<const Khz> fixed,
       threads_(threads),
       raster_(DenseRasterStep(request, fixed)) {}
 
-DenseAnswer RasterClimb::First(int target, std::uint64_t cap) {
-  CappedBudget capped(budget_, cap);
+DenseAnswer RasterClimb::First(int target) {
   DenseQuery query;
   query.target = target;
-  const DenseAnswer answer =
-      DenseFindFirst(request_, fixed_, query, capped.budget(), threads_);
-  capped_ = capped.capped();
-  return answer;
+  return DenseFindFirst(request_, fixed_, query, budget_, threads_);
 }
 
 DenseLargest RasterClimb::Largest(int limit, std::uint64_t cap) {
@@ -86,7 +82,6 @@ DenseAnswer RasterClimb::Query(Budget& budget) {
 
 bool RasterClimb::Advance(std::uint64_t cap) {
   CappedBudget capped(budget_, cap);
-  capped_ = false;
   while (!done_) {
     NextFamily();
     if (family_ < kFamilyCount) {
@@ -98,7 +93,6 @@ bool RasterClimb::Advance(std::uint64_t cap) {
     // With the margins settled, the first plan that reaches them is best.
     const DenseAnswer answer = Query(capped.budget());
     if (answer.status == DenseAnswer::Status::kStopped) {
-      capped_ = capped.capped();
       if (family_ < kFamilyCount) at_least_[family_] = 0;
       return false;
     }

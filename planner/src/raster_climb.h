@@ -26,9 +26,9 @@ class RasterClimb {
   RasterClimb(const PlanRequest& request, std::span<const Khz> fixed,
               Budget& budget, int threads);
 
-  // The first plan of `target` carriers within `cap` units of work: kFound,
-  // kNone (proven) or kStopped (the search's stop, or the cap: capped()).
-  DenseAnswer First(int target, std::uint64_t cap);
+  // The first plan of `target` carriers: kFound, kNone (proven) or
+  // kStopped.
+  DenseAnswer First(int target);
   // The largest plan, up to `limit` carriers, within `cap` units of work
   // (not proven when the cap or the search's stop ended it).
   DenseLargest Largest(int limit, std::uint64_t cap);
@@ -43,7 +43,6 @@ class RasterClimb {
 
   const std::vector<Khz>& best() const { return best_; }
   const Score& score() const { return score_; }
-  bool capped() const { return capped_; }
   bool stopped() const { return budget_.stopped(); }
 
  private:
@@ -65,7 +64,6 @@ class RasterClimb {
   std::size_t family_ = 0;  // kFamilyCount: the margins are settled
   Khz high_ = kNoMargin;    // the current family's ceiling (out of reach)
   bool done_ = false;
-  bool capped_ = false;
 };
 
 // The score the search gives a plan: the checked families' margins.

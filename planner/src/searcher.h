@@ -77,8 +77,6 @@ class Searcher {
   Searcher(const PlanRequest& request, std::span<const Khz> fixed,
            int most_carriers, Budget& budget, bool probe = false);
 
-  // The fixed carriers' own margins (they are valid: checked before).
-  Score root_score() const { return root_score_; }
   bool has_secondary() const { return stack_.check3() || stack_.check5(); }
 
   // Valid plans as `options` asks. A run cut by its node budget or the stop
