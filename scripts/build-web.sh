@@ -30,7 +30,8 @@ sources=(
   engine/src/prepare.cpp engine/src/run.cpp
   planner/src/best_plan.cpp planner/src/bounds.cpp planner/src/dense_explorer.cpp
   planner/src/dense_problem.cpp planner/src/dense_search.cpp planner/src/exact.cpp
-  planner/src/greedy.cpp planner/src/node_state.cpp planner/src/raster_climb.cpp
+  planner/src/greedy.cpp planner/src/group_rules.cpp planner/src/group_score.cpp
+  planner/src/group_search.cpp planner/src/node_state.cpp planner/src/raster_climb.cpp
   planner/src/request.cpp
   planner/src/rules.cpp planner/src/walk.cpp
   cli/cli.cpp cli/json_writer.cpp cli/plan_options.cpp cli/plan_usage.cpp

@@ -5,9 +5,11 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "zelmar/groups.h"
 #include "zelmar/planner.h"
 
 namespace zelmar::plan {
@@ -23,27 +25,51 @@ struct BandOption {
   std::optional<int> count;
 };
 
-struct RequestOptions {
+// One device group: its bands, carriers and rules. A request without
+// groups has one, unnamed.
+struct GroupOptions {
+  std::string name;   // empty: the one group of a request without groups
+  std::string label;  // carriers are labelled LABEL1, LABEL2, ... upwards
   std::vector<BandOption> bands;  // empty: the B band
-  Khz tv_edge = 0;
-  std::vector<Range> excludes;
   std::vector<Khz> fixed;
   int count = 0;     // 1..64 carriers, fixed ones included
   bool max = false;  // as many as fit; `count` is then not looked at
-  Rules rules;
-  int threads = 0;  // search threads; 0: every hardware thread
+  Rules rules;       // spacing; guard is the 2tx3 window
+  Khz apart = 0;     // least distance from any carrier of another group
+  int spares = 0;    // spare frequencies to list beside the plan
 
   // Counts on the bands: then every band has one.
   bool Counted() const { return !bands.empty() && bands[0].count.has_value(); }
 };
 
-// The candidate bands of the options (the B band when none is given), one
+struct RequestOptions {
+  std::vector<GroupOptions> groups =
+      std::vector<GroupOptions>(1);  // one or more
+  Khz tv_edge = 0;
+  std::vector<Range> excludes;       // as given
+  std::vector<Range> scan_excludes;  // what the venue's scans took
+  int threads = 0;  // search threads; 0: every hardware thread
+
+  // The first group: the only one of a request without groups.
+  GroupOptions& first() { return groups.front(); }
+  const GroupOptions& first() const { return groups.front(); }
+  bool Grouped() const { return groups.size() > 1; }
+};
+
+// The candidate bands of a group (the B band when none is given), one
 // entry per band option and per TV channel, with the option's index.
 struct ResolvedBand {
   Band band;
   std::size_t option = 0;
 };
-std::vector<ResolvedBand> ResolveBands(const RequestOptions& options);
+std::vector<ResolvedBand> ResolveBands(const GroupOptions& group,
+                                       Khz tv_edge);
+
+// Every excluded range of the request: typed and scanned.
+std::vector<Range> AllExcludes(const RequestOptions& options);
+
+// The channels of a group, exclusions removed (at most kMaxCandidates).
+Candidates GroupChannels(const RequestOptions& options, std::size_t group);
 
 enum class BuildError {
   kNone,
@@ -52,22 +78,35 @@ enum class BuildError {
 };
 
 struct BuiltRequest {
-  PlanRequest request;
+  PlanRequest request;          // a request of one group
+  GroupRequest group_request;   // a request of several (Grouped())
   BuildError error = BuildError::kNone;
-  // kCountedBandsShare: the two options (in option order) and the channel.
+  // kCountedBandsShare: the group, its two options (in option order) and
+  // the channel.
+  std::size_t group = 0;
   std::size_t first_sharer = 0;
   std::size_t second_sharer = 0;
   Khz shared_channel = 0;
 };
 
 // The candidates (the bands' channels less the exclusions), the counted
-// groups, the fixed carriers, the rules and the count. Whether the request is
-// one the search takes is CheckRequest's to say.
+// bands, the fixed carriers, the rules and the count; for several groups,
+// one pool per counted band (or per group) instead. Whether the request is
+// one the search takes is CheckRequest's (CheckGroupRequest's) to say.
 BuiltRequest BuildPlanRequest(const RequestOptions& options);
 
-// Where a carrier of a plan built from `options` came from: "fixed",
-// "B ch 3", "TV ch 21", "band 806:807" (the option's text), or "?". Named
-// per carrier rather than per candidate, of which there may be a million.
-std::string BandNameOf(const RequestOptions& options, Khz carrier);
+// The rules of every group, in order.
+std::vector<GroupRules> RulesOf(const RequestOptions& options);
+
+// Where a carrier of a group came from: "fixed", "B ch 3", "TV ch 21",
+// "band 806:807" (the option's text), or "?". Named per carrier rather than
+// per candidate, of which there may be a million.
+std::string BandNameOf(const RequestOptions& options, const Carrier& carrier);
+
+// The labels of a plan's carriers (ascending by frequency): each group's
+// label and its carriers numbered upwards from 1; none for a group without
+// a label.
+std::vector<std::string> LabelsOf(const RequestOptions& options,
+                                  std::span<const Carrier> plan);
 
 }  // namespace zelmar::plan

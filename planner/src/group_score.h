@@ -1,0 +1,54 @@
+// The headroom a carrier adds to a plan of device groups, counted
+// incrementally: a new carrier is both a victim of the products already
+// made and a maker of new products that hit the carriers already placed.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "score.h"
+#include "zelmar/groups.h"
+
+namespace zelmar::plan {
+
+// The rules of a request's groups as tables: the least distance between
+// two groups' carriers and each group's window per family (-1: the group
+// does not judge the family).
+class GroupTables {
+ public:
+  explicit GroupTables(std::span<const GroupRules> groups);
+
+  Khz Spacing(int g, int h) const { return spacing_[g][h]; }
+  Khz Window(int g, int family) const { return window_[g][family]; }
+  bool Checked(int family) const { return checked_[family]; }
+
+  // The score of `plan` with x added, or nullopt when x breaks a rule
+  // (too close to a carrier, or a product within a window). `score` is the
+  // score of `plan` (headroom per family; kNoMargin where none is judged).
+  std::optional<Score> ScoreWith(std::span<const Carrier> plan,
+                                 const Score& score, Carrier x) const;
+
+  // The score of a whole plan, carriers added in order; nullopt when it
+  // breaks a rule.
+  std::optional<Score> ScoreOf(std::span<const Carrier> plan) const;
+
+  // Units of work one ScoreWith on `n` carriers costs, for the budget.
+  std::uint64_t Cost(int n) const;
+
+ private:
+  std::array<std::array<Khz, kMaxDeviceGroups>, kMaxDeviceGroups> spacing_{};
+  std::array<std::array<Khz, kFamilyCount>, kMaxDeviceGroups> window_{};
+  std::array<bool, kFamilyCount> checked_{};
+};
+
+// Whether plan `a` (with score `sa`) is better than `b`: a larger score,
+// then the lower frequencies, then the lower groups.
+bool BetterGroupPlan(std::span<const Carrier> a, const Score& sa,
+                     std::span<const Carrier> b, const Score& sb);
+
+// A plan ascending by frequency.
+std::vector<Carrier> Ascending(std::span<const Carrier> plan);
+
+}  // namespace zelmar::plan
