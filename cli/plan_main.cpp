@@ -10,6 +10,7 @@
 #include "cli.h"
 #include "plan_cli.h"
 #include "zelmar/platform/entry.h"
+#include "zelmar/platform/files.h"
 #include "zelmar/platform/interrupt.h"
 
 namespace {
@@ -22,6 +23,58 @@ using zelmar::cli::WriteAll;
 int Fail(std::string_view line, int status) {
   WriteAll(kStderrFd, line);
   return status;
+}
+
+// The files and standard input the run reads, or the message of the first
+// that cannot be read.
+std::string ReadInputs(const PlanOptions& options, PlanInputs& inputs) {
+  std::string error;
+  const auto read = [&](const std::string& path) {
+    auto text = zelmar::platform::ReadWholeFile(path, error);
+    if (!text) error = PlanMessage(QuoteArgument(path) + ": " + error);
+    return text;
+  };
+  if (!options.show.empty()) {
+    inputs.show = read(options.show);
+    if (!inputs.show) return error;
+  }
+  for (const std::string& scan : options.scans) {
+    auto text = read(scan);
+    if (!text) return error;
+    inputs.scans.push_back(std::move(*text));
+  }
+  bool named = !options.rig.empty() || !options.show.empty();
+  for (const auto& group : options.groups) named = named || !group.fixed.empty();
+  if (options.analyze && !named) {
+    std::string text;
+    char buffer[1 << 16];
+    long n = 0;
+    while ((n = zelmar::cli::ReadSome(zelmar::cli::kStdinFd, buffer,
+                                      sizeof buffer)) > 0) {
+      text.append(buffer, static_cast<std::size_t>(n));
+    }
+    if (n < 0) return PlanMessage("standard input: cannot be read");
+    inputs.rig = std::move(text);
+  }
+  return "";
+}
+
+// Writes the show and the sheet the run made, each whole or not at all.
+std::string WriteOutputs(const PlanOptions& options, const PlanReport& report) {
+  std::string error;
+  const auto write = [&](const std::string& path, const std::string& bytes) {
+    if (path.empty() || path == "-") return true;
+    if (zelmar::platform::ReplaceFile(path, bytes, error)) return true;
+    error = PlanMessage(QuoteArgument(path) + ": " + error);
+    return false;
+  };
+  if (!report.show_text.empty() && !write(options.save, report.show_text)) {
+    return error;
+  }
+  if (!report.csv_text.empty() && !write(options.csv, report.csv_text)) {
+    return error;
+  }
+  return "";
 }
 
 }  // namespace
@@ -62,8 +115,17 @@ int zelmar::platform::RunProgram(const std::vector<std::string_view>& args) {
           }
           return false;
         };
-    report = RunPlan(options, stop, zelmar::platform::Interrupted);
+    PlanInputs inputs;
+    if (std::string error = ReadInputs(options, inputs); !error.empty()) {
+      return Fail(error + "\n", kExitUsage);
+    }
+    report = RunPlan(options, inputs, stop, zelmar::platform::Interrupted);
     if (progress_shown) WriteAll(kStderrFd, "\r\033[K");
+    if (std::string error = WriteOutputs(options, report); !error.empty()) {
+      report.status = kExitUsage;
+      report.err += error + "\n";
+    }
+    if (options.csv == "-") report.out = report.csv_text;
   }
   // The plan first, then its figures (or the error) on standard error.
   if (!report.out.empty() && !WriteAll(kStdoutFd, report.out)) {

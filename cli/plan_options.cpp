@@ -221,18 +221,47 @@ std::optional<Khz> ReadSeconds(ArgumentReader& reader, std::string_view value) {
   return std::nullopt;
 }
 
-// The options given at most once, as far as read.
+// A level in dBm such as -85 or -85.5, for --scan-threshold.
+std::optional<double> ReadLevel(ArgumentReader& reader,
+                                std::string_view value) {
+  const bool below = value.starts_with('-');
+  const plan::NumberReading r =
+      plan::ReadMHz(below ? value.substr(1) : value, true);
+  if (r.error == plan::NumberError::kNone && r.khz <= 1'000'000) {
+    // Thousandths of a dB, read as kilohertz are: exact to the digit.
+    const double dbm = static_cast<double>(r.khz) / 1000.0;
+    return below ? -dbm : dbm;
+  }
+  reader.Fail("--scan-threshold " + QuoteArgument(value) +
+              ": expected a level in dBm such as -85");
+  return std::nullopt;
+}
+
+// The options given at most once (per group, where they belong to one), as
+// far as read.
 struct Seen {
-  bool count = false, spacing = false, guard = false, time = false,
-       edge = false, threads = false;
+  bool count = false, spacing = false, guard = false, spares = false,
+       apart = false, label = false;
   std::array<bool, plan::kFamilyCount> window{};
+};
+struct SeenOnce {
+  bool time = false, edge = false, threads = false, threshold = false,
+       scan_guard = false, show = false, save = false, csv = false;
+  Seen group;                // of the group being read
+  bool grouped = false;      // a --group was given
+  bool request = false;      // an option that only a request without
+  std::string request_name;  // --show may have (its name)
+  std::vector<std::string_view> free;  // arguments that are no option
 };
 
 bool TakesValue(std::string_view name) {
   return name == "--band" || name == "--tv" || name == "--tv-edge" ||
          name == "--exclude" || name == "--fixed" || name == "--count" ||
          name == "--spacing" || name == "--guard" || name == "--window" ||
-         name == "--time-limit" || name == "--threads";
+         name == "--time-limit" || name == "--threads" || name == "--group" ||
+         name == "--spares" || name == "--scan" ||
+         name == "--scan-threshold" || name == "--scan-guard" ||
+         name == "--show" || name == "--save" || name == "--csv";
 }
 
 void Once(ArgumentReader& reader, std::string_view name, bool& seen) {
@@ -240,14 +269,25 @@ void Once(ArgumentReader& reader, std::string_view name, bool& seen) {
   seen = true;
 }
 
+void SetWindow(int family, Khz w, plan::Rules& rules) {
+  if (family == 0) rules.guard = w;
+  if (family == 1) rules.window_3tx3 = w;
+  if (family == 2) rules.window_2tx5 = w;
+}
+
+// The family named `kind`, or -1.
+int FamilyNamed(std::string_view kind) {
+  for (Family f : plan::kFamilies) {
+    if (kind == plan::FamilyName(f)) return static_cast<int>(f);
+  }
+  return -1;
+}
+
 // --window KIND=W, or --guard G as the same as --window 2tx3=G.
 void ReadWindow(ArgumentReader& reader, std::string_view value, Seen& seen,
                 plan::Rules& rules) {
   const auto [kind, width] = CountSuffix(value);
-  int family = -1;
-  for (Family f : plan::kFamilies) {
-    if (width && kind == plan::FamilyName(f)) family = static_cast<int>(f);
-  }
+  const int family = width ? FamilyNamed(kind) : -1;
   if (family < 0) {
     reader.Fail("--window " + QuoteArgument(value) +
                 ": expected KIND=W with KIND 2tx3, 3tx3 or 2tx5 and W in MHz");
@@ -260,9 +300,7 @@ void ReadWindow(ArgumentReader& reader, std::string_view value, Seen& seen,
   }
   seen.window[family] = true;
   if (auto w = reader.Number("--window", value, *width, true)) {
-    if (family == 0) rules.guard = *w;
-    if (family == 1) rules.window_3tx3 = *w;
-    if (family == 2) rules.window_2tx5 = *w;
+    SetWindow(family, *w, rules);
   }
 }
 
@@ -275,37 +313,152 @@ void ReadGuard(ArgumentReader& reader, std::string_view value, Seen& seen,
   if (auto g = reader.Number("--guard", value, value, true)) rules.guard = *g;
 }
 
-// A whole number from 1 to `most` given once: --count, --threads.
+// A whole number from `low` to `most` given once: --count, --threads,
+// --spares.
 void ReadWhole(ArgumentReader& reader, std::string_view name,
-               std::string_view value, int most, bool& seen, int& out) {
+               std::string_view value, int most, bool& seen, int& out,
+               int low = 1) {
   Once(reader, name, seen);
-  if (auto n = WholeNumber(value, 1, most)) {
+  if (auto n = WholeNumber(value, low, most)) {
     out = *n;
   } else {
     reader.Fail(std::string(name) + " " + QuoteArgument(value) +
-                ": expected a whole number from 1 to " + std::to_string(most));
+                ": expected a whole number from " + std::to_string(low) +
+                " to " + std::to_string(most));
   }
 }
 
-void ReadSpacing(ArgumentReader& reader, std::string_view value, Seen& seen,
+void ReadSpacing(ArgumentReader& reader, std::string_view option,
+                 std::string_view value, std::string_view text, Seen& seen,
                  plan::Rules& rules) {
-  Once(reader, "--spacing", seen.spacing);
-  if (auto s = reader.Number("--spacing", value, value)) {
+  Once(reader, option, seen.spacing);
+  if (auto s = reader.Number(option, value, text)) {
     rules.spacing = *s;
     if (*s < plan::kDefaultSpacing) {
-      reader.Fail("--spacing " + QuoteArgument(value) +
+      reader.Fail(std::string(option) + " " + QuoteArgument(value) +
                   ": below the check's own 0.125 MHz");
     }
   }
 }
 
+// One field of --group NAME,FIELD=VALUE,...
+void ReadGroupField(ArgumentReader& reader, std::string_view value,
+                    std::string_view field, Seen& seen,
+                    plan::GroupOptions& group) {
+  const auto [key, text] = CountSuffix(field);
+  const int family = FamilyNamed(key);
+  if (!text) {
+    reader.Fail("--group " + QuoteArgument(value) + ": " +
+                QuoteArgument(field) + " is not FIELD=VALUE");
+  } else if (key == "label") {
+    Once(reader, "label=", seen.label);
+    group.label = std::string(*text);
+  } else if (key == "spacing") {
+    ReadSpacing(reader, "--group", value, *text, seen, group.rules);
+  } else if (key == "apart") {
+    Once(reader, "apart=", seen.apart);
+    if (auto a = reader.Number("--group", value, *text, true)) group.apart = *a;
+  } else if (key == "spares") {
+    ReadWhole(reader, "spares=", *text, plan::kMaxCarriers, seen.spares,
+              group.spares, 0);
+  } else if (family >= 0) {
+    if (seen.window[family]) reader.Fail(std::string(key) + "= given twice");
+    seen.window[family] = true;
+    if (auto w = reader.Number("--group", value, *text, true)) {
+      SetWindow(family, *w, group.rules);
+    }
+  } else {
+    reader.Fail("--group " + QuoteArgument(value) + ": unknown field " +
+                QuoteArgument(key) +
+                " (label, spacing, apart, 2tx3, 3tx3, 2tx5, spares)");
+  }
+}
+
+// --group NAME[,FIELD=VALUE]...: a new group, which the band, fixed and
+// count options after it fill. Rules given before the first group are
+// every group's defaults.
+void ReadGroup(ArgumentReader& reader, std::string_view value,
+               SeenOnce& seen, PlanOptions& options) {
+  const std::vector<std::string_view> fields = Split(value, ',');
+  if (fields[0].empty()) {
+    reader.Fail("--group " + QuoteArgument(value) + ": the group needs a name");
+    return;
+  }
+  if (!seen.grouped) {
+    const plan::GroupOptions& loose = options.first();
+    if (!loose.bands.empty() || !loose.fixed.empty() || seen.group.count ||
+        loose.max) {
+      reader.Fail("--band, --tv, --fixed, --count and --max go after the "
+                  "--group they belong to");
+      return;
+    }
+  }
+  plan::GroupOptions group;
+  const plan::GroupOptions& defaults = options.groups.back();
+  group.rules = defaults.rules;
+  group.apart = defaults.apart;
+  group.spares = defaults.spares;
+  if (!seen.grouped) options.groups.clear();
+  seen.grouped = true;
+  seen.group = Seen{};
+  group.name = std::string(fields[0]);
+  group.label = group.name;
+  for (std::size_t i = 1; i < fields.size(); ++i) {
+    ReadGroupField(reader, value, fields[i], seen.group, group);
+  }
+  options.groups.push_back(std::move(group));
+}
+
+// Options that belong to the group being read (the only one, without
+// --group). True when `name` was one of them.
+bool ReadGroupOption(ArgumentReader& reader, std::string_view name,
+                     std::string_view value, Seen& seen,
+                     plan::GroupOptions& group) {
+  if (name == "--band") {
+    if (auto band = ReadBand(reader, value)) group.bands.push_back(*band);
+  } else if (name == "--tv") {
+    if (auto tv = ReadTv(reader, value)) group.bands.push_back(*tv);
+  } else if (name == "--fixed") {
+    if (auto f = reader.Number(name, value, value)) group.fixed.push_back(*f);
+  } else if (name == "--count") {
+    ReadWhole(reader, name, value, plan::kMaxCarriers, seen.count, group.count);
+  } else if (name == "--spacing") {
+    ReadSpacing(reader, name, value, value, seen, group.rules);
+  } else if (name == "--guard") {
+    ReadGuard(reader, value, seen, group.rules);
+  } else if (name == "--window") {
+    ReadWindow(reader, value, seen, group.rules);
+  } else if (name == "--spares") {
+    ReadWhole(reader, name, value, plan::kMaxCarriers, seen.spares,
+              group.spares, 0);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// A file name option given once.
+void ReadFileName(ArgumentReader& reader, std::string_view name,
+                  std::string_view value, bool& seen, std::string& out) {
+  Once(reader, name, seen);
+  if (value.empty()) reader.Fail(std::string(name) + " needs a file name");
+  out = std::string(value);
+}
+
 // An option with its value.
 void ReadValueOption(ArgumentReader& reader, std::string_view name,
-                     std::string_view value, Seen& seen, PlanOptions& options) {
-  if (name == "--band") {
-    if (auto band = ReadBand(reader, value)) options.bands.push_back(*band);
-  } else if (name == "--tv") {
-    if (auto tv = ReadTv(reader, value)) options.bands.push_back(*tv);
+                     std::string_view value, SeenOnce& seen,
+                     PlanOptions& options) {
+  if (name != "--show" && name != "--time-limit" && name != "--threads" &&
+      name != "--save" && name != "--csv" && !seen.request) {
+    seen.request = true;
+    seen.request_name = std::string(name);
+  }
+  if (ReadGroupOption(reader, name, value, seen.group, options.groups.back())) {
+    return;
+  }
+  if (name == "--group") {
+    ReadGroup(reader, value, seen, options);
   } else if (name == "--tv-edge") {
     Once(reader, name, seen.edge);
     if (auto e = reader.Number(name, value, value, true)) options.tv_edge = *e;
@@ -313,109 +466,141 @@ void ReadValueOption(ArgumentReader& reader, std::string_view name,
     if (auto range = ReadRange(reader, value)) {
       options.excludes.push_back(*range);
     }
-  } else if (name == "--fixed") {
-    if (auto f = reader.Number(name, value, value)) options.fixed.push_back(*f);
-  } else if (name == "--count") {
-    ReadWhole(reader, name, value, plan::kMaxCarriers, seen.count,
-              options.count);
-  } else if (name == "--spacing") {
-    ReadSpacing(reader, value, seen, options.rules);
-  } else if (name == "--guard") {
-    ReadGuard(reader, value, seen, options.rules);
-  } else if (name == "--window") {
-    ReadWindow(reader, value, seen, options.rules);
   } else if (name == "--time-limit") {
     Once(reader, name, seen.time);
     if (auto ms = ReadSeconds(reader, value)) options.time_limit_ms = *ms;
   } else if (name == "--threads") {
     ReadWhole(reader, name, value, plan::kMaxThreads, seen.threads,
               options.threads);
+  } else if (name == "--scan") {
+    if (value.empty()) reader.Fail("--scan needs a file name");
+    options.scans.emplace_back(value);
+  } else if (name == "--scan-threshold") {
+    Once(reader, name, seen.threshold);
+    options.scan_threshold = ReadLevel(reader, value);
+  } else if (name == "--scan-guard") {
+    Once(reader, name, seen.scan_guard);
+    if (auto g = reader.Number(name, value, value, true)) options.scan_guard = *g;
+  } else if (name == "--show") {
+    ReadFileName(reader, name, value, seen.show, options.show);
+  } else if (name == "--save") {
+    ReadFileName(reader, name, value, seen.save, options.save);
+  } else if (name == "--csv") {
+    ReadFileName(reader, name, value, seen.csv, options.csv);
   }
 }
 
 // An option without a value, or an argument that is none.
-void ReadFlag(ArgumentReader& reader, std::string_view name,
+void ReadFlag(ArgumentReader& reader, std::string_view name, SeenOnce& seen,
               PlanOptions& options) {
   if (name == "--max") {
-    options.max = true;
+    options.groups.back().max = true;
+    seen.request = true;
+    seen.request_name = "--max";
   } else if (name == "--json") {
     options.json = true;
+  } else if (name == "--analyze") {
+    options.analyze = true;
   } else if (name == "--help") {
     options.help = true;
   } else if (name == "--version") {
     options.version = true;
-  } else if (name.starts_with("-")) {
+  } else if (name.starts_with("-") && name.size() > 1) {
     reader.Fail("unknown option " + QuoteArgument(name) + " (see --help)");
   } else {
-    reader.Fail("unexpected argument " + QuoteArgument(name) + " (see --help)");
+    seen.free.push_back(name);
   }
 }
 
-// TV channels need the edge, which may come after them.
-void CheckTvChannels(ArgumentReader& reader, const PlanOptions& options) {
-  for (const BandOption& option : options.bands) {
-    for (int channel : option.channels) {
-      if (!plan::TvChannelBand(channel, option.tv_step, options.tv_edge)) {
-        reader.Fail("--tv " + QuoteArgument(option.text) + ": channel " +
-                    std::to_string(channel) + " holds no multiple of " +
-                    FormatKhz(option.tv_step) + " MHz with --tv-edge " +
-                    FormatKhz(options.tv_edge));
-        return;
-      }
+// The frequencies of --analyze given as arguments.
+void ReadRig(ArgumentReader& reader, const SeenOnce& seen,
+             PlanOptions& options) {
+  for (std::string_view text : seen.free) {
+    if (!options.analyze) {
+      reader.Fail("unexpected argument " + QuoteArgument(text) +
+                  " (see --help)");
+      return;
     }
+    if (auto f = reader.Number("--analyze", text, text)) options.rig.push_back(*f);
   }
 }
 
-// With band counts, --count is their sum plus the fixed carriers.
-void SettleBandCounts(ArgumentReader& reader, const Seen& seen,
-                      PlanOptions& options) {
-  const std::size_t counted =
-      std::count_if(options.bands.begin(), options.bands.end(),
-                    [](const BandOption& b) { return b.count.has_value(); });
-  int sum = static_cast<int>(std::min<std::size_t>(options.fixed.size(), 1000));
-  for (const BandOption& b : options.bands) sum += b.count.value_or(0);
-  if (counted != options.bands.size()) {
-    reader.Fail(
-        "when one --band or --tv has a count (=N), every one needs one");
-  } else if (options.max) {
-    reader.Fail(
-        "--max does not go with band counts; the counts say how many "
-        "carriers");
-  } else if (sum > plan::kMaxCarriers) {
-    reader.Fail("the band counts and fixed carriers make " +
-                std::to_string(sum) + " carriers, more than 64");
-  } else if (seen.count && options.count != sum) {
-    reader.Fail("--count " + std::to_string(options.count) +
-                " differs from the band counts plus fixed carriers (" +
-                std::to_string(sum) + ")");
-  } else {
-    options.count = sum;
-  }
+// The group a message names: "" without groups, else "group 'HH': ".
+std::string GroupPrefix(const PlanOptions& options, std::size_t g) {
+  if (!options.Grouped() || g >= options.groups.size()) return "";
+  return "group " + QuoteArgument(options.groups[g].name) + ": ";
 }
 
-// Without band counts, exactly one of --count and --max.
-void CheckCount(ArgumentReader& reader, const Seen& seen,
-                const PlanOptions& options) {
-  const std::size_t fixed = options.fixed.size();
-  if (seen.count == options.max) {
-    reader.Fail(options.max ? "give either --count N or --max, not both"
-                            : "give --count N or --max (see --help)");
-  } else if (fixed > plan::kMaxCarriers) {
-    reader.Fail("at most 64 fixed carriers");
-  } else if (seen.count && static_cast<std::size_t>(options.count) < fixed) {
-    reader.Fail("--count " + std::to_string(options.count) + " is below the " +
-                std::to_string(fixed) + " fixed carriers");
+// Words for a refusal of the options as a whole.
+std::string DescribeCheck(const PlanOptions& options,
+                          const plan::OptionsCheck& check) {
+  using E = plan::OptionsError;
+  const std::string prefix = GroupPrefix(options, check.group);
+  const std::string sum = std::to_string(check.carriers);
+  const plan::GroupOptions* group =
+      check.group < options.groups.size() ? &options.groups[check.group]
+                                          : nullptr;
+  switch (check.error) {
+    case E::kNone:
+      return "";
+    case E::kTooManyGroups:
+      return "more than " + std::to_string(plan::kMaxDeviceGroups) +
+             " groups";
+    case E::kSameName:
+      return "two groups are named " + QuoteArgument(group->name);
+    case E::kTvChannelEmpty: {
+      const BandOption& b = group->bands[check.band];
+      return prefix + "--tv " + QuoteArgument(b.text) + ": channel " +
+             std::to_string(check.channel) + " holds no multiple of " +
+             FormatKhz(b.tv_step) + " MHz with --tv-edge " +
+             FormatKhz(options.tv_edge);
+    }
+    case E::kCountsOnSomeBands:
+      return prefix +
+             "when one --band or --tv has a count (=N), every one needs one";
+    case E::kMaxWithCounts:
+      return prefix +
+             "--max does not go with band counts; the counts say how many "
+             "carriers";
+    case E::kNoCount:
+      return "give --count N or --max (see --help)";
+    case E::kCountAndMax:
+      return prefix + "give either --count N or --max, not both";
+    case E::kTooManyFixed:
+      return prefix + "at most 64 fixed carriers";
+    case E::kCountBelowFixed:
+      return prefix + "--count " + std::to_string(group->count) +
+             " is below the " + std::to_string(group->fixed.size()) +
+             " fixed carriers";
+    case E::kCountDiffers:
+      return prefix + "--count " + std::to_string(group->count) +
+             " differs from the band counts plus fixed carriers (" + sum + ")";
+    case E::kTooManyCarriers:
+      return group ? prefix + "the band counts and fixed carriers make " +
+                         sum + " carriers, more than 64"
+                   : "the groups' counts and fixed carriers make " + sum +
+                         " carriers, more than 64";
+    case E::kTwoOpen:
+      return "groups " + QuoteArgument(options.groups.front().name) +
+             " and " + QuoteArgument(group->name) +
+             " both have no count; only one group may take as many as fit";
   }
+  return "refused";
 }
 
 }  // namespace
+
+std::string DescribeOptionsCheck(const PlanOptions& options,
+                                 const plan::OptionsCheck& check) {
+  return DescribeCheck(options, check);
+}
 
 ParsedPlanArguments ParsePlanArguments(
     const std::vector<std::string_view>& args) {
   ParsedPlanArguments parsed;
   PlanOptions& options = parsed.options;
   ArgumentReader reader(parsed.error);
-  Seen seen;
+  SeenOnce seen;
   for (std::size_t i = 0; i < args.size() && parsed.error.empty(); ++i) {
     std::string_view name = args[i];
     std::optional<std::string_view> value;
@@ -436,19 +621,28 @@ ParsedPlanArguments ParsePlanArguments(
     } else if (value) {
       reader.Fail("option " + QuoteArgument(name) + " takes no value");
     } else {
-      ReadFlag(reader, name, options);
+      ReadFlag(reader, name, seen, options);
     }
   }
   if (!parsed.error.empty() || options.help || options.version) return parsed;
-  CheckTvChannels(reader, options);
+  ReadRig(reader, seen, options);
   if (!parsed.error.empty()) return parsed;
-  const auto has_count = [](const BandOption& b) {
-    return b.count.has_value();
-  };
-  if (std::any_of(options.bands.begin(), options.bands.end(), has_count)) {
-    SettleBandCounts(reader, seen, options);
-  } else {
-    CheckCount(reader, seen, options);
+  if (!options.show.empty()) {
+    if (seen.request) {
+      reader.Fail(seen.request_name +
+                  " does not go with --show, whose file holds the request");
+    }
+    return parsed;
+  }
+  // A rig to analyse needs no count.
+  if (options.analyze) {
+    for (plan::GroupOptions& g : options.groups) {
+      if (g.count == 0 && !g.Counted()) g.max = true;
+    }
+  }
+  const plan::OptionsCheck check = plan::SettleOptions(options);
+  if (check.error != plan::OptionsError::kNone) {
+    reader.Fail(DescribeCheck(options, check));
   }
   return parsed;
 }

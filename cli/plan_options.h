@@ -2,6 +2,7 @@
 // help text that tells the user.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,17 @@ using BandOption = plan::BandOption;
 struct PlanOptions : plan::RequestOptions {
   plan::Khz time_limit_ms = kDefaultTimeLimitMs;
   bool json = false;
+  // --analyze: check these carriers (the first group's) and the groups'
+  // fixed ones instead of planning; none given: standard input.
+  bool analyze = false;
+  std::vector<plan::Khz> rig;
+  // Venue scans and what of them counts as taken.
+  std::vector<std::string> scans;
+  std::optional<double> scan_threshold;  // dBm; none: the median + 10 dB
+  plan::Khz scan_guard = 100;
+  std::string show;  // --show FILE: the request (and plan) of a show file
+  std::string save;  // --save FILE: the request and its plan
+  std::string csv;   // --csv FILE ("-": standard output): the crew's sheet
   bool help = false;
   bool version = false;
 };
@@ -42,6 +54,10 @@ struct ParsedPlanArguments {
 // as the next argument or after "=" (--band=806.125:809.750).
 ParsedPlanArguments ParsePlanArguments(
     const std::vector<std::string_view>& args);
+
+// Words for options refused as a whole (a show file's too).
+std::string DescribeOptionsCheck(const PlanOptions& options,
+                                 const plan::OptionsCheck& check);
 
 std::string PlanUsageText();
 std::string PlanVersionText();

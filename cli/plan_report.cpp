@@ -5,6 +5,7 @@
 
 #include "cli.h"
 #include "json_writer.h"
+#include "plan_words.h"
 #include "zelmar/request.h"
 
 namespace zelmar::plan_cli {
@@ -14,69 +15,6 @@ using plan::Family;
 using plan::FormatKhz;
 using plan::Khz;
 
-// "2*806.375 - 807.000 = 805.750 MHz, 0.125 MHz from 805.625 MHz".
-std::string DescribeProduct(const plan::Product& q) {
-  const Khz* c = q.carriers.data();
-  std::string text;
-  for (int a = 0; a < q.carrier_count && text.empty(); ++a) {
-    for (int b = 0; b < q.carrier_count && text.empty(); ++b) {
-      if (a == b) continue;
-      if (q.family == Family::k2tx3 && 2 * c[a] - c[b] == q.product) {
-        text = "2*" + FormatKhz(c[a]) + " - " + FormatKhz(c[b]);
-      } else if (q.family == Family::k2tx5 &&
-                 3 * c[a] - 2 * c[b] == q.product) {
-        text = "3*" + FormatKhz(c[a]) + " - 2*" + FormatKhz(c[b]);
-      } else if (q.family == Family::k3tx3 && a < b &&
-                 c[a] + c[b] - c[3 - a - b] == q.product) {
-        text = FormatKhz(c[a]) + " + " + FormatKhz(c[b]) + " - " +
-               FormatKhz(c[3 - a - b]);
-      }
-    }
-  }
-  return text + " = " + FormatKhz(q.product) + " MHz, " +
-         FormatKhz(q.Distance()) + " MHz from " + FormatKhz(q.victim) + " MHz";
-}
-
-// Words for a rule the fixed carriers break.
-std::string DescribeViolation(const plan::Violation& v,
-                              const plan::Rules& rules) {
-  if (v.rule == plan::Violation::Rule::kSpacing) {
-    return "the spacing rule: " + FormatKhz(v.a) + " and " + FormatKhz(v.b) +
-           " MHz are " + FormatKhz(v.b - v.a) + " MHz apart, not more than " +
-           FormatKhz(rules.spacing) + " MHz";
-  }
-  const plan::Product& q = v.product;
-  return "the " + std::string(plan::FamilyName(q.family)) +
-         " intermodulation rule: " + DescribeProduct(q) +
-         ", not more than the window " +
-         FormatKhz(*plan::WindowOf(rules, q.family)) + " MHz";
-}
-
-void WriteCarriers(const plan::Product& q, cli::JsonWriter& json) {
-  json.Key("carriers").BeginArray();
-  for (int i = 0; i < q.carrier_count; ++i) {
-    json.String(FormatKhz(q.carriers[i]));
-  }
-  json.EndArray();
-}
-
-void WriteViolation(const plan::Violation& v, cli::JsonWriter& json) {
-  json.BeginObject();
-  if (v.rule == plan::Violation::Rule::kSpacing) {
-    json.Key("kind").String("spacing");
-    json.Key("carriers").BeginArray();
-    json.String(FormatKhz(v.a)).String(FormatKhz(v.b)).EndArray();
-    json.Key("distance").String(FormatKhz(v.b - v.a)).EndObject();
-    return;
-  }
-  const plan::Product& q = v.product;
-  json.Key("kind").String(plan::FamilyName(q.family));
-  WriteCarriers(q, json);
-  json.Key("product").String(FormatKhz(q.product));
-  json.Key("victim").String(FormatKhz(q.victim));
-  json.Key("distance").String(FormatKhz(q.Distance())).EndObject();
-}
-
 // The start of every answer without a plan: {"plan":[],"count":0,...
 void BeginEmptyPlan(cli::JsonWriter& json) {
   json.BeginObject().Key("plan").BeginArray().EndArray();
@@ -84,56 +22,53 @@ void BeginEmptyPlan(cli::JsonWriter& json) {
 }
 
 std::string FixedBrokenJson(const PlanOptions& options,
-                            std::span<const plan::Violation> listed,
-                            bool truncated) {
-  const plan::Violation& first = listed.front();
+                            const BrokenRules& broken) {
   std::string out;
   cli::JsonWriter json(out);
   BeginEmptyPlan(json);
   json.Key("largest");
-  options.Counted() ? json.Null() : json.Number(0);
+  options.first().Counted() || options.Grouped() ? json.Null()
+                                                 : json.Number(0);
   json.Key("proven").Bool(true);
-  json.Key("broken").String(first.rule == plan::Violation::Rule::kSpacing
-                                ? "spacing"
-                                : "intermodulation");
+  json.Key("broken").String(broken.first_spacing ? "spacing"
+                                                 : "intermodulation");
   json.Key("reason").String("the fixed carriers already break " +
-                            DescribeViolation(first, options.rules));
-  json.Key("violations").BeginArray();
-  for (const plan::Violation& v : listed) WriteViolation(v, json);
-  json.EndArray().Key("truncated").Bool(truncated).EndObject();
+                            broken.reasons.front());
+  json.Key("violations").BeginArray().Raw(broken.json).EndArray();
+  json.Key("truncated").Bool(broken.truncated).EndObject();
   return out + "\n";
 }
 
-std::string FixedBrokenText(const PlanOptions& options,
-                            std::span<const plan::Violation> listed,
-                            bool truncated) {
-  const std::string n = std::to_string(listed.size());
+std::string FixedBrokenText(const BrokenRules& broken) {
+  const std::string n = std::to_string(broken.reasons.size());
   std::string text = "No plan: the fixed carriers already break ";
-  if (truncated) {
+  if (broken.truncated) {
     text += "more than " + n + " rules; the first " + n + ":\n";
   } else {
-    text += n + (listed.size() == 1 ? " rule:\n" : " rules:\n");
+    text += n + (broken.reasons.size() == 1 ? " rule:\n" : " rules:\n");
   }
-  for (const plan::Violation& v : listed) {
-    text += "  " + DescribeViolation(v, options.rules) + "\n";
+  for (const std::string& reason : broken.reasons) {
+    text += "  " + reason + "\n";
   }
   return text;
 }
 
-std::string NoPlanText(const PlanOptions& options,
-                       const plan::PlanOutcome& outcome) {
+std::string NoPlanText(const PlanOptions& options, bool proven,
+                       const std::optional<int>& largest) {
+  const plan::GroupOptions& group = options.first();
   std::string text = "No valid plan";
-  if (!options.max) {
-    text += " of " + std::to_string(options.count) + " carriers";
+  if (!options.Grouped() && !group.max) {
+    text += " of " + std::to_string(group.count) + " carriers";
   }
-  if (outcome.largest) {
+  if (largest) {
     return text + ". The most carriers any valid plan here holds: " +
-           std::to_string(*outcome.largest) + ".\n";
+           std::to_string(*largest) + ".\n";
   }
-  if (outcome.proven && options.Counted()) {
+  if (proven && options.Grouped()) return text + " with these groups.\n";
+  if (proven && group.Counted()) {
     return text + " with these band counts.\n";
   }
-  if (outcome.proven) {
+  if (proven) {
     return text + "; how many carriers fit was not found in time.\n";
   }
   return text + " found before the time limit.\n";
@@ -145,13 +80,13 @@ void WriteFamilies(const PlanOptions& options, const plan::PlanFigures& figures,
                    cli::JsonWriter& json) {
   json.Key("margins").BeginObject();
   for (Family f : plan::kFamilies) {
-    if (!plan::WindowOf(options.rules, f)) continue;
+    if (!Checked(options, f)) continue;
     json.Key(plan::FamilyName(f))
         .OptionalString(KhzText(figures.margins[static_cast<int>(f)]));
   }
   json.EndObject().Key("closest").BeginObject();
   for (Family f : plan::kFamilies) {
-    if (!plan::WindowOf(options.rules, f)) continue;
+    if (!Checked(options, f)) continue;
     json.Key(plan::FamilyName(f));
     const auto& q = figures.closest[static_cast<int>(f)];
     if (!q) {
@@ -166,42 +101,93 @@ void WriteFamilies(const PlanOptions& options, const plan::PlanFigures& figures,
   json.EndObject();
 }
 
-std::string FoundJson(const PlanOptions& options,
-                      const plan::PlanOutcome& outcome,
+// Per checked family the smallest headroom (null where nothing is judged).
+void WriteHeadroom(const PlanOptions& options,
+                   const plan::GroupFigures& figures, cli::JsonWriter& json) {
+  json.Key("headroom").BeginObject();
+  for (Family f : plan::kFamilies) {
+    if (!Checked(options, f)) continue;
+    json.Key(plan::FamilyName(f))
+        .OptionalString(KhzText(figures.headroom[static_cast<int>(f)]));
+  }
+  json.EndObject();
+}
+
+std::vector<Khz> Frequencies(std::span<const plan::Carrier> carriers) {
+  std::vector<Khz> khz;
+  for (const plan::Carrier& c : carriers) khz.push_back(c.khz);
+  return khz;
+}
+
+// "groups":[...],"labels":[...] of carriers.
+void WriteGroupsAndLabels(const PlanOptions& options,
+                          std::span<const plan::Carrier> carriers,
+                          const std::vector<std::string>& labels,
+                          cli::JsonWriter& json) {
+  json.Key("groups").BeginArray();
+  for (const plan::Carrier& c : carriers) {
+    json.String(options.groups[c.group].name);
+  }
+  json.EndArray().Key("labels").Strings(labels);
+}
+
+void WriteSpares(const PlanOptions& options, const PlanView& view,
+                 cli::JsonWriter& json) {
+  json.Key("spares").BeginArray();
+  const std::vector<std::string> labels = SpareLabels(options, view.spares);
+  for (std::size_t i = 0; i < view.spares.size(); ++i) {
+    const plan::Carrier& c = view.spares[i];
+    json.BeginObject().Key("frequency").String(FormatKhz(c.khz));
+    json.Key("group").String(options.groups[c.group].name);
+    json.Key("label").String(labels[i]);
+    json.Key("band").String(plan::BandNameOf(options, c)).EndObject();
+  }
+  json.EndArray();
+}
+
+bool WantsSpares(const PlanOptions& options) {
+  for (const plan::GroupOptions& g : options.groups) {
+    if (g.spares > 0) return true;
+  }
+  return false;
+}
+
+std::string FoundJson(const PlanOptions& options, const PlanView& view,
                       const VerifiedPlan& verified) {
-  const std::vector<Khz>& plan = outcome.plan;
+  const std::vector<Khz> plan = Frequencies(view.plan);
   std::string out;
   cli::JsonWriter json(out);
   json.BeginObject().Key("plan").Strings(verified.texts);
   json.Key("count").Number(static_cast<std::int64_t>(plan.size()));
-  json.Key("margin").OptionalString(KhzText(outcome.margin));
-  WriteFamilies(options, plan::MeasurePlan(plan), json);
+  const plan::PlanFigures figures = plan::MeasurePlan(plan);
+  json.Key("margin").OptionalString(KhzText(figures.margins[0]));
+  WriteFamilies(options, figures, json);
+  WriteHeadroom(options,
+                plan::MeasureGroups(view.plan, plan::RulesOf(options)), json);
   json.Key("bands").BeginArray();
-  for (Khz f : plan) json.String(plan::BandNameOf(options, f));
-  json.EndArray().Key("proven").Bool(outcome.proven).Key("result");
+  for (const plan::Carrier& c : view.plan) {
+    json.String(plan::BandNameOf(options, c));
+  }
+  json.EndArray();
+  WriteGroupsAndLabels(options, view.plan, plan::LabelsOf(options, view.plan),
+                       json);
+  if (WantsSpares(options)) WriteSpares(options, view, json);
+  if (!view.scan_json.empty()) json.Key("scan").Raw(view.scan_json);
+  json.Key("proven").Bool(view.proven).Key("result");
   verified.checked ? json.String(verified.verdict) : json.Null();
   json.EndObject();
   return out + "\n";
 }
 
-// Standard error of a plan for people: the count, each carrier's band, the
-// margins with their closest products, whether proven, the verdict.
-std::string FoundFigures(const PlanOptions& options,
-                         const plan::PlanOutcome& outcome,
-                         const VerifiedPlan& verified, bool by_interrupt) {
-  const std::vector<Khz>& plan = outcome.plan;
-  std::string e = "count: " + std::to_string(plan.size()) + "\n";
-  for (std::size_t i = 0; i < plan.size(); ++i) {
-    e += "  " + verified.texts[i] + "  " + plan::BandNameOf(options, plan[i]) +
-         "\n";
-  }
-  e += "margin: " +
-       (outcome.margin ? FormatKhz(*outcome.margin) + " MHz"
-                       : std::string("none (fewer than three carriers)")) +
-       "\n";
-  const plan::PlanFigures figures = plan::MeasurePlan(plan);
+// Per checked family: "2tx3 margin: 0.250 MHz (...)" and, with groups, the
+// headroom and its product.
+std::string FamilyLines(const PlanOptions& options, const PlanView& view) {
+  const plan::PlanFigures figures = plan::MeasurePlan(Frequencies(view.plan));
+  const plan::GroupFigures judged =
+      plan::MeasureGroups(view.plan, plan::RulesOf(options));
+  std::string e;
   for (Family f : plan::kFamilies) {
-    if (!plan::WindowOf(options.rules, f)) continue;
+    if (!Checked(options, f)) continue;
     const int k = static_cast<int>(f);
     e += std::string(plan::FamilyName(f)) + " margin: ";
     if (const auto& q = figures.closest[k]) {
@@ -210,8 +196,55 @@ std::string FoundFigures(const PlanOptions& options,
     } else {
       e += "none (too few carriers)\n";
     }
+    if (!options.Grouped()) continue;
+    e += std::string(plan::FamilyName(f)) + " headroom: ";
+    if (const auto& t = judged.tightest[k]) {
+      e += FormatKhz(t->Headroom()) + " MHz beyond " +
+           GroupNameOf(options, t->victim_group) + "'s window " +
+           FormatKhz(t->window) + " MHz (" + DescribeProduct(t->product) +
+           ")\n";
+    } else {
+      e += "none (no product reaches a group that checks it)\n";
+    }
   }
-  e += outcome.proven ? "proven best: yes\n"
+  return e;
+}
+
+std::string SpareLines(const PlanOptions& options, const PlanView& view) {
+  if (!WantsSpares(options)) return "";
+  std::string e = "spares: " + std::to_string(view.spares.size()) + "\n";
+  const std::vector<std::string> labels = SpareLabels(options, view.spares);
+  for (std::size_t i = 0; i < view.spares.size(); ++i) {
+    const plan::Carrier& c = view.spares[i];
+    e += "  " + FormatKhz(c.khz) + "  " +
+         (labels[i].empty() ? "" : labels[i] + "  ") +
+         plan::BandNameOf(options, c) + "\n";
+  }
+  return e;
+}
+
+// Standard error of a plan for people: the count, each carrier's band (and
+// with groups its label and group), the margins with their closest
+// products, the spares, whether proven, the verdict.
+std::string FoundFigures(const PlanOptions& options, const PlanView& view,
+                         const VerifiedPlan& verified, bool by_interrupt) {
+  const std::vector<std::string> labels = plan::LabelsOf(options, view.plan);
+  std::string e = "count: " + std::to_string(view.plan.size()) + "\n";
+  for (std::size_t i = 0; i < view.plan.size(); ++i) {
+    const plan::Carrier& c = view.plan[i];
+    e += "  " + verified.texts[i] + "  ";
+    if (options.Grouped()) {
+      e += labels[i] + "  " + GroupNameOf(options, c.group) + "  ";
+    }
+    e += plan::BandNameOf(options, c) + "\n";
+  }
+  const auto margin = plan::MeasurePlan(Frequencies(view.plan)).margins[0];
+  e += "margin: " +
+       (margin ? FormatKhz(*margin) + " MHz"
+               : std::string("none (fewer than three carriers)")) +
+       "\n";
+  e += FamilyLines(options, view) + SpareLines(options, view);
+  e += view.proven    ? "proven best: yes\n"
        : by_interrupt ? "proven best: no (interrupted)\n"
                       : "proven best: no (time limit reached)\n";
   if (verified.checked) return e + cli::LfLineEnds(verified.verdict);
@@ -220,6 +253,19 @@ std::string FoundFigures(const PlanOptions& options,
 }
 
 }  // namespace
+
+std::vector<std::string> SpareLabels(const PlanOptions& options,
+                                     std::span<const plan::Carrier> spares) {
+  std::vector<std::string> labels;
+  std::vector<int> numbered(options.groups.size(), 0);
+  for (const plan::Carrier& c : spares) {
+    const std::string& label = options.groups[c.group].label;
+    const int n = ++numbered[c.group];
+    labels.push_back(label.empty() ? "spare " + std::to_string(n)
+                                   : label + " spare " + std::to_string(n));
+  }
+  return labels;
+}
 
 std::optional<std::string> KhzText(const std::optional<Khz>& khz) {
   if (!khz) return std::nullopt;
@@ -236,46 +282,75 @@ PlanReport InternalReport(std::string_view text) {
 }
 
 PlanReport FixedBrokenReport(const PlanOptions& options,
-                             const std::vector<plan::Violation>& violations) {
-  if (violations.empty()) {
+                             const BrokenRules& broken) {
+  if (broken.reasons.empty()) {
     return InternalReport("no rule broken by fixed carriers");
   }
-  const bool truncated = violations.size() > kMaxListedViolations;
-  const std::span<const plan::Violation> listed(
-      violations.data(), truncated ? kMaxListedViolations : violations.size());
   if (options.json) {
-    return {kExitNoPlan, FixedBrokenJson(options, listed, truncated), ""};
+    return {kExitNoPlan, FixedBrokenJson(options, broken), ""};
   }
-  return {kExitNoPlan, "", FixedBrokenText(options, listed, truncated)};
+  return {kExitNoPlan, "", FixedBrokenText(broken)};
 }
 
-PlanReport NoPlanReport(const PlanOptions& options,
-                        const plan::PlanOutcome& outcome, bool by_interrupt) {
+BrokenRules BrokenRulesOf(const PlanOptions& options,
+                          const std::vector<plan::Violation>& violations) {
+  BrokenRules broken;
+  broken.truncated = violations.size() > kMaxListedViolations;
+  cli::JsonWriter json(broken.json);
+  for (std::size_t i = 0; i < violations.size() && i < kMaxListedViolations;
+       ++i) {
+    broken.reasons.push_back(
+        DescribeViolation(violations[i], options.first().rules));
+    WriteViolation(violations[i], json);
+  }
+  broken.first_spacing = !violations.empty() &&
+                         violations[0].rule == plan::Violation::Rule::kSpacing;
+  return broken;
+}
+
+BrokenRules BrokenRulesOf(const PlanOptions& options,
+                          const plan::GroupViolations& violations) {
+  BrokenRules broken;
+  broken.truncated = violations.more;
+  cli::JsonWriter json(broken.json);
+  for (const plan::Finding& f : violations.listed) {
+    broken.reasons.push_back(DescribeFinding(options, f));
+    WriteFinding(options, f, json);
+  }
+  broken.first_spacing =
+      !violations.listed.empty() &&
+      violations.listed[0].kind == plan::Finding::Kind::kSpacing;
+  return broken;
+}
+
+PlanReport NoPlanReport(const PlanOptions& options, bool proven,
+                        const std::optional<int>& largest, bool by_interrupt) {
   if (by_interrupt) {
     return {kExitInterrupted, "",
             PlanMessage("interrupted before any plan was found") + "\n"};
   }
-  if (!options.json) return {kExitNoPlan, "", NoPlanText(options, outcome)};
+  if (!options.json) {
+    return {kExitNoPlan, "", NoPlanText(options, proven, largest)};
+  }
   std::string out;
   cli::JsonWriter json(out);
   BeginEmptyPlan(json);
   json.Key("largest");
-  outcome.largest ? json.Number(*outcome.largest) : json.Null();
-  json.Key("proven").Bool(outcome.proven).EndObject();
+  largest ? json.Number(*largest) : json.Null();
+  json.Key("proven").Bool(proven).EndObject();
   return {kExitNoPlan, out + "\n", ""};
 }
 
-PlanReport FoundReport(const PlanOptions& options,
-                       const plan::PlanOutcome& outcome,
+PlanReport FoundReport(const PlanOptions& options, const PlanView& view,
                        const VerifiedPlan& verified, bool by_interrupt) {
   PlanReport report;
   report.status = by_interrupt ? kExitInterrupted : kExitOk;
   if (options.json) {
-    report.out = FoundJson(options, outcome, verified);
+    report.out = FoundJson(options, view, verified);
     return report;
   }
   for (const std::string& t : verified.texts) report.out += t + "\n";
-  report.err = FoundFigures(options, outcome, verified, by_interrupt);
+  report.err = FoundFigures(options, view, verified, by_interrupt);
   return report;
 }
 

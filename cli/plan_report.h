@@ -3,16 +3,23 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "plan_options.h"
+#include "zelmar/groups.h"
 #include "zelmar/planner.h"
 
 namespace zelmar::plan_cli {
 
 struct PlanReport {
+  PlanReport() = default;
+  PlanReport(int status_, std::string out_, std::string err_)
+      : status(status_), out(std::move(out_)), err(std::move(err_)) {}
+
   int status = kExitOk;
   // Standard output: the plan's frequencies one per line (so that it pipes
   // into zelmar-check), or one JSON object.
@@ -20,6 +27,10 @@ struct PlanReport {
   // Standard error: the figures and the check's verdict in text form,
   // warnings, and any error.
   std::string err;
+  // For --save and --csv: the show and the crew's sheet, written by the
+  // front end only when the run gave an answer.
+  std::string show_text;
+  std::string csv_text;
 };
 
 // One error line on standard error, with its exit status.
@@ -30,14 +41,34 @@ PlanReport InternalReport(std::string_view text);
 // the list is cut.
 inline constexpr std::size_t kMaxListedViolations = 10'000;
 
-// The fixed carriers break `violations` (at most kMaxListedViolations + 1
-// of them, the one past the list saying there are more).
+// The rules fixed carriers break: words for each, their JSON array's
+// elements, and whether there were more than listed.
+struct BrokenRules {
+  std::vector<std::string> reasons;
+  std::string json;
+  bool first_spacing = false;
+  bool truncated = false;
+};
+// Of one group (at most kMaxListedViolations + 1 violations, the one past
+// the list saying there are more), and of groups.
+BrokenRules BrokenRulesOf(const PlanOptions& options,
+                          const std::vector<plan::Violation>& violations);
+BrokenRules BrokenRulesOf(const PlanOptions& options,
+                          const plan::GroupViolations& violations);
 PlanReport FixedBrokenReport(const PlanOptions& options,
-                             const std::vector<plan::Violation>& violations);
+                             const BrokenRules& broken);
 
 // No valid plan of the size asked, or none before the search was stopped.
-PlanReport NoPlanReport(const PlanOptions& options,
-                        const plan::PlanOutcome& outcome, bool by_interrupt);
+PlanReport NoPlanReport(const PlanOptions& options, bool proven,
+                        const std::optional<int>& largest, bool by_interrupt);
+
+// A plan and what goes with it.
+struct PlanView {
+  std::vector<plan::Carrier> plan;    // ascending
+  std::vector<plan::Carrier> spares;  // group by group, best first
+  bool proven = false;
+  std::string scan_json;  // the scans' summary as a JSON object, if any
+};
 
 // A plan that has passed the check (or the planner's rules above twelve
 // carriers): its texts and, when checked, the check's verdict.
@@ -46,9 +77,12 @@ struct VerifiedPlan {
   bool checked = false;
   std::string verdict;
 };
-PlanReport FoundReport(const PlanOptions& options,
-                       const plan::PlanOutcome& outcome,
+PlanReport FoundReport(const PlanOptions& options, const PlanView& view,
                        const VerifiedPlan& verified, bool by_interrupt);
+
+// The labels of spares: "HH spare 1", ... ("spare 1" without a label).
+std::vector<std::string> SpareLabels(const PlanOptions& options,
+                                     std::span<const plan::Carrier> spares);
 
 // A frequency's text, or nullopt (null in JSON) for none.
 std::optional<std::string> KhzText(const std::optional<plan::Khz>& khz);

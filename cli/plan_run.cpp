@@ -1,10 +1,12 @@
 #include "plan_run.h"
 
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "zelmar/engine.h"
+#include "analysis_report.h"
 #include "zelmar/request.h"
 
 namespace zelmar::plan_cli {
@@ -51,31 +53,58 @@ std::string DescribeBuildError(const PlanOptions& options,
     return "more than 1000000 candidate channels; use fewer or narrower bands "
            "or a larger step";
   }
-  return OptionName(options.bands[built.first_sharer]) + " and " +
-         OptionName(options.bands[built.second_sharer]) +
-         " share the channel " + FormatKhz(built.shared_channel) +
+  const plan::GroupOptions& group = options.groups[built.group];
+  return OptionName(group.bands[built.first_sharer]) + " and " +
+         OptionName(group.bands[built.second_sharer]) + " share the channel " +
+         FormatKhz(built.shared_channel) +
          " MHz; bands with counts must not overlap";
+}
+
+std::string_view DescribeGroupRequestError(plan::GroupRequestError error) {
+  using E = plan::GroupRequestError;
+  switch (error) {
+    case E::kNone:
+      return "fine";
+    case E::kTooManyGroups:
+      return "more than 16 groups";
+    case E::kTooManyCarriers:
+      return "the groups' counts and fixed carriers make more than 64 "
+             "carriers";
+    case E::kTwoOpenPools:
+      return "only one group may take as many as fit";
+    case E::kBadPool:
+      return "a group's channels are not ascending";
+    case E::kOutOfRange:
+      return "a frequency is not below 1000000 MHz";
+    case E::kSpacingBelowCheck:
+      return "a group's spacing is below the check's own 0.125 MHz";
+  }
+  return "refused";
 }
 
 // What the user may not have meant but the run goes on with: fixed carriers
 // inside exclusions, and exclusions that leave no channel.
-std::string Warnings(const PlanOptions& options,
-                     const plan::PlanRequest& request) {
+std::string Warnings(const PlanOptions& options, bool no_channel) {
   std::string warnings;
-  for (Khz f : options.fixed) {
-    for (const plan::Range& r : options.excludes) {
-      if (f < r.low || f > r.high) continue;
-      warnings +=
-          PlanMessage("warning: the fixed carrier " + FormatKhz(f) +
-                      " MHz lies inside --exclude " + FormatKhz(r.low) + ":" +
-                      FormatKhz(r.high) + "; it stays in every plan") +
-          "\n";
+  for (const plan::GroupOptions& group : options.groups) {
+    for (Khz f : group.fixed) {
+      for (const plan::Range& r : options.excludes) {
+        if (f < r.low || f > r.high) continue;
+        warnings +=
+            PlanMessage("warning: the fixed carrier " + FormatKhz(f) +
+                        " MHz lies inside --exclude " + FormatKhz(r.low) +
+                        ":" + FormatKhz(r.high) + "; it stays in every plan") +
+            "\n";
+      }
     }
   }
-  if (!request.candidates.empty() || options.excludes.empty()) return warnings;
+  if (!no_channel || AllExcludes(options).empty()) return warnings;
   std::vector<plan::Band> bands;
-  for (const plan::ResolvedBand& r : plan::ResolveBands(options)) {
-    bands.push_back(r.band);
+  for (const plan::GroupOptions& group : options.groups) {
+    for (const plan::ResolvedBand& r :
+         plan::ResolveBands(group, options.tv_edge)) {
+      bands.push_back(r.band);
+    }
   }
   if (!plan::BuildCandidates(bands, {}, 1).channels.empty()) {
     warnings +=
@@ -88,8 +117,10 @@ std::string Warnings(const PlanOptions& options,
 // Every plan goes through the check (or, above its twelve fields, the
 // planner's own rules) before it is shown. On failure, the internal error.
 std::optional<std::string> Verify(const PlanOptions& options,
-                                  const std::vector<Khz>& plan,
+                                  std::span<const plan::Carrier> carriers,
                                   VerifiedPlan& verified) {
+  std::vector<Khz> plan;
+  for (const plan::Carrier& c : carriers) plan.push_back(c.khz);
   for (Khz f : plan) verified.texts.push_back(FormatKhz(f));
   for (std::size_t i = 0; i < plan.size(); ++i) {
     if (verified.texts[i] != FormatMHz(static_cast<double>(plan[i]) / 1000.0)) {
@@ -97,13 +128,14 @@ std::optional<std::string> Verify(const PlanOptions& options,
              " differs from the check's own";
     }
   }
+  const bool valid =
+      options.Grouped()
+          ? plan::FindGroupViolations(carriers, plan::RulesOf(options), 1)
+                .listed.empty()
+          : plan::FindViolations(plan, options.first().rules, 1).empty();
+  if (!valid) return "the plan breaks the planner's own rules";
   verified.checked = plan.size() <= kSlotCount;
-  if (!verified.checked) {
-    if (plan::FindViolations(plan, options.rules, 1).empty()) {
-      return std::nullopt;
-    }
-    return "the plan breaks the planner's own rules";
-  }
+  if (!verified.checked) return std::nullopt;
   FieldTexts fields;
   for (std::size_t i = 0; i < plan.size(); ++i) fields[i] = verified.texts[i];
   verified.verdict = RunChannelCheck(fields).resultText;
@@ -113,59 +145,140 @@ std::optional<std::string> Verify(const PlanOptions& options,
   return "the check does not call the plan" + plan_text + " low-risk";
 }
 
-PlanReport ReportFound(const PlanOptions& options,
-                       const plan::PlanOutcome& outcome, bool by_interrupt) {
+// Each group's spares beside the plan.
+std::vector<plan::Carrier> SparesOf(const PlanOptions& options,
+                                    std::span<const plan::Carrier> plan) {
+  std::vector<plan::Carrier> spares;
+  const std::vector<plan::GroupRules> rules = plan::RulesOf(options);
+  for (std::size_t g = 0; g < options.groups.size(); ++g) {
+    const int k = options.groups[g].spares;
+    if (k == 0) continue;
+    const plan::Candidates channels = plan::GroupChannels(options, g);
+    for (Khz f : plan::FindSpares(plan, rules, static_cast<int>(g),
+                                  channels.channels, k)) {
+      spares.push_back({f, static_cast<int>(g)});
+    }
+  }
+  return spares;
+}
+
+PlanReport ReportFound(const PlanOptions& options, PlanView& view,
+                       bool by_interrupt) {
   VerifiedPlan verified;
-  if (auto error = Verify(options, outcome.plan, verified)) {
+  if (auto error = Verify(options, view.plan, verified)) {
     return InternalReport(*error);
   }
-  return FoundReport(options, outcome, verified, by_interrupt);
+  view.spares = SparesOf(options, view.plan);
+  return FoundReport(options, view, verified, by_interrupt);
+}
+
+// What a search of either kind gives the reports.
+struct Searched {
+  plan::PlanOutcome::Status status = plan::PlanOutcome::Status::kNone;
+  std::string refusal;
+  std::vector<plan::Carrier> plan;
+  bool proven = false;
+  std::optional<int> largest;
+};
+
+Searched SearchOneGroup(const plan::PlanRequest& request,
+                        const plan::StopCheck& stop) {
+  const plan::PlanOutcome outcome = plan::FindBestPlan(request, stop);
+  Searched searched{outcome.status, "", {}, outcome.proven, outcome.largest};
+  if (outcome.status == plan::PlanOutcome::Status::kRefused) {
+    searched.refusal = DescribeRequestError(outcome.error);
+  }
+  for (Khz f : outcome.plan) searched.plan.push_back({f, 0});
+  return searched;
+}
+
+Searched SearchGroups(const plan::GroupRequest& request,
+                      const plan::StopCheck& stop) {
+  const plan::GroupOutcome outcome = plan::FindGroupPlan(request, stop);
+  Searched searched{outcome.status, "", outcome.plan, outcome.proven,
+                    outcome.largest};
+  if (outcome.status == plan::PlanOutcome::Status::kRefused) {
+    searched.refusal = DescribeGroupRequestError(outcome.error);
+  }
+  return searched;
+}
+
+// The fixed carriers of every group.
+std::vector<plan::Carrier> FixedOf(const PlanOptions& options) {
+  std::vector<plan::Carrier> fixed;
+  for (std::size_t g = 0; g < options.groups.size(); ++g) {
+    for (Khz f : options.groups[g].fixed) {
+      fixed.push_back({f, static_cast<int>(g)});
+    }
+  }
+  return fixed;
 }
 
 // The answer to a search's outcome, warnings not yet in it.
-PlanReport ReportOutcome(const PlanOptions& options,
-                         const plan::PlanOutcome& outcome, bool by_interrupt) {
-  switch (outcome.status) {
+PlanReport ReportOutcome(const PlanOptions& options, const Searched& searched,
+                         PlanView& view, bool by_interrupt) {
+  switch (searched.status) {
     case plan::PlanOutcome::Status::kRefused:
-      return UsageReport(DescribeRequestError(outcome.error));
+      return UsageReport(searched.refusal);
     case plan::PlanOutcome::Status::kFixedBroken:
+      if (options.Grouped()) {
+        return FixedBrokenReport(
+            options, BrokenRulesOf(options, plan::FindGroupViolations(
+                                                FixedOf(options),
+                                                plan::RulesOf(options),
+                                                kMaxListedViolations)));
+      }
       // One past the list, to tell a full list from a cut one.
       return FixedBrokenReport(
-          options, plan::FindViolations(options.fixed, options.rules,
-                                        kMaxListedViolations + 1));
+          options, BrokenRulesOf(options, plan::FindViolations(
+                                              options.first().fixed,
+                                              options.first().rules,
+                                              kMaxListedViolations + 1)));
     case plan::PlanOutcome::Status::kNone:
-      return NoPlanReport(options, outcome, by_interrupt);
+      return NoPlanReport(options, searched.proven, searched.largest,
+                          by_interrupt);
     case plan::PlanOutcome::Status::kFound:
       break;
   }
-  return ReportFound(options, outcome, by_interrupt);
+  view.plan = searched.plan;
+  view.proven = searched.proven;
+  return ReportFound(options, view, by_interrupt);
 }
 
 }  // namespace
 
 PlanReport StoppedReport(const PlanOptions& options,
-                         const std::vector<plan::Khz>& plan) {
-  plan::PlanOutcome outcome;
-  outcome.status = plan::PlanOutcome::Status::kFound;
-  outcome.plan = plan;
-  outcome.margins = plan::MeasurePlan(plan).margins;
-  outcome.margin = outcome.margins[0];
-  return ReportFound(options, outcome, true);
+                         const std::vector<plan::Khz>& plan,
+                         const std::vector<int>& groups) {
+  PlanView view;
+  for (std::size_t i = 0; i < plan.size(); ++i) {
+    view.plan.push_back({plan[i], i < groups.size() ? groups[i] : 0});
+  }
+  return ReportFound(options, view, true);
 }
 
-PlanReport RunPlan(const PlanOptions& options, const plan::StopCheck& stop,
+PlanReport RunPlan(const PlanOptions& given, const PlanInputs& inputs,
+                   const plan::StopCheck& stop,
                    const std::function<bool()>& interrupted) {
+  PlanOptions options = given;
+  PlanView view;
+  if (options.analyze) return RunAnalysis(options, inputs.rig);
   const plan::BuiltRequest built = plan::BuildPlanRequest(options);
   if (built.error != plan::BuildError::kNone) {
     return UsageReport(DescribeBuildError(options, built));
   }
-  const plan::PlanOutcome outcome = plan::FindBestPlan(built.request, stop);
+  const Searched searched =
+      options.Grouped() ? SearchGroups(built.group_request, stop)
+                        : SearchOneGroup(built.request, stop);
   const bool by_interrupt = interrupted && interrupted();
-  PlanReport report = ReportOutcome(options, outcome, by_interrupt);
+  PlanReport report = ReportOutcome(options, searched, view, by_interrupt);
   // Refusals and internal errors stand alone; every other answer follows
   // the warnings.
   if (report.status != kExitUsage && report.status != kExitInternal) {
-    report.err.insert(0, Warnings(options, built.request));
+    const bool no_channel = options.Grouped()
+                                ? false
+                                : built.request.candidates.empty();
+    report.err.insert(0, Warnings(options, no_channel));
   }
   return report;
 }

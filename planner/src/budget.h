@@ -54,11 +54,13 @@ class Budget {
   void NoteCarriers(int carriers) {
     Locked([&] { progress_.carriers = carriers; });
   }
-  // Offers a valid plan (ascending) with its score; the budget keeps the
+  // Offers a valid plan (ascending) with its score (and, with device
+  // groups, its carriers' groups); the budget keeps the
   // best offered, as a report of a stopped search shows it: more carriers,
   // then larger margins, then the lexicographically smaller list. (A walk
   // or a climb may offer a plan below the best the search holds.)
-  void NoteBest(std::span<const Khz> plan, const Score& score) {
+  void NoteBest(std::span<const Khz> plan, const Score& score,
+                std::span<const int> groups = {}) {
     Locked([&] {
       const std::vector<Khz>& best = progress_.best_plan;
       const bool better =
@@ -71,6 +73,7 @@ class Budget {
       if (!better) return;
       progress_.have_plan = true;
       progress_.best_plan.assign(plan.begin(), plan.end());
+      progress_.best_groups.assign(groups.begin(), groups.end());
       progress_.best_margin = score.m[0] == kNoMargin
                                   ? std::nullopt
                                   : std::optional<Khz>(score.m[0]);

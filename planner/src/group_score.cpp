@@ -14,13 +14,14 @@ struct Tally {
   bool broken = false;
 
   // A product at distance `d` from a victim of group `g`.
-  void Note(int family, Khz d, int g) {
+  void At(int family, Khz d, int g) {
     const Khz w = tables.Window(g, family);
     if (w < 0) return;
     const Khz h = d - w;
     if (h <= 0) broken = true;
     score.m[family] = std::min(score.m[family], h);
   }
+  bool done() const { return broken; }
 };
 
 }  // namespace
@@ -42,50 +43,86 @@ std::uint64_t GroupTables::Cost(int n) const {
   return 1 + (checked_[1] ? m * m * m : m * m) / 64;
 }
 
-std::optional<Score> GroupTables::ScoreWith(std::span<const Carrier> plan,
-                                            const Score& score,
-                                            Carrier x) const {
+namespace {
+
+// Calls note.At(family, distance, victim group) for every product with x
+// among its makers or as its victim, over the checked families, until
+// note.done().
+template <class Note>
+void ForEachProductWith(const GroupTables& tables,
+                        std::span<const Carrier> plan, Carrier x, Note& note) {
   const std::size_t n = plan.size();
-  for (const Carrier& p : plan) {
-    if (Abs(x.khz - p.khz) <= spacing_[x.group][p.group]) return std::nullopt;
-  }
-  Tally t{*this, score};
+  const bool f0 = tables.Checked(0), f1 = tables.Checked(1),
+             f2 = tables.Checked(2);
   const Khz v = x.khz;
-  for (std::size_t a = 0; a < n && !t.broken; ++a) {
+  for (std::size_t a = 0; a < n && !note.done(); ++a) {
     const Khz pa = plan[a].khz;
     for (std::size_t b = 0; b < n; ++b) {
       if (b == a) continue;
       const Khz pb = plan[b].khz;
       const int gb = plan[b].group;
       // x the victim of a's and b's products.
-      if (checked_[0]) t.Note(0, Abs(2 * pa - pb - v), x.group);
-      if (checked_[2]) t.Note(2, Abs(3 * pa - 2 * pb - v), x.group);
+      if (f0) note.At(0, Abs(2 * pa - pb - v), x.group);
+      if (f2) note.At(2, Abs(3 * pa - 2 * pb - v), x.group);
       // x a maker with a, b the victim.
-      if (checked_[0]) {
-        t.Note(0, Abs(2 * v - pa - pb), gb);
-        t.Note(0, Abs(2 * pa - v - pb), gb);
+      if (f0) {
+        note.At(0, Abs(2 * v - pa - pb), gb);
+        note.At(0, Abs(2 * pa - v - pb), gb);
       }
-      if (checked_[2]) {
-        t.Note(2, Abs(3 * v - 2 * pa - pb), gb);
-        t.Note(2, Abs(3 * pa - 2 * v - pb), gb);
+      if (f2) {
+        note.At(2, Abs(3 * v - 2 * pa - pb), gb);
+        note.At(2, Abs(3 * pa - 2 * v - pb), gb);
       }
-      if (!checked_[1]) continue;
+      if (!f1) continue;
       for (std::size_t c = 0; c < n; ++c) {
         if (c == a || c == b) continue;
         const Khz pc = plan[c].khz;
         const int gc = plan[c].group;
         // x + a - b near c; with a < b also a + b - c near x and
         // a + b - x near c.
-        t.Note(1, Abs(v + pa - pb - pc), gc);
+        note.At(1, Abs(v + pa - pb - pc), gc);
         if (a < b) {
-          t.Note(1, Abs(pa + pb - pc - v), x.group);
-          t.Note(1, Abs(pa + pb - v - pc), gc);
+          note.At(1, Abs(pa + pb - pc - v), x.group);
+          note.At(1, Abs(pa + pb - v - pc), gc);
         }
       }
     }
   }
+}
+
+// Counts the rules a carrier breaks.
+struct Conflicts {
+  const GroupTables& tables;
+  int count = 0;
+  void At(int family, Khz d, int g) {
+    const Khz w = tables.Window(g, family);
+    if (w >= 0 && d <= w) ++count;
+  }
+  bool done() const { return false; }
+};
+
+}  // namespace
+
+std::optional<Score> GroupTables::ScoreWith(std::span<const Carrier> plan,
+                                            const Score& score,
+                                            Carrier x) const {
+  for (const Carrier& p : plan) {
+    if (Abs(x.khz - p.khz) <= spacing_[x.group][p.group]) return std::nullopt;
+  }
+  Tally t{*this, score};
+  ForEachProductWith(*this, plan, x, t);
   if (t.broken) return std::nullopt;
   return t.score;
+}
+
+int GroupTables::ConflictsWith(std::span<const Carrier> plan,
+                               Carrier x) const {
+  Conflicts c{*this};
+  for (const Carrier& p : plan) {
+    c.count += Abs(x.khz - p.khz) <= spacing_[x.group][p.group];
+  }
+  ForEachProductWith(*this, plan, x, c);
+  return c.count;
 }
 
 std::optional<Score> GroupTables::ScoreOf(std::span<const Carrier> plan) const {

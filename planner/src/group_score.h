@@ -30,6 +30,10 @@ class GroupTables {
   std::optional<Score> ScoreWith(std::span<const Carrier> plan,
                                  const Score& score, Carrier x) const;
 
+  // How many rules x breaks beside `plan`: carriers too close, products
+  // with x among their makers or as their victim within a window.
+  int ConflictsWith(std::span<const Carrier> plan, Carrier x) const;
+
   // The score of a whole plan, carriers added in order; nullopt when it
   // breaks a rule.
   std::optional<Score> ScoreOf(std::span<const Carrier> plan) const;
@@ -48,7 +52,5 @@ class GroupTables {
 bool BetterGroupPlan(std::span<const Carrier> a, const Score& sa,
                      std::span<const Carrier> b, const Score& sb);
 
-// A plan ascending by frequency.
-std::vector<Carrier> Ascending(std::span<const Carrier> plan);
 
 }  // namespace zelmar::plan

@@ -5,6 +5,7 @@
 // where it runs to its end. Rounds of growing budgets alternate the two,
 // as FindBestPlan does for one group.
 #include <algorithm>
+#include <limits>
 
 #include "budget.h"
 #include "group_score.h"
@@ -51,6 +52,12 @@ class GroupSearch {
   // from a random channel.
   Placed Greedy(Random& random);
 
+  // A valid plan with `open_count` carriers in the open pool, from a plan
+  // that breaks rules: one carrier of a broken rule at a time moves to the
+  // channel of its pool where it breaks the fewest. Not found when `moves`
+  // moves leave rules broken.
+  Placed Repair(int open_count, std::uint64_t moves, Random& random);
+
   // Improves `best` by moving one carrier at a time within its pool.
   void Walk(Placed& best, std::uint64_t moves, Random& random);
 
@@ -63,8 +70,12 @@ class GroupSearch {
   void Offer(const Placed& p) {
     const std::vector<Carrier> sorted = Ascending(p.plan);
     std::vector<Khz> khz;
-    for (const Carrier& c : sorted) khz.push_back(c.khz);
-    budget_.NoteBest(khz, p.score);
+    std::vector<int> groups;
+    for (const Carrier& c : sorted) {
+      khz.push_back(c.khz);
+      groups.push_back(c.group);
+    }
+    budget_.NoteBest(khz, p.score, groups);
   }
 
  private:
@@ -76,6 +87,10 @@ class GroupSearch {
   int BestChannel(const Placed& placed, int pool, Khz avoid, Random& random,
                   Score& score);
   bool Descend(std::size_t k, int taken, std::size_t from);
+  // The channel of `pool` where a carrier breaks the fewest rules beside
+  // `rest`, ties broken at random, `avoid` left out.
+  Khz FewestConflicts(std::span<const Carrier> rest, int pool, Khz avoid,
+                      Random& random, int& conflicts);
 
   const GroupRequest& request_;
   GroupTables tables_;
@@ -169,6 +184,82 @@ Placed GroupSearch::Greedy(Random& random) {
     }
   }
   return best;
+}
+
+Khz GroupSearch::FewestConflicts(std::span<const Carrier> rest, int pool,
+                                 Khz avoid, Random& random, int& conflicts) {
+  const Pool& p = request_.pools[pool];
+  const std::size_t n = p.channels.size();
+  const std::size_t looked = std::min(n, kLookedAt / 4);
+  const std::uint64_t cost = tables_.Cost(static_cast<int>(rest.size()));
+  Khz best = 0;
+  std::size_t ties = 0;
+  conflicts = std::numeric_limits<int>::max();
+  for (std::size_t k = 0; k < looked; ++k) {
+    const Khz f = looked == n ? p.channels[k] : p.channels[random.Below(n)];
+    if (f == avoid) continue;
+    if (meter_.Charge(cost)) break;
+    const int c = tables_.ConflictsWith(rest, {f, p.group});
+    if (c < conflicts) {
+      conflicts = c;
+      best = f;
+      ties = 1;
+    } else if (c == conflicts && random.Below(++ties) == 0) {
+      best = f;
+    }
+  }
+  return best;
+}
+
+Placed GroupSearch::Repair(int open_count, std::uint64_t moves,
+                           Random& random) {
+  Placed p;
+  p.plan = request_.fixed;
+  p.pool.assign(p.plan.size(), -1);
+  const std::size_t fixed = p.plan.size();
+  int conflicts = 0;
+  for (int pool : order_) {
+    for (int t = 0; t < Need(pool, open_count); ++t) {
+      const Khz f = FewestConflicts(p.plan, pool, 0, random, conflicts);
+      p.plan.push_back({f, request_.pools[pool].group});
+      p.pool.push_back(pool);
+    }
+  }
+  if (p.plan.size() == fixed) return p;
+  std::vector<Carrier> rest;
+  std::vector<int> broken;
+  Khz left = 0;
+  for (std::uint64_t m = 0; m < moves && !stopped(); ++m) {
+    broken.clear();
+    for (std::size_t i = fixed; i < p.plan.size(); ++i) {
+      rest = p.plan;
+      rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(i));
+      if (meter_.Charge(tables_.Cost(static_cast<int>(rest.size())))) break;
+      if (tables_.ConflictsWith(rest, p.plan[i]) > 0) {
+        broken.push_back(static_cast<int>(i));
+      }
+    }
+    if (broken.empty()) {
+      if (auto score = tables_.ScoreOf(p.plan)) {
+        p.score = *score;
+        p.found = true;
+      }
+      return p;
+    }
+    const std::size_t i = broken[random.Below(broken.size())];
+    rest = p.plan;
+    rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(i));
+    // Now and then a random channel: a way out of a plateau.
+    const std::vector<Khz>& channels = request_.pools[p.pool[i]].channels;
+    const Khz f = random.Below(16) == 0
+                      ? channels[random.Below(channels.size())]
+                      : FewestConflicts(rest, p.pool[i], left, random,
+                                        conflicts);
+    if (f == 0) continue;
+    left = p.plan[i].khz;
+    p.plan[i].khz = f;
+  }
+  return p;
 }
 
 void GroupSearch::Walk(Placed& best, std::uint64_t moves, Random& random) {
@@ -303,13 +394,18 @@ GroupOutcome FindGroupPlan(const GroupRequest& request, const StopCheck& stop) {
   const int open = search.open();
   Placed best = search.Greedy(random);
   std::uint64_t nodes = 20'000;
-  // Without a greedy plan, the first plan (of the fewest open carriers)
-  // is the exact search's to find or to rule out.
-  int open_count = best.found ? OpenCount(best, open) : (open >= 0 ? 1 : 0);
+  // Without a greedy plan, the first plan (none in the open pool) is the
+  // repair's to find or the exact search's to rule out.
+  int open_count = best.found ? OpenCount(best, open) : 0;
   bool size_known = open < 0;
   if (!best.found) {
-    for (;;) {
-      Placed first;
+    for (std::uint64_t moves = 256;; moves *= 2) {
+      Placed first = search.Repair(open_count, moves, random);
+      if (first.found) {
+        best = first;
+        break;
+      }
+      if (search.stopped()) return outcome;
       const bool done = search.Exact(true, open_count, nodes, first);
       if (first.found) {
         best = first;
@@ -318,7 +414,6 @@ GroupOutcome FindGroupPlan(const GroupRequest& request, const StopCheck& stop) {
       if (done) {
         outcome.status = PlanOutcome::Status::kNone;
         outcome.proven = !search.stopped();
-        if (open >= 0 && outcome.proven) outcome.largest = 0;
         outcome.nodes = budget.nodes();
         return outcome;
       }

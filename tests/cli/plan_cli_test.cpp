@@ -44,8 +44,10 @@ json RunJson(std::vector<std::string> args, int status,
 
 // A found plan: its shape, its figures, and the check's verdict on it.
 void ExpectPlanShape(const json& j) {
-  ASSERT_EQ(j.size(), 8u);
+  ASSERT_EQ(j.size(), 11u);
   ASSERT_EQ(j["bands"].size(), j["plan"].size());
+  ASSERT_EQ(j["groups"].size(), j["plan"].size());
+  ASSERT_EQ(j["labels"].size(), j["plan"].size());
   EXPECT_EQ(j["margins"]["2tx3"], j["margin"]);
   ASSERT_EQ(j["count"], j["plan"].size());
   FieldTexts texts;

@@ -83,6 +83,9 @@ GroupViolations FindGroupViolations(std::span<const Carrier> plan,
                                     std::span<const GroupRules> groups,
                                     std::size_t limit = 10'000);
 
+// A plan ascending by frequency (then group).
+std::vector<Carrier> Ascending(std::span<const Carrier> plan);
+
 // Where one group's new carriers come from: its channels (ascending, each
 // once) and how many to take (0: as many as fit, for at most one pool).
 struct Pool {

@@ -183,8 +183,10 @@ struct SearchProgress {
   bool have_plan = false;
   // No plan of this size has a larger 2tx3 margin (nullopt: not known).
   std::optional<Khz> bound;
-  // The best plan so far (ascending), for a report when the search is cut.
+  // The best plan so far (ascending), for a report when the search is cut,
+  // and with device groups the group of each of its carriers.
   std::vector<Khz> best_plan;
+  std::vector<int> best_groups;
 };
 
 // Asked every few thousand nodes; returning true stops the search (a time

@@ -56,6 +56,37 @@ struct RequestOptions {
   bool Grouped() const { return groups.size() > 1; }
 };
 
+// Why options are refused before any channel is built; front ends word
+// these in their own language, naming the group (and band) in `where`.
+enum class OptionsError {
+  kNone,
+  kTooManyGroups,     // more than kMaxDeviceGroups
+  kSameName,          // two groups of one name
+  kTvChannelEmpty,    // a TV channel holds no multiple of its step
+  kCountsOnSomeBands, // a band with a count (=N) and one without
+  kMaxWithCounts,     // as many as fit, and band counts
+  kNoCount,           // one group: neither a count nor as many as fit
+  kCountAndMax,       // a count and as many as fit
+  kTooManyFixed,      // more than kMaxCarriers fixed carriers
+  kCountBelowFixed,   // a count below the group's fixed carriers
+  kCountDiffers,      // a count that is not the band counts plus fixed
+  kTooManyCarriers,   // the counts and fixed carriers above kMaxCarriers
+  kTwoOpen,           // two groups take as many as fit
+};
+
+struct OptionsCheck {
+  OptionsError error = OptionsError::kNone;
+  std::size_t group = 0;
+  std::size_t band = 0;  // kTvChannelEmpty
+  int channel = 0;       // kTvChannelEmpty
+  int carriers = 0;      // kCountDiffers, kTooManyCarriers: the sum
+};
+
+// Checks options as a front end built them and settles their counts: a
+// group with band counts gets their sum plus its fixed carriers; of a
+// request with several groups, a group with no count takes as many as fit.
+OptionsCheck SettleOptions(RequestOptions& options);
+
 // The candidate bands of a group (the B band when none is given), one
 // entry per band option and per TV channel, with the option's index.
 struct ResolvedBand {

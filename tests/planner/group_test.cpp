@@ -1,0 +1,151 @@
+// Device groups against the plain model (group_model.h): the search's best
+// plan and the open group's size, the measured headroom, every broken rule
+// and the spares, on random small requests.
+#include <gtest/gtest.h>
+
+#include "group_model.h"
+#include "zelmar/groups.h"
+
+namespace zelmar::plan {
+namespace {
+
+struct Lcg {
+  std::uint64_t state;
+  int Below(int n) {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<int>((state >> 33) % static_cast<std::uint64_t>(n));
+  }
+};
+
+std::optional<Khz> MaybeWindow(Lcg& r) {
+  const int pick = r.Below(4);
+  if (pick == 0) return std::nullopt;
+  return std::array<Khz, 3>{0, 50, 150}[pick - 1];
+}
+
+GroupRules RandomRules(Lcg& r) {
+  GroupRules g;
+  g.rules.spacing = r.Below(3) == 0 ? 250 : 125;
+  g.rules.guard = r.Below(3) == 0 ? 100 : 0;
+  g.rules.window_3tx3 = MaybeWindow(r);
+  g.rules.window_2tx5 = r.Below(3) == 0 ? MaybeWindow(r) : std::nullopt;
+  g.apart = r.Below(3) == 0 ? 600 : 0;
+  return g;
+}
+
+// Channels on a raster of 25 or 125 kHz near 800 MHz, shared in part
+// between groups so that their carriers meet.
+std::vector<Khz> RandomChannels(Lcg& r) {
+  const Khz step = r.Below(2) ? 125 : 75;
+  const Khz low = 800'000 + 125 * r.Below(12);
+  std::vector<Khz> channels;
+  for (int i = 0, n = 3 + r.Below(4); i < n; ++i) {
+    channels.push_back(low + step * i);
+  }
+  return channels;
+}
+
+GroupRequest RandomRequest(Lcg& r) {
+  GroupRequest request;
+  const int groups = 2 + r.Below(2);
+  bool open = false;
+  for (int g = 0; g < groups; ++g) {
+    request.groups.push_back(RandomRules(r));
+    const int count = open || r.Below(4) ? 1 + r.Below(2) : 0;
+    open = open || count == 0;
+    request.pools.push_back(Pool{g, RandomChannels(r), count});
+  }
+  if (r.Below(4) == 0) request.fixed.push_back({801'000 + 125 * r.Below(8), 0});
+  request.threads = 1;
+  return request;
+}
+
+TEST(Groups, TheSearchAgreesWithTheModel) {
+  Lcg r{20261209};
+  for (int round = 0; round < 120; ++round) {
+    const GroupRequest request = RandomRequest(r);
+    const GroupOutcome outcome = FindGroupPlan(request, {});
+    const model::GroupAnswer expected = model::BestGroupPlan(request);
+    SCOPED_TRACE(round);
+    if (!model::JudgeGroups(request.fixed, request.groups).valid) {
+      EXPECT_EQ(outcome.status, PlanOutcome::Status::kFixedBroken);
+      continue;
+    }
+    EXPECT_TRUE(outcome.proven);
+    if (!expected.plan) {
+      EXPECT_EQ(outcome.status, PlanOutcome::Status::kNone);
+      continue;
+    }
+    ASSERT_EQ(outcome.status, PlanOutcome::Status::kFound);
+    EXPECT_EQ(outcome.plan, *expected.plan);
+    EXPECT_EQ(outcome.largest, expected.largest);
+  }
+}
+
+TEST(Groups, FiguresViolationsAndSparesAgreeWithTheModel) {
+  Lcg r{7};
+  for (int round = 0; round < 300; ++round) {
+    const std::vector<GroupRules> groups = {RandomRules(r), RandomRules(r)};
+    std::vector<Carrier> plan;
+    for (int i = 0, n = 3 + r.Below(4); i < n; ++i) {
+      plan.push_back({800'000 + 125 * r.Below(24), r.Below(2)});
+    }
+    plan = Ascending(plan);
+    SCOPED_TRACE(round);
+    const model::GroupJudgement j = model::JudgeGroups(plan, groups);
+    const GroupViolations found = FindGroupViolations(plan, groups);
+    EXPECT_EQ(static_cast<int>(found.listed.size()), j.broken);
+    EXPECT_FALSE(found.more);
+    EXPECT_EQ(FindGroupViolations(plan, groups, 1).more, j.broken > 1);
+    const GroupFigures figures = MeasureGroups(plan, groups);
+    for (int f = 0; f < kFamilyCount; ++f) {
+      EXPECT_EQ(figures.headroom[f], j.headroom[f]) << "family " << f;
+      if (figures.tightest[f]) {
+        EXPECT_EQ(figures.tightest[f]->Headroom(), *figures.headroom[f]);
+      }
+    }
+    if (!j.valid) continue;
+    std::vector<Khz> channels;
+    for (Khz f = 799'000; f <= 804'000; f += 125) channels.push_back(f);
+    const int group = r.Below(2), count = 1 + r.Below(3);
+    EXPECT_EQ(FindSpares(plan, groups, group, channels, count),
+              model::SparesOf(plan, groups, group, channels, count));
+  }
+}
+
+TEST(Groups, CarriersOfTwoGroupsKeepTheLargerDistance) {
+  std::vector<GroupRules> g(3);
+  g[0].rules.spacing = 125;
+  g[1].rules.spacing = 300;
+  g[2].apart = 4'000;
+  const struct {
+    int a, b;
+    Khz least;
+  } cases[] = {{0, 0, 125}, {1, 1, 300}, {0, 1, 300},
+               {2, 2, 125}, {0, 2, 4'000}, {2, 1, 4'000}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(SpacingBetween(g, c.a, c.b), c.least) << c.a << " " << c.b;
+  }
+}
+
+TEST(Groups, RequestsOutsideTheRulesAreRefused) {
+  GroupRequest two_open;
+  two_open.groups.resize(2);
+  two_open.pools = {{0, {800'000}, 0}, {1, {801'000}, 0}};
+  EXPECT_EQ(CheckGroupRequest(two_open), GroupRequestError::kTwoOpenPools);
+  GroupRequest unordered;
+  unordered.groups.resize(1);
+  unordered.pools = {{0, {801'000, 800'000}, 1}};
+  EXPECT_EQ(CheckGroupRequest(unordered), GroupRequestError::kBadPool);
+  GroupRequest too_many;
+  too_many.groups.resize(2);
+  too_many.pools = {{0, {800'000}, 40}, {1, {900'000}, 30}};
+  EXPECT_EQ(CheckGroupRequest(too_many), GroupRequestError::kTooManyCarriers);
+  GroupRequest narrow;
+  narrow.groups.resize(1);
+  narrow.groups[0].rules.spacing = 100;
+  EXPECT_EQ(CheckGroupRequest(narrow), GroupRequestError::kSpacingBelowCheck);
+}
+
+}  // namespace
+}  // namespace zelmar::plan
