@@ -345,13 +345,15 @@ int main(int argc, char** argv) {
   std::vector<std::string_view> args(argv + 3, argv + argc);
   const cli::ParsedPlanArguments parsed = cli::ParsePlanArguments(args);
   if (!parsed.error.empty()) Fail(2, parsed.error);
-  const cli::PlanOptions& options = parsed.options;
-  if (options.max || options.help || options.version) {
-    Fail(2, "--max, --help and --version are not taken here");
+  const cli::PlanOptions& parsed_options = parsed.options;
+  if (parsed_options.Grouped() || parsed_options.first().max ||
+      parsed_options.help || parsed_options.version) {
+    Fail(2, "--group, --max, --help and --version are not taken here");
   }
+  const plan::GroupOptions& options = parsed_options.first();
 
   // Candidates and counted groups as zelmar-plan builds them.
-  const plan::BuiltRequest built = plan::BuildPlanRequest(options);
+  const plan::BuiltRequest built = plan::BuildPlanRequest(parsed_options);
   if (built.error == plan::BuildError::kTooManyCandidates) {
     Fail(2, "more candidate channels than zelmar-plan takes");
   }

@@ -34,8 +34,7 @@ Rig ReadRigLines(std::string_view input) {
   while (!input.empty()) {
     const std::size_t end = input.find('\n');
     const std::string_view line = Trimmed(input.substr(0, end));
-    input.remove_prefix(end == std::string_view::npos ? input.size()
-                                                      : end + 1);
+    input.remove_prefix(end == std::string_view::npos ? input.size() : end + 1);
     ++number;
     if (line.empty()) continue;
     const plan::NumberReading r = plan::ReadMHz(line);
@@ -125,8 +124,8 @@ std::string AnalysisJson(const PlanOptions& options,
       if (!Checked(options, f)) continue;
       const int k = static_cast<int>(f);
       json.Key(plan::FamilyName(f))
-          .OptionalString(KhzText(margins ? figures.margins[k]
-                                          : figures.headroom[k]));
+          .OptionalString(
+              KhzText(margins ? figures.margins[k] : figures.headroom[k]));
     }
     json.EndObject();
   }

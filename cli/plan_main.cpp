@@ -44,7 +44,8 @@ std::string ReadInputs(const PlanOptions& options, PlanInputs& inputs) {
     inputs.scans.push_back(std::move(*text));
   }
   bool named = !options.rig.empty() || !options.show.empty();
-  for (const auto& group : options.groups) named = named || !group.fixed.empty();
+  for (const auto& group : options.groups)
+    named = named || !group.fixed.empty();
   if (options.analyze && !named) {
     std::string text;
     char buffer[1 << 16];

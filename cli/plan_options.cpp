@@ -247,10 +247,11 @@ struct Seen {
 struct SeenOnce {
   bool time = false, edge = false, threads = false, threshold = false,
        scan_guard = false, show = false, save = false, csv = false;
-  Seen group;                // of the group being read
-  bool grouped = false;      // a --group was given
-  bool request = false;      // an option that only a request without
-  std::string request_name;  // --show may have (its name)
+  Seen group;                          // of the group being read
+  bool grouped = false;                // a --group was given
+  plan::GroupOptions defaults;         // the rules given before the first group
+  bool request = false;                // an option that only a request without
+  std::string request_name;            // --show may have (its name)
   std::vector<std::string_view> free;  // arguments that are no option
 };
 
@@ -259,9 +260,9 @@ bool TakesValue(std::string_view name) {
          name == "--exclude" || name == "--fixed" || name == "--count" ||
          name == "--spacing" || name == "--guard" || name == "--window" ||
          name == "--time-limit" || name == "--threads" || name == "--group" ||
-         name == "--spares" || name == "--scan" ||
-         name == "--scan-threshold" || name == "--scan-guard" ||
-         name == "--show" || name == "--save" || name == "--csv";
+         name == "--spares" || name == "--scan" || name == "--scan-threshold" ||
+         name == "--scan-guard" || name == "--show" || name == "--save" ||
+         name == "--csv";
 }
 
 void Once(ArgumentReader& reader, std::string_view name, bool& seen) {
@@ -377,8 +378,8 @@ void ReadGroupField(ArgumentReader& reader, std::string_view value,
 // --group NAME[,FIELD=VALUE]...: a new group, which the band, fixed and
 // count options after it fill. Rules given before the first group are
 // every group's defaults.
-void ReadGroup(ArgumentReader& reader, std::string_view value,
-               SeenOnce& seen, PlanOptions& options) {
+void ReadGroup(ArgumentReader& reader, std::string_view value, SeenOnce& seen,
+               PlanOptions& options) {
   const std::vector<std::string_view> fields = Split(value, ',');
   if (fields[0].empty()) {
     reader.Fail("--group " + QuoteArgument(value) + ": the group needs a name");
@@ -388,17 +389,20 @@ void ReadGroup(ArgumentReader& reader, std::string_view value,
     const plan::GroupOptions& loose = options.first();
     if (!loose.bands.empty() || !loose.fixed.empty() || seen.group.count ||
         loose.max) {
-      reader.Fail("--band, --tv, --fixed, --count and --max go after the "
-                  "--group they belong to");
+      reader.Fail(
+          "--band, --tv, --fixed, --count and --max go after the "
+          "--group they belong to");
       return;
     }
   }
+  if (!seen.grouped) {
+    seen.defaults = options.first();
+    options.groups.clear();
+  }
   plan::GroupOptions group;
-  const plan::GroupOptions& defaults = options.groups.back();
-  group.rules = defaults.rules;
-  group.apart = defaults.apart;
-  group.spares = defaults.spares;
-  if (!seen.grouped) options.groups.clear();
+  group.rules = seen.defaults.rules;
+  group.apart = seen.defaults.apart;
+  group.spares = seen.defaults.spares;
   seen.grouped = true;
   seen.group = Seen{};
   group.name = std::string(fields[0]);
@@ -480,7 +484,8 @@ void ReadValueOption(ArgumentReader& reader, std::string_view name,
     options.scan_threshold = ReadLevel(reader, value);
   } else if (name == "--scan-guard") {
     Once(reader, name, seen.scan_guard);
-    if (auto g = reader.Number(name, value, value, true)) options.scan_guard = *g;
+    if (auto g = reader.Number(name, value, value, true))
+      options.scan_guard = *g;
   } else if (name == "--show") {
     ReadFileName(reader, name, value, seen.show, options.show);
   } else if (name == "--save") {
@@ -521,13 +526,14 @@ void ReadRig(ArgumentReader& reader, const SeenOnce& seen,
                   " (see --help)");
       return;
     }
-    if (auto f = reader.Number("--analyze", text, text)) options.rig.push_back(*f);
+    if (auto f = reader.Number("--analyze", text, text))
+      options.rig.push_back(*f);
   }
 }
 
-// The group a message names: "" without groups, else "group 'HH': ".
+// The group a message names: "group 'HH': ", or "" without a name.
 std::string GroupPrefix(const PlanOptions& options, std::size_t g) {
-  if (!options.Grouped() || g >= options.groups.size()) return "";
+  if (g >= options.groups.size() || options.groups[g].name.empty()) return "";
   return "group " + QuoteArgument(options.groups[g].name) + ": ";
 }
 
@@ -537,15 +543,14 @@ std::string DescribeCheck(const PlanOptions& options,
   using E = plan::OptionsError;
   const std::string prefix = GroupPrefix(options, check.group);
   const std::string sum = std::to_string(check.carriers);
-  const plan::GroupOptions* group =
-      check.group < options.groups.size() ? &options.groups[check.group]
-                                          : nullptr;
+  const plan::GroupOptions* group = check.group < options.groups.size()
+                                        ? &options.groups[check.group]
+                                        : nullptr;
   switch (check.error) {
     case E::kNone:
       return "";
     case E::kTooManyGroups:
-      return "more than " + std::to_string(plan::kMaxDeviceGroups) +
-             " groups";
+      return "more than " + std::to_string(plan::kMaxDeviceGroups) + " groups";
     case E::kSameName:
       return "two groups are named " + QuoteArgument(group->name);
     case E::kTvChannelEmpty: {
@@ -576,13 +581,13 @@ std::string DescribeCheck(const PlanOptions& options,
       return prefix + "--count " + std::to_string(group->count) +
              " differs from the band counts plus fixed carriers (" + sum + ")";
     case E::kTooManyCarriers:
-      return group ? prefix + "the band counts and fixed carriers make " +
-                         sum + " carriers, more than 64"
+      return group ? prefix + "the band counts and fixed carriers make " + sum +
+                         " carriers, more than 64"
                    : "the groups' counts and fixed carriers make " + sum +
                          " carriers, more than 64";
     case E::kTwoOpen:
-      return "groups " + QuoteArgument(options.groups.front().name) +
-             " and " + QuoteArgument(group->name) +
+      return "groups " + QuoteArgument(options.groups.front().name) + " and " +
+             QuoteArgument(group->name) +
              " both have no count; only one group may take as many as fit";
   }
   return "refused";
@@ -635,11 +640,7 @@ ParsedPlanArguments ParsePlanArguments(
     return parsed;
   }
   // A rig to analyse needs no count.
-  if (options.analyze) {
-    for (plan::GroupOptions& g : options.groups) {
-      if (g.count == 0 && !g.Counted()) g.max = true;
-    }
-  }
+  if (options.analyze) return parsed;
   const plan::OptionsCheck check = plan::SettleOptions(options);
   if (check.error != plan::OptionsError::kNone) {
     reader.Fail(DescribeCheck(options, check));

@@ -27,8 +27,7 @@ std::string FixedBrokenJson(const PlanOptions& options,
   cli::JsonWriter json(out);
   BeginEmptyPlan(json);
   json.Key("largest");
-  options.first().Counted() || options.Grouped() ? json.Null()
-                                                 : json.Number(0);
+  options.first().Counted() || options.Grouped() ? json.Null() : json.Number(0);
   json.Key("proven").Bool(true);
   json.Key("broken").String(broken.first_spacing ? "spacing"
                                                  : "intermodulation");
@@ -162,8 +161,8 @@ std::string FoundJson(const PlanOptions& options, const PlanView& view,
   const plan::PlanFigures figures = plan::MeasurePlan(plan);
   json.Key("margin").OptionalString(KhzText(figures.margins[0]));
   WriteFamilies(options, figures, json);
-  WriteHeadroom(options,
-                plan::MeasureGroups(view.plan, plan::RulesOf(options)), json);
+  WriteHeadroom(options, plan::MeasureGroups(view.plan, plan::RulesOf(options)),
+                json);
   json.Key("bands").BeginArray();
   for (const plan::Carrier& c : view.plan) {
     json.String(plan::BandNameOf(options, c));
@@ -199,10 +198,10 @@ std::string FamilyLines(const PlanOptions& options, const PlanView& view) {
     if (!options.Grouped()) continue;
     e += std::string(plan::FamilyName(f)) + " headroom: ";
     if (const auto& t = judged.tightest[k]) {
-      e += FormatKhz(t->Headroom()) + " MHz beyond " +
-           GroupNameOf(options, t->victim_group) + "'s window " +
-           FormatKhz(t->window) + " MHz (" + DescribeProduct(t->product) +
-           ")\n";
+      e += FormatKhz(t->Headroom()) + " MHz beyond the window " +
+           FormatKhz(t->window) + " MHz of group " +
+           GroupNameOf(options, t->victim_group) + " (" +
+           DescribeProduct(t->product) + ")\n";
     } else {
       e += "none (no product reaches a group that checks it)\n";
     }

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "zelmar/engine.h"
 #include "analysis_report.h"
+#include "zelmar/engine.h"
 #include "zelmar/request.h"
 
 namespace zelmar::plan_cli {
@@ -92,8 +92,8 @@ std::string Warnings(const PlanOptions& options, bool no_channel) {
         if (f < r.low || f > r.high) continue;
         warnings +=
             PlanMessage("warning: the fixed carrier " + FormatKhz(f) +
-                        " MHz lies inside --exclude " + FormatKhz(r.low) +
-                        ":" + FormatKhz(r.high) + "; it stays in every plan") +
+                        " MHz lies inside --exclude " + FormatKhz(r.low) + ":" +
+                        FormatKhz(r.high) + "; it stays in every plan") +
             "\n";
       }
     }
@@ -223,10 +223,10 @@ PlanReport ReportOutcome(const PlanOptions& options, const Searched& searched,
     case plan::PlanOutcome::Status::kFixedBroken:
       if (options.Grouped()) {
         return FixedBrokenReport(
-            options, BrokenRulesOf(options, plan::FindGroupViolations(
-                                                FixedOf(options),
-                                                plan::RulesOf(options),
-                                                kMaxListedViolations)));
+            options,
+            BrokenRulesOf(options, plan::FindGroupViolations(
+                                       FixedOf(options), plan::RulesOf(options),
+                                       kMaxListedViolations)));
       }
       // One past the list, to tell a full list from a cut one.
       return FixedBrokenReport(
@@ -267,17 +267,16 @@ PlanReport RunPlan(const PlanOptions& given, const PlanInputs& inputs,
   if (built.error != plan::BuildError::kNone) {
     return UsageReport(DescribeBuildError(options, built));
   }
-  const Searched searched =
-      options.Grouped() ? SearchGroups(built.group_request, stop)
-                        : SearchOneGroup(built.request, stop);
+  const Searched searched = options.Grouped()
+                                ? SearchGroups(built.group_request, stop)
+                                : SearchOneGroup(built.request, stop);
   const bool by_interrupt = interrupted && interrupted();
   PlanReport report = ReportOutcome(options, searched, view, by_interrupt);
   // Refusals and internal errors stand alone; every other answer follows
   // the warnings.
   if (report.status != kExitUsage && report.status != kExitInternal) {
-    const bool no_channel = options.Grouped()
-                                ? false
-                                : built.request.candidates.empty();
+    const bool no_channel =
+        options.Grouped() ? false : built.request.candidates.empty();
     report.err.insert(0, Warnings(options, no_channel));
   }
   return report;

@@ -7,8 +7,13 @@ std::string PlanUsageText() {
   return R"(Usage: zelmar-plan [--band BAND[=N]]... [--tv LIST[:STEP][=N]]...
                    [--tv-edge E] [--exclude F|LOW:HIGH]... [--fixed F]...
                    (--count N | --max) [--spacing S] [--guard G]
-                   [--window KIND=W]... [--time-limit SECONDS]
-                   [--threads N] [--json]
+                   [--window KIND=W]... [--spares K] [--scan FILE]...
+                   [--scan-threshold DBM] [--scan-guard G]
+                   [--time-limit SECONDS] [--threads N] [--json]
+                   [--save FILE] [--csv FILE]
+       zelmar-plan [--group NAME[,FIELD=VALUE]... GROUP-OPTIONS]... ...
+       zelmar-plan --show FILE [--analyze] [--save FILE] [--csv FILE] ...
+       zelmar-plan --analyze [FREQ]... [--group ... --fixed F]... [--json]
 Finds the best plan of wireless microphone carriers (MHz, at most three
 decimals): every two carriers more than the spacing apart, and every
 intermodulation product of a checked family more than that family's window
@@ -41,6 +46,52 @@ frequencies. Plans of up to 12 carriers also pass the channel check.
                           more): 2tx3 (2a - b, always checked, W 0 unless
                           given), 3tx3 (a + b - c) or 2tx5 (3a - 2b)
   --guard G               the same as --window 2tx3=G
+  --spares K              also list K spare frequencies, each of which keeps
+                          the whole plan valid beside it (best first)
+
+Device groups (handhelds, bodypacks, in-ear monitors):
+  --group NAME[,label=P][,spacing=S][,apart=A][,2tx3=W][,3tx3=W][,2tx5=W]
+          [,spares=K]
+                          starts a group: the --band, --tv, --fixed, --count,
+                          --max, --spacing, --window and --spares after it
+                          are its own; those before the first --group are
+                          every group's defaults. Carriers are labelled P1,
+                          P2, ... (P is NAME unless given). Two carriers of
+                          different groups are more than the largest of both
+                          groups' spacings and apart distances apart; a
+                          product must lie more than its victim's group's
+                          window away (a group without a window for a family
+                          does not judge it). A group without any count takes
+                          as many as fit (at most one such group). The best
+                          plan has the largest headroom (distance beyond the
+                          victim's window) per family in order.
+
+Venue scans:
+  --scan FILE             exclude what a scan shows above the threshold:
+                          RF Explorer CSV (one sweep: MHz,dBm per line; or
+                          several sweeps), rtl_power / hackrf_sweep CSV
+                          (date, time, Hz low, Hz high, Hz step, samples,
+                          dB...) or MHz;dBm lists (a decimal comma allowed),
+                          recognised from the content; several scans give
+                          the highest level per frequency
+  --scan-threshold DBM    a bin above this level is taken (default: 10 dB
+                          above the scans' median level)
+  --scan-guard G          MHz kept free on each side of a taken bin (default
+                          0.1)
+
+Shows:
+  --show FILE             the request (and plan) of a show file
+  --save FILE             save the request and its plan as a show file
+                          (written whole or not at all)
+  --csv FILE              the crew's sheet: label, group, frequency, band,
+                          spare (UTF-8 with a byte-order mark, CR LF); "-"
+                          for standard output
+  --analyze [FREQ]...     check these carriers (or a show's plan, or the
+                          frequencies on standard input, one per line) under
+                          the rules: every checked family's margin and
+                          headroom and every broken rule; status 0 when
+                          valid, 1 when not
+
   --time-limit SECONDS    stop the search after this long (default 10); the
                           best plan so far is then printed, not proven best
   --threads N             search with N threads (1 to 64; default: every

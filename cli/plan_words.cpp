@@ -90,8 +90,8 @@ std::string DescribeFinding(const PlanOptions& options,
   }
   return "the " + std::string(plan::FamilyName(f.product.family)) +
          " intermodulation rule: " + DescribeProduct(f.product) + " (" +
-         GroupNameOf(options, f.victim_group) +
-         "), not more than its window " + FormatKhz(f.window) + " MHz";
+         GroupNameOf(options, f.victim_group) + "), not more than its window " +
+         FormatKhz(f.window) + " MHz";
 }
 
 void WriteFinding(const PlanOptions& options, const plan::Finding& f,

@@ -19,8 +19,7 @@ std::string DescribeProduct(const plan::Product& q);
 std::string DescribeViolation(const plan::Violation& v,
                               const plan::Rules& rules);
 // Words for a rule a plan of groups breaks, naming the groups.
-std::string DescribeFinding(const PlanOptions& options,
-                            const plan::Finding& f);
+std::string DescribeFinding(const PlanOptions& options, const plan::Finding& f);
 
 // "carriers":[...] of a product.
 void WriteCarriers(const plan::Product& q, cli::JsonWriter& json);

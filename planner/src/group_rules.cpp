@@ -14,10 +14,9 @@ namespace {
 // stable for equal frequencies.
 std::vector<Carrier> Sorted(std::span<const Carrier> plan) {
   std::vector<Carrier> sorted(plan.begin(), plan.end());
-  std::stable_sort(sorted.begin(), sorted.end(),
-                   [](const Carrier& a, const Carrier& b) {
-                     return a.khz < b.khz;
-                   });
+  std::stable_sort(
+      sorted.begin(), sorted.end(),
+      [](const Carrier& a, const Carrier& b) { return a.khz < b.khz; });
   return sorted;
 }
 
@@ -89,27 +88,25 @@ GroupFigures MeasureGroups(std::span<const Carrier> plan,
                            std::span<const GroupRules> groups) {
   const std::vector<Carrier> sorted = Sorted(plan);
   GroupFigures figures;
-  ForEveryVictim(sorted, {true, true, true},
-                 [&](const Product& q, std::size_t victim) {
-                   const int f = static_cast<int>(q.family);
-                   if (!figures.margins[f] || q.Distance() < *figures.margins[f]) {
-                     figures.margins[f] = q.Distance();
-                     figures.closest[f] = q;
-                   }
-                   const int g = sorted[victim].group;
-                   const std::optional<Khz> window =
-                       WindowOf(groups[g].rules, q.family);
-                   if (!window) return;
-                   Finding found;
-                   found.product = q;
-                   found.victim_group = g;
-                   found.window = *window;
-                   if (!figures.headroom[f] ||
-                       found.Headroom() < *figures.headroom[f]) {
-                     figures.headroom[f] = found.Headroom();
-                     figures.tightest[f] = found;
-                   }
-                 });
+  ForEveryVictim(
+      sorted, {true, true, true}, [&](const Product& q, std::size_t victim) {
+        const int f = static_cast<int>(q.family);
+        if (!figures.margins[f] || q.Distance() < *figures.margins[f]) {
+          figures.margins[f] = q.Distance();
+          figures.closest[f] = q;
+        }
+        const int g = sorted[victim].group;
+        const std::optional<Khz> window = WindowOf(groups[g].rules, q.family);
+        if (!window) return;
+        Finding found;
+        found.product = q;
+        found.victim_group = g;
+        found.window = *window;
+        if (!figures.headroom[f] || found.Headroom() < *figures.headroom[f]) {
+          figures.headroom[f] = found.Headroom();
+          figures.tightest[f] = found;
+        }
+      });
   return figures;
 }
 
@@ -127,7 +124,8 @@ GroupViolations FindGroupViolations(std::span<const Carrier> plan,
   };
   for (std::size_t i = 0; i < sorted.size(); ++i) {
     for (std::size_t j = i + 1; j < sorted.size(); ++j) {
-      const Khz least = SpacingBetween(groups, sorted[i].group, sorted[j].group);
+      const Khz least =
+          SpacingBetween(groups, sorted[i].group, sorted[j].group);
       if (sorted[j].khz - sorted[i].khz > least) continue;
       Finding f;
       f.kind = Finding::Kind::kSpacing;

@@ -115,8 +115,7 @@ std::optional<Score> GroupTables::ScoreWith(std::span<const Carrier> plan,
   return t.score;
 }
 
-int GroupTables::ConflictsWith(std::span<const Carrier> plan,
-                               Carrier x) const {
+int GroupTables::ConflictsWith(std::span<const Carrier> plan, Carrier x) const {
   Conflicts c{*this};
   for (const Carrier& p : plan) {
     c.count += Abs(x.khz - p.khz) <= spacing_[x.group][p.group];

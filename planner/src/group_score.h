@@ -52,5 +52,4 @@ class GroupTables {
 bool BetterGroupPlan(std::span<const Carrier> a, const Score& sa,
                      std::span<const Carrier> b, const Score& sb);
 
-
 }  // namespace zelmar::plan

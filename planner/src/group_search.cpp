@@ -117,8 +117,7 @@ int GroupSearch::BestChannel(const Placed& placed, int pool, Khz avoid,
   const std::size_t offset = stride > 1 ? random.Below(stride) : 0;
   int best = -1;
   std::size_t ties = 0;
-  const std::uint64_t cost =
-      tables_.Cost(static_cast<int>(placed.plan.size()));
+  const std::uint64_t cost = tables_.Cost(static_cast<int>(placed.plan.size()));
   for (std::size_t i = offset; i < n; i += stride) {
     if (channels[i] == avoid) continue;
     if (meter_.Charge(cost)) return -1;
@@ -251,10 +250,10 @@ Placed GroupSearch::Repair(int open_count, std::uint64_t moves,
     rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(i));
     // Now and then a random channel: a way out of a plateau.
     const std::vector<Khz>& channels = request_.pools[p.pool[i]].channels;
-    const Khz f = random.Below(16) == 0
-                      ? channels[random.Below(channels.size())]
-                      : FewestConflicts(rest, p.pool[i], left, random,
-                                        conflicts);
+    const Khz f =
+        random.Below(16) == 0
+            ? channels[random.Below(channels.size())]
+            : FewestConflicts(rest, p.pool[i], left, random, conflicts);
     if (f == 0) continue;
     left = p.plan[i].khz;
     p.plan[i].khz = f;

@@ -126,8 +126,7 @@ BuiltRequest BuildGroups(const RequestOptions& options) {
 
 }  // namespace
 
-std::vector<ResolvedBand> ResolveBands(const GroupOptions& group,
-                                       Khz tv_edge) {
+std::vector<ResolvedBand> ResolveBands(const GroupOptions& group, Khz tv_edge) {
   std::vector<ResolvedBand> resolved;
   if (group.bands.empty()) resolved.push_back({kBBand, 0});
   for (std::size_t o = 0; o < group.bands.size(); ++o) {

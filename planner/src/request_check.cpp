@@ -34,9 +34,9 @@ OptionsCheck SettleCount(GroupOptions& group, std::size_t g, bool grouped) {
   if (group.fixed.size() > kMaxCarriers) {
     return Refuse(OptionsError::kTooManyFixed, g);
   }
-  const auto counted = std::count_if(
-      group.bands.begin(), group.bands.end(),
-      [](const BandOption& b) { return b.count.has_value(); });
+  const auto counted =
+      std::count_if(group.bands.begin(), group.bands.end(),
+                    [](const BandOption& b) { return b.count.has_value(); });
   if (counted == 0) {
     if (group.count > 0 && group.max) {
       return Refuse(OptionsError::kCountAndMax, g);
@@ -93,8 +93,8 @@ OptionsCheck SettleOptions(RequestOptions& options) {
     carriers += group.max ? static_cast<int>(group.fixed.size()) : group.count;
   }
   if (carriers > kMaxCarriers) {
-    OptionsCheck check = Refuse(OptionsError::kTooManyCarriers,
-                                options.groups.size());
+    OptionsCheck check =
+        Refuse(OptionsError::kTooManyCarriers, options.groups.size());
     check.carriers = carriers;
     return check;
   }

@@ -29,11 +29,11 @@ class FileHandle {
 
 std::string LastErrorText() {
   wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-          FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, GetLastError(), 0, reinterpret_cast<wchar_t*>(&text), 0,
-      nullptr);
+  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER |
+                                     FORMAT_MESSAGE_FROM_SYSTEM |
+                                     FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, GetLastError(), 0,
+                                 reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::wstring words = n ? std::wstring(text, n) : L"error";
   if (text) LocalFree(text);
   while (!words.empty() && (words.back() == L'\n' || words.back() == L'\r' ||

@@ -14,33 +14,16 @@
 #include <sstream>
 
 #include "cli.h"
+#include "plan_test_support.h"
 #include "zelmar/engine.h"
 
 namespace zelmar::plan_cli {
 namespace {
 
 using nlohmann::json;
-
-ParsedPlanArguments Parse(const std::vector<std::string>& args) {
-  return ParsePlanArguments({args.begin(), args.end()});
-}
-
-PlanReport RunArgs(const std::vector<std::string>& args,
-                   const plan::StopCheck& stop = {}) {
-  const ParsedPlanArguments parsed = Parse(args);
-  EXPECT_EQ(parsed.error, "");
-  return RunPlan(parsed.options, stop);
-}
-
-json RunJson(std::vector<std::string> args, int status,
-             const plan::StopCheck& stop = {}) {
-  args.push_back("--json");
-  const PlanReport report = RunArgs(args, stop);
-  EXPECT_EQ(report.status, status);
-  EXPECT_EQ(report.err, "");
-  EXPECT_EQ(report.out.find('\n'), report.out.size() - 1);  // one line
-  return json::parse(report.out);
-}
+using test::Parse;
+using test::RunArgs;
+using test::RunJson;
 
 // A found plan: its shape, its figures, and the check's verdict on it.
 void ExpectPlanShape(const json& j) {

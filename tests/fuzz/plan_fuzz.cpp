@@ -53,18 +53,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     Require(parsed.error.find('\n') == std::string::npos, "one-line error");
     return 0;
   }
-  plan_cli::PlanOptions options = parsed.options;
-  if (options.help || options.version) return 0;
-  const std::vector<plan::ResolvedBand> resolved = plan::ResolveBands(options);
+  plan_cli::PlanOptions whole = parsed.options;
+  if (whole.help || whole.version) return 0;
+  whole.json = true;
+  if (whole.Grouped() || whole.analyze || !whole.show.empty() ||
+      !whole.scans.empty()) {
+    // Groups, analyses and files: whatever the answer, never a fault.
+    int checks = 0;
+    const plan_cli::PlanReport report = plan_cli::RunPlan(
+        whole, [&](const plan::SearchProgress&) { return ++checks > 100; });
+    Require(report.status != plan_cli::kExitInternal, "internal error");
+    return 0;
+  }
+  plan::GroupOptions& options = whole.first();
+  const std::vector<plan::Range>& excludes = whole.excludes;
+  const std::vector<plan::ResolvedBand> resolved =
+      plan::ResolveBands(options, whole.tv_edge);
   std::vector<plan::Band> bands;
   for (const auto& r : resolved) {
     // The model lists every channel one by one.
     if ((r.band.high - r.band.low) / r.band.step > 200) return 0;
     bands.push_back(r.band);
   }
-  const std::vector<Khz> channels = model::Channels(bands, options.excludes);
+  const std::vector<Khz> channels = model::Channels(bands, excludes);
   const plan::Candidates built =
-      plan::BuildCandidates(bands, options.excludes, kMaxModelChannels);
+      plan::BuildCandidates(bands, excludes, kMaxModelChannels);
   if (built.too_many) return 0;
   Require(built.channels == channels, "candidates differ from the model");
   model::Counts counts;
@@ -79,10 +92,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     }
   }
 
-  options.json = true;
   int checks = 0;
   const plan_cli::PlanReport report = plan_cli::RunPlan(
-      options, [&](const plan::SearchProgress&) { return ++checks > 100; });
+      whole, [&](const plan::SearchProgress&) { return ++checks > 100; });
   Require(report.status != plan_cli::kExitInternal, "internal error");
   if (report.status == plan_cli::kExitUsage) {
     Require(report.err.find("share the channel") != std::string::npos,

@@ -52,7 +52,8 @@ inline GroupJudgement JudgeGroups(const std::vector<Carrier>& p,
       const GroupRules& ga = groups[p[a].group];
       const GroupRules& gb = groups[p[b].group];
       Khz least = std::max(ga.rules.spacing, gb.rules.spacing);
-      if (p[a].group != p[b].group) least = std::max({least, ga.apart, gb.apart});
+      if (p[a].group != p[b].group)
+        least = std::max({least, ga.apart, gb.apart});
       if (a < b && std::abs(p[a].khz - p[b].khz) <= least) {
         j.valid = false;
         ++j.broken;

@@ -121,7 +121,7 @@ TEST(Groups, CarriersOfTwoGroupsKeepTheLargerDistance) {
   const struct {
     int a, b;
     Khz least;
-  } cases[] = {{0, 0, 125}, {1, 1, 300}, {0, 1, 300},
+  } cases[] = {{0, 0, 125}, {1, 1, 300},   {0, 1, 300},
                {2, 2, 125}, {0, 2, 4'000}, {2, 1, 4'000}};
   for (const auto& c : cases) {
     EXPECT_EQ(SpacingBetween(g, c.a, c.b), c.least) << c.a << " " << c.b;

@@ -53,11 +53,11 @@ bool FamilyChecked(std::span<const GroupRules> groups, Family family);
 // A broken rule, or a measured product, of carriers in groups.
 struct Finding {
   enum class Kind { kSpacing, kProduct } kind = Kind::kProduct;
-  Carrier a, b;        // spacing: the two carriers, a below b
-  Khz least = 0;       // spacing: what they must be more than apart
-  Product product;     // products: the product and its victim
+  Carrier a, b;     // spacing: the two carriers, a below b
+  Khz least = 0;    // spacing: what they must be more than apart
+  Product product;  // products: the product and its victim
   int victim_group = 0;
-  Khz window = 0;      // the victim group's window for the family
+  Khz window = 0;  // the victim group's window for the family
   Khz Headroom() const { return product.Distance() - window; }
 };
 

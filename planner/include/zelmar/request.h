@@ -48,7 +48,7 @@ struct RequestOptions {
   Khz tv_edge = 0;
   std::vector<Range> excludes;       // as given
   std::vector<Range> scan_excludes;  // what the venue's scans took
-  int threads = 0;  // search threads; 0: every hardware thread
+  int threads = 0;                   // search threads; 0: every hardware thread
 
   // The first group: the only one of a request without groups.
   GroupOptions& first() { return groups.front(); }
@@ -60,18 +60,18 @@ struct RequestOptions {
 // these in their own language, naming the group (and band) in `where`.
 enum class OptionsError {
   kNone,
-  kTooManyGroups,     // more than kMaxDeviceGroups
-  kSameName,          // two groups of one name
-  kTvChannelEmpty,    // a TV channel holds no multiple of its step
-  kCountsOnSomeBands, // a band with a count (=N) and one without
-  kMaxWithCounts,     // as many as fit, and band counts
-  kNoCount,           // one group: neither a count nor as many as fit
-  kCountAndMax,       // a count and as many as fit
-  kTooManyFixed,      // more than kMaxCarriers fixed carriers
-  kCountBelowFixed,   // a count below the group's fixed carriers
-  kCountDiffers,      // a count that is not the band counts plus fixed
-  kTooManyCarriers,   // the counts and fixed carriers above kMaxCarriers
-  kTwoOpen,           // two groups take as many as fit
+  kTooManyGroups,      // more than kMaxDeviceGroups
+  kSameName,           // two groups of one name
+  kTvChannelEmpty,     // a TV channel holds no multiple of its step
+  kCountsOnSomeBands,  // a band with a count (=N) and one without
+  kMaxWithCounts,      // as many as fit, and band counts
+  kNoCount,            // one group: neither a count nor as many as fit
+  kCountAndMax,        // a count and as many as fit
+  kTooManyFixed,       // more than kMaxCarriers fixed carriers
+  kCountBelowFixed,    // a count below the group's fixed carriers
+  kCountDiffers,       // a count that is not the band counts plus fixed
+  kTooManyCarriers,    // the counts and fixed carriers above kMaxCarriers
+  kTwoOpen,            // two groups take as many as fit
 };
 
 struct OptionsCheck {
@@ -93,8 +93,7 @@ struct ResolvedBand {
   Band band;
   std::size_t option = 0;
 };
-std::vector<ResolvedBand> ResolveBands(const GroupOptions& group,
-                                       Khz tv_edge);
+std::vector<ResolvedBand> ResolveBands(const GroupOptions& group, Khz tv_edge);
 
 // Every excluded range of the request: typed and scanned.
 std::vector<Range> AllExcludes(const RequestOptions& options);
@@ -109,8 +108,8 @@ enum class BuildError {
 };
 
 struct BuiltRequest {
-  PlanRequest request;          // a request of one group
-  GroupRequest group_request;   // a request of several (Grouped())
+  PlanRequest request;         // a request of one group
+  GroupRequest group_request;  // a request of several (Grouped())
   BuildError error = BuildError::kNone;
   // kCountedBandsShare: the group, its two options (in option order) and
   // the channel.

@@ -43,15 +43,15 @@ struct ShowFile {
 
 enum class ShowError {
   kNone,
-  kSyntax,         // not JSON
-  kNotAShow,       // no "format": "zelmar-show"
-  kVersion,        // a version this program does not read
-  kType,           // a value of the wrong JSON type
-  kMissing,        // a field that must be there is not
-  kUnknownField,   // a field this version does not have
-  kBadFrequency,   // not a text of MHz with up to three decimals, or out
-                   // of range
-  kBadValue,       // any other value out of its range (counts, TV channels)
+  kSyntax,        // not JSON
+  kNotAShow,      // no "format": "zelmar-show"
+  kVersion,       // a version this program does not read
+  kType,          // a value of the wrong JSON type
+  kMissing,       // a field that must be there is not
+  kUnknownField,  // a field this version does not have
+  kBadFrequency,  // not a text of MHz with up to three decimals, or out
+                  // of range
+  kBadValue,      // any other value out of its range (counts, TV channels)
 };
 
 struct ShowReading {
