@@ -11,6 +11,7 @@ Khz Abs(Khz v) { return v < 0 ? -v : v; }
 struct Tally {
   const GroupTables& tables;
   Score score;
+  const Score* floor = nullptr;  // a score below it is of no use
   bool broken = false;
 
   // A product at distance `d` from a victim of group `g`.
@@ -21,7 +22,12 @@ struct Tally {
     if (h <= 0) broken = true;
     score.m[family] = std::min(score.m[family], h);
   }
-  bool done() const { return broken; }
+  // Scores only fall as products are added: one below the floor stays
+  // below it.
+  bool done() {
+    if (floor != nullptr && score < *floor) broken = true;
+    return broken;
+  }
 };
 
 }  // namespace
@@ -93,30 +99,32 @@ void ForEachProductWith(const GroupTables& tables,
 // Counts the rules a carrier breaks.
 struct Conflicts {
   const GroupTables& tables;
+  int limit;
   int count = 0;
   void At(int family, Khz d, int g) {
     const Khz w = tables.Window(g, family);
     if (w >= 0 && d <= w) ++count;
   }
-  bool done() const { return false; }
+  bool done() const { return count > limit; }
 };
 
 }  // namespace
 
 std::optional<Score> GroupTables::ScoreWith(std::span<const Carrier> plan,
-                                            const Score& score,
-                                            Carrier x) const {
+                                            const Score& score, Carrier x,
+                                            const Score* floor) const {
   for (const Carrier& p : plan) {
     if (Abs(x.khz - p.khz) <= spacing_[x.group][p.group]) return std::nullopt;
   }
-  Tally t{*this, score};
+  Tally t{*this, score, floor};
   ForEachProductWith(*this, plan, x, t);
   if (t.broken) return std::nullopt;
   return t.score;
 }
 
-int GroupTables::ConflictsWith(std::span<const Carrier> plan, Carrier x) const {
-  Conflicts c{*this};
+int GroupTables::ConflictsWith(std::span<const Carrier> plan, Carrier x,
+                               int limit) const {
+  Conflicts c{*this, limit};
   for (const Carrier& p : plan) {
     c.count += Abs(x.khz - p.khz) <= spacing_[x.group][p.group];
   }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <limits>
 #include <optional>
 #include <span>
 #include <vector>
@@ -27,12 +28,16 @@ class GroupTables {
   // The score of `plan` with x added, or nullopt when x breaks a rule
   // (too close to a carrier, or a product within a window). `score` is the
   // score of `plan` (headroom per family; kNoMargin where none is judged).
+  // With a `floor`, also nullopt as soon as the score falls below it.
   std::optional<Score> ScoreWith(std::span<const Carrier> plan,
-                                 const Score& score, Carrier x) const;
+                                 const Score& score, Carrier x,
+                                 const Score* floor = nullptr) const;
 
   // How many rules x breaks beside `plan`: carriers too close, products
   // with x among their makers or as their victim within a window.
-  int ConflictsWith(std::span<const Carrier> plan, Carrier x) const;
+  // Counting stops once past `limit`.
+  int ConflictsWith(std::span<const Carrier> plan, Carrier x,
+                    int limit = std::numeric_limits<int>::max()) const;
 
   // The score of a whole plan, carriers added in order; nullopt when it
   // breaks a rule.

@@ -122,7 +122,8 @@ int GroupSearch::BestChannel(const Placed& placed, int pool, Khz avoid,
     if (channels[i] == avoid) continue;
     if (meter_.Charge(cost)) return -1;
     const auto s =
-        tables_.ScoreWith(placed.plan, placed.score, {channels[i], group});
+        tables_.ScoreWith(placed.plan, placed.score, {channels[i], group},
+                          best < 0 ? nullptr : &score);
     if (!s) continue;
     if (best < 0 || *s > score) {
       best = static_cast<int>(i);
@@ -198,7 +199,7 @@ Khz GroupSearch::FewestConflicts(std::span<const Carrier> rest, int pool,
     const Khz f = looked == n ? p.channels[k] : p.channels[random.Below(n)];
     if (f == avoid) continue;
     if (meter_.Charge(cost)) break;
-    const int c = tables_.ConflictsWith(rest, {f, p.group});
+    const int c = tables_.ConflictsWith(rest, {f, p.group}, conflicts);
     if (c < conflicts) {
       conflicts = c;
       best = f;
@@ -234,7 +235,7 @@ Placed GroupSearch::Repair(int open_count, std::uint64_t moves,
       rest = p.plan;
       rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(i));
       if (meter_.Charge(tables_.Cost(static_cast<int>(rest.size())))) break;
-      if (tables_.ConflictsWith(rest, p.plan[i]) > 0) {
+      if (tables_.ConflictsWith(rest, p.plan[i], 0) > 0) {
         broken.push_back(static_cast<int>(i));
       }
     }
@@ -348,11 +349,12 @@ bool GroupSearch::Descend(std::size_t k, int taken, std::size_t from) {
       cut_ = true;
       return true;
     }
-    const auto s = tables_.ScoreWith(stack_, score, {p.channels[i], p.group});
-    if (!s) continue;
     // A node's score only falls below it: one below the best is cut, one
     // equal to it may still lead to lower frequencies.
-    if (!first_ && best_->found && *s < best_->score) continue;
+    const bool floored = !first_ && best_->found;
+    const auto s = tables_.ScoreWith(stack_, score, {p.channels[i], p.group},
+                                     floored ? &best_->score : nullptr);
+    if (!s) continue;
     stack_.push_back({p.channels[i], p.group});
     scores_.push_back(*s);
     const bool end = Descend(k, taken + 1, i + 1);
