@@ -10,7 +10,7 @@ out=${1:?usage: build-web.sh OUT_DIR}
 root=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$out/headers" "$out/obj"
 # The build machine's header-only libraries, and nothing else of /usr/include.
-for lib in fast_float; do
+for lib in fast_float nlohmann; do
   ln -sfn "/usr/include/$lib" "$out/headers/$lib"
 done
 version=$(sed -n 's/^project(Zelmar VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
@@ -32,10 +32,12 @@ sources=(
   planner/src/dense_problem.cpp planner/src/dense_search.cpp planner/src/exact.cpp
   planner/src/greedy.cpp planner/src/group_rules.cpp planner/src/group_score.cpp
   planner/src/group_search.cpp planner/src/node_state.cpp planner/src/raster_climb.cpp
-  planner/src/request.cpp planner/src/request_check.cpp
-  planner/src/rules.cpp planner/src/walk.cpp
+  planner/src/request.cpp planner/src/request_check.cpp planner/src/rules.cpp
+  planner/src/show_path.cpp planner/src/show_read.cpp planner/src/show_write.cpp
+  planner/src/walk.cpp
   cli/cli.cpp cli/json_writer.cpp cli/plan_options.cpp cli/plan_usage.cpp
-  cli/plan_report.cpp cli/plan_run.cpp cli/plan_words.cpp cli/analysis_report.cpp platform/src/streams_posix.cpp
+  cli/plan_report.cpp cli/plan_run.cpp cli/plan_words.cpp cli/analysis_report.cpp
+  platform/src/streams_posix.cpp
   web/zelmar_web.cpp web/best_so_far.cpp
 )
 objects=()
