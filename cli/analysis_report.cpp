@@ -49,8 +49,10 @@ Rig ReadRigLines(std::string_view input) {
   return rig;
 }
 
-Rig RigOf(const PlanOptions& options, const std::optional<std::string>& input) {
+Rig RigOf(const PlanOptions& options, const std::optional<std::string>& input,
+          std::span<const plan::Carrier> saved) {
   Rig rig;
+  rig.carriers.assign(saved.begin(), saved.end());
   for (Khz f : options.rig) rig.carriers.push_back({f, 0});
   for (std::size_t g = 0; g < options.groups.size(); ++g) {
     for (Khz f : options.groups[g].fixed) {
@@ -141,8 +143,9 @@ std::string AnalysisJson(const PlanOptions& options,
 }  // namespace
 
 PlanReport RunAnalysis(const PlanOptions& options,
-                       const std::optional<std::string>& input) {
-  const Rig rig = RigOf(options, input);
+                       const std::optional<std::string>& input,
+                       std::span<const plan::Carrier> saved) {
+  const Rig rig = RigOf(options, input, saved);
   if (!rig.error.empty()) return UsageReport(rig.error);
   const std::vector<plan::Carrier> sorted = plan::Ascending(rig.carriers);
   const std::vector<plan::GroupRules> rules = plan::RulesOf(options);

@@ -133,7 +133,8 @@ void WriteGroupsAndLabels(const PlanOptions& options,
 void WriteSpares(const PlanOptions& options, const PlanView& view,
                  cli::JsonWriter& json) {
   json.Key("spares").BeginArray();
-  const std::vector<std::string> labels = SpareLabels(options, view.spares);
+  const std::vector<std::string> labels =
+      plan::SpareLabelsOf(options, view.spares);
   for (std::size_t i = 0; i < view.spares.size(); ++i) {
     const plan::Carrier& c = view.spares[i];
     json.BeginObject().Key("frequency").String(FormatKhz(c.khz));
@@ -212,7 +213,8 @@ std::string FamilyLines(const PlanOptions& options, const PlanView& view) {
 std::string SpareLines(const PlanOptions& options, const PlanView& view) {
   if (!WantsSpares(options)) return "";
   std::string e = "spares: " + std::to_string(view.spares.size()) + "\n";
-  const std::vector<std::string> labels = SpareLabels(options, view.spares);
+  const std::vector<std::string> labels =
+      plan::SpareLabelsOf(options, view.spares);
   for (std::size_t i = 0; i < view.spares.size(); ++i) {
     const plan::Carrier& c = view.spares[i];
     e += "  " + FormatKhz(c.khz) + "  " +
@@ -252,19 +254,6 @@ std::string FoundFigures(const PlanOptions& options, const PlanView& view,
 }
 
 }  // namespace
-
-std::vector<std::string> SpareLabels(const PlanOptions& options,
-                                     std::span<const plan::Carrier> spares) {
-  std::vector<std::string> labels;
-  std::vector<int> numbered(options.groups.size(), 0);
-  for (const plan::Carrier& c : spares) {
-    const std::string& label = options.groups[c.group].label;
-    const int n = ++numbered[c.group];
-    labels.push_back(label.empty() ? "spare " + std::to_string(n)
-                                   : label + " spare " + std::to_string(n));
-  }
-  return labels;
-}
 
 std::optional<std::string> KhzText(const std::optional<Khz>& khz) {
   if (!khz) return std::nullopt;

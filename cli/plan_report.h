@@ -80,10 +80,6 @@ struct VerifiedPlan {
 PlanReport FoundReport(const PlanOptions& options, const PlanView& view,
                        const VerifiedPlan& verified, bool by_interrupt);
 
-// The labels of spares: "HH spare 1", ... ("spare 1" without a label).
-std::vector<std::string> SpareLabels(const PlanOptions& options,
-                                     std::span<const plan::Carrier> spares);
-
 // A frequency's text, or nullopt (null in JSON) for none.
 std::optional<std::string> KhzText(const std::optional<plan::Khz>& khz);
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analysis_report.h"
+#include "plan_show.h"
 #include "zelmar/engine.h"
 #include "zelmar/request.h"
 
@@ -262,7 +263,15 @@ PlanReport RunPlan(const PlanOptions& given, const PlanInputs& inputs,
                    const std::function<bool()>& interrupted) {
   PlanOptions options = given;
   PlanView view;
-  if (options.analyze) return RunAnalysis(options, inputs.rig);
+  std::vector<plan::Carrier> saved;
+  if (!options.show.empty()) {
+    if (!inputs.show)
+      return UsageReport(QuoteArgument(options.show) + ": not read");
+    if (auto error = LoadShow(*inputs.show, options, saved)) {
+      return UsageReport(*error);
+    }
+  }
+  if (options.analyze) return RunAnalysis(options, inputs.rig, saved);
   const plan::BuiltRequest built = plan::BuildPlanRequest(options);
   if (built.error != plan::BuildError::kNone) {
     return UsageReport(DescribeBuildError(options, built));
@@ -278,6 +287,8 @@ PlanReport RunPlan(const PlanOptions& given, const PlanInputs& inputs,
     const bool no_channel =
         options.Grouped() ? false : built.request.candidates.empty();
     report.err.insert(0, Warnings(options, no_channel));
+    const bool found = searched.status == plan::PlanOutcome::Status::kFound;
+    AttachShow(options, found ? &view : nullptr, report);
   }
   return report;
 }

@@ -33,10 +33,12 @@ sources=(
   planner/src/greedy.cpp planner/src/group_rules.cpp planner/src/group_score.cpp
   planner/src/group_search.cpp planner/src/node_state.cpp planner/src/raster_climb.cpp
   planner/src/request.cpp planner/src/request_check.cpp planner/src/rules.cpp
-  planner/src/show_path.cpp planner/src/show_read.cpp planner/src/show_write.cpp
+  planner/src/show_path.cpp planner/src/show_read.cpp planner/src/show_sheet.cpp
+  planner/src/show_write.cpp
   planner/src/walk.cpp
   cli/cli.cpp cli/json_writer.cpp cli/plan_options.cpp cli/plan_usage.cpp
   cli/plan_report.cpp cli/plan_run.cpp cli/plan_words.cpp cli/analysis_report.cpp
+  cli/plan_show.cpp
   platform/src/streams_posix.cpp
   web/zelmar_web.cpp web/best_so_far.cpp
 )

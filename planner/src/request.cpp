@@ -206,4 +206,16 @@ std::vector<std::string> LabelsOf(const RequestOptions& options,
   return labels;
 }
 
+std::vector<std::string> SpareLabelsOf(const RequestOptions& options,
+                                       std::span<const Carrier> spares) {
+  std::vector<std::string> labels;
+  std::vector<int> numbered(options.groups.size(), 0);
+  for (const Carrier& c : spares) {
+    const std::string& label = options.groups[c.group].label;
+    const std::string n = std::to_string(++numbered[c.group]);
+    labels.push_back(label.empty() ? "spare " + n : label + " spare " + n);
+  }
+  return labels;
+}
+
 }  // namespace zelmar::plan

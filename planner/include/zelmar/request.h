@@ -138,5 +138,9 @@ std::string BandNameOf(const RequestOptions& options, const Carrier& carrier);
 // a label.
 std::vector<std::string> LabelsOf(const RequestOptions& options,
                                   std::span<const Carrier> plan);
+// The labels of spares, numbered per group: "HH spare 1", ... ("spare 1"
+// for a group without a label).
+std::vector<std::string> SpareLabelsOf(const RequestOptions& options,
+                                       std::span<const Carrier> spares);
 
 }  // namespace zelmar::plan

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,6 +61,11 @@ struct ShowReading {
   std::string path;      // JSON path of the fault, e.g. "groups[1].bands[0]"
   std::size_t line = 0;  // 1-based line of the fault, 0 when unknown
 };
+
+// The sheet of a plan (ascending) and its spares, as planned for `request`.
+PlanSheet MakeSheet(const RequestOptions& request,
+                    std::span<const Carrier> plan,
+                    std::span<const Carrier> spares, bool proven);
 
 // Reads a show file. Only its form is checked here; whether the request is
 // one the planner takes is SettleOptions' to say.
