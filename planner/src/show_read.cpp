@@ -345,7 +345,7 @@ bool ShowReader::ReadBand(const Json& value, BandOption& band) {
 bool ShowReader::ReadRangeBand(const Json& value, BandOption& band) {
   band.kind = BandOption::Kind::kRange;
   Band& b = band.band;
-  if (!Object(value, {"low", "high", "step", "count"}) ||
+  if (!Object(value, {"low", "high", "step", "name", "count"}) ||
       !Required(value, "low",
                 [&](const Json& v) { return Frequency(v, false, b.low); }) ||
       !Required(value, "high",
@@ -357,6 +357,12 @@ bool ShowReader::ReadRangeBand(const Json& value, BandOption& band) {
   if (b.low > b.high) return Fail(ShowError::kBadValue);
   band.text =
       FormatKhz(b.low) + ":" + FormatKhz(b.high) + ":" + FormatKhz(b.step);
+  if (!Optional(value, "name", [&](const Json& v) {
+        return v.is_string() ? (band.text = v.get<std::string>(), true)
+                             : Fail(ShowError::kType);
+      })) {
+    return false;
+  }
   return ReadBandCount(value, band);
 }
 

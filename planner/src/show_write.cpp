@@ -31,6 +31,7 @@ Json BandJson(const BandOption& option) {
       band["low"] = Frequency(option.band.low);
       band["high"] = Frequency(option.band.high);
       band["step"] = Frequency(option.band.step);
+      band["name"] = option.text;  // as the answers name the band
       break;
     case BandOption::Kind::kTv:
       band["tv"] = option.channels;

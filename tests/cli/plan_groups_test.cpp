@@ -125,3 +125,56 @@ TEST(PlanGroups, RefusesBadGroupsWithOneLine) {
 
 }  // namespace
 }  // namespace zelmar::plan_cli
+
+namespace zelmar::plan_cli {
+namespace {
+
+PlanReport RunShow(std::vector<std::string> args, const std::string& text) {
+  args.insert(args.begin(), {"--show", "show.json"});
+  return test::RunArgs(args, {}, PlanInputs{text, {}, {}});
+}
+
+TEST(PlanShows, ASavedShowPlansAndChecksTheSameAgain) {
+  const PlanReport first = test::RunArgs(
+      {"--group", "HH,spares=1", "--band", "b=3", "--group", "IEM,apart=4",
+       "--band", "812:816=2", "--exclude", "815:815.5", "--json", "--save",
+       "show.json", "--csv", "sheet.csv"});
+  ASSERT_EQ(first.status, kExitOk);
+  const PlanReport again = RunShow({"--json"}, first.show_text);
+  EXPECT_EQ(again.status, kExitOk);
+  EXPECT_EQ(again.out, first.out);
+  EXPECT_EQ(RunShow({"--analyze"}, first.show_text).status, kExitOk);
+  // The sheet: a byte-order mark, CR LF, the spare last.
+  EXPECT_TRUE(first.csv_text.starts_with(
+      "\xEF\xBB\xBFlabel,group,frequency,band,spare\r\nHH1,HH,806.125,"))
+      << first.csv_text;
+  EXPECT_TRUE(first.csv_text.ends_with(",yes\r\n"));
+}
+
+TEST(PlanShows, BadShowFilesAreRefusedAndNothingIsSaved) {
+  const std::pair<std::string, const char*> refusals[] = {
+      {"{", "'show.json', line 1"},
+      {R"({"format":"zelmar-show","version":1,"groups":[{"name":"A",)"
+       R"("bands":[{"b":true}],"count":80}]})",
+       "groups[0].count"},
+      {R"({"format":"zelmar-show","version":1,"groups":[{"name":"A",)"
+       R"("max":true},{"name":"B","max":true}]})",
+       "only one group may take as many as fit"},
+      {R"({"format":"zelmar-show","version":1,"groups":[{"name":"A",)"
+       R"("count":1}],"plan":{"carriers":[{"frequency":"806.125",)"
+       R"("group":"B"}]}})",
+       "no group 'B'"},
+  };
+  for (const auto& [text, says] : refusals) {
+    const PlanReport report = RunShow({"--save", "out.json"}, text);
+    EXPECT_EQ(report.status, kExitUsage) << text;
+    EXPECT_NE(report.err.find(says), std::string::npos) << report.err;
+    EXPECT_EQ(report.show_text, "");
+  }
+  EXPECT_NE(Parse({"--show", "a.json", "--band", "b=2"}).error.find(
+                "--band does not go with --show"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace zelmar::plan_cli
