@@ -79,18 +79,28 @@ bool Checked(const PlanOptions& options, Family family) {
   return plan::FamilyChecked(plan::RulesOf(options), family);
 }
 
+namespace {
+
+// " ('HH')" after a carrier of a named group, else nothing.
+std::string InGroup(const PlanOptions& options, int group) {
+  if (options.groups[group].name.empty()) return "";
+  return " (" + GroupNameOf(options, group) + ")";
+}
+
+}  // namespace
+
 std::string DescribeFinding(const PlanOptions& options,
                             const plan::Finding& f) {
   if (f.kind == plan::Finding::Kind::kSpacing) {
-    return "the spacing rule: " + FormatKhz(f.a.khz) + " (" +
-           GroupNameOf(options, f.a.group) + ") and " + FormatKhz(f.b.khz) +
-           " MHz (" + GroupNameOf(options, f.b.group) + ") are " +
+    return "the spacing rule: " + FormatKhz(f.a.khz) +
+           InGroup(options, f.a.group) + " and " + FormatKhz(f.b.khz) + " MHz" +
+           InGroup(options, f.b.group) + " are " +
            FormatKhz(f.b.khz - f.a.khz) + " MHz apart, not more than " +
            FormatKhz(f.least) + " MHz";
   }
   return "the " + std::string(plan::FamilyName(f.product.family)) +
-         " intermodulation rule: " + DescribeProduct(f.product) + " (" +
-         GroupNameOf(options, f.victim_group) + "), not more than its window " +
+         " intermodulation rule: " + DescribeProduct(f.product) +
+         InGroup(options, f.victim_group) + ", not more than its window " +
          FormatKhz(f.window) + " MHz";
 }
 

@@ -60,7 +60,7 @@ TEST(PlanGroups, AnalysisNamesEveryBrokenRule) {
   const PlanReport bad = RunArgs(
       {"--analyze", "806.125", "806.250", "806.375", "--window", "3tx3=0"});
   EXPECT_EQ(bad.status, kExitNoPlan);
-  EXPECT_NE(bad.out.find("the spacing rule: 806.125 ('') and 806.250 MHz"),
+  EXPECT_NE(bad.out.find("the spacing rule: 806.125 and 806.250 MHz are"),
             std::string::npos)
       << bad.out;
   EXPECT_NE(bad.out.find("2*806.250 - 806.125 = 806.375 MHz"),
