@@ -65,7 +65,7 @@ std::string WriteOutputs(const PlanOptions& options, const PlanReport& report) {
   std::string error;
   const auto write = [&](const std::string& path, const std::string& bytes) {
     if (path.empty() || path == "-") return true;
-    if (zelmar::platform::ReplaceFile(path, bytes, error)) return true;
+    if (zelmar::platform::WriteWholeFile(path, bytes, error)) return true;
     error = PlanMessage(QuoteArgument(path) + ": " + error);
     return false;
   };

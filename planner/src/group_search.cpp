@@ -9,12 +9,15 @@
 
 #include "budget.h"
 #include "group_score.h"
+#include "group_seed.h"
 #include "searcher.h"
 
 namespace zelmar::plan {
 namespace {
 
 constexpr int kGreedyAttempts = 8;
+// Work each group's own search may spend on the seed: about 0.1 s.
+constexpr std::uint64_t kSeedWork = 4'000'000;
 // Channels a walk or a greedy step looks at per carrier, at most; beyond
 // it an evenly spread sample with a random offset.
 constexpr std::size_t kLookedAt = 1024;
@@ -56,7 +59,23 @@ class GroupSearch {
   // that breaks rules: one carrier of a broken rule at a time moves to the
   // channel of its pool where it breaks the fewest. Not found when `moves`
   // moves leave rules broken.
-  Placed Repair(int open_count, std::uint64_t moves, Random& random);
+  // A `start` (a seed) is where the repair begins, less any open-pool
+  // carriers past `open_count`.
+  Placed Repair(int open_count, std::uint64_t moves, Random& random,
+                const Seed* start = nullptr);
+
+  // The seed as a plan: found when it keeps every rule.
+  Placed Seeded(const Seed& seed) const {
+    Placed p;
+    if (!seed.found) return p;
+    p.plan = seed.plan;
+    p.pool = seed.pool;
+    if (const auto score = tables_.ScoreOf(p.plan)) {
+      p.score = *score;
+      p.found = true;
+    }
+    return p;
+  }
 
   // Improves `best` by moving one carrier at a time within its pool.
   void Walk(Placed& best, std::uint64_t moves, Random& random);
@@ -87,6 +106,9 @@ class GroupSearch {
   int BestChannel(const Placed& placed, int pool, Khz avoid, Random& random,
                   Score& score);
   bool Descend(std::size_t k, int taken, std::size_t from);
+  // The carrier a walk moves next: at random, or one of the product that
+  // holds the score down. Never a fixed one.
+  std::size_t PickOut(const Placed& current, Random& random);
   // The channel of `pool` where a carrier breaks the fewest rules beside
   // `rest`, ties broken at random, `avoid` left out.
   Khz FewestConflicts(std::span<const Carrier> rest, int pool, Khz avoid,
@@ -211,15 +233,23 @@ Khz GroupSearch::FewestConflicts(std::span<const Carrier> rest, int pool,
   return best;
 }
 
-Placed GroupSearch::Repair(int open_count, std::uint64_t moves,
-                           Random& random) {
+Placed GroupSearch::Repair(int open_count, std::uint64_t moves, Random& random,
+                           const Seed* start) {
   Placed p;
   p.plan = request_.fixed;
   p.pool.assign(p.plan.size(), -1);
   const std::size_t fixed = p.plan.size();
+  std::vector<int> placed(request_.pools.size(), 0);
+  for (std::size_t i = fixed; start != nullptr && i < start->plan.size(); ++i) {
+    const int pool = start->pool[i];
+    if (pool < 0 || placed[pool] == Need(pool, open_count)) continue;
+    ++placed[pool];
+    p.plan.push_back(start->plan[i]);
+    p.pool.push_back(pool);
+  }
   int conflicts = 0;
   for (int pool : order_) {
-    for (int t = 0; t < Need(pool, open_count); ++t) {
+    for (int t = placed[pool]; t < Need(pool, open_count); ++t) {
       const Khz f = FewestConflicts(p.plan, pool, 0, random, conflicts);
       p.plan.push_back({f, request_.pools[pool].group});
       p.pool.push_back(pool);
@@ -262,6 +292,34 @@ Placed GroupSearch::Repair(int open_count, std::uint64_t moves,
   return p;
 }
 
+std::size_t GroupSearch::PickOut(const Placed& current, Random& random) {
+  const std::size_t fixed = request_.fixed.size();
+  const std::size_t n = current.plan.size();
+  if (random.Below(2) == 0) return fixed + random.Below(n - fixed);
+  // A carrier of the tightest product: of 2tx3 mostly, now and then of a
+  // later family, whose headroom counts once the earlier ones are at best.
+  meter_.Charge(tables_.Cost(static_cast<int>(n)) * n);
+  const GroupFigures figures = MeasureGroups(current.plan, request_.groups);
+  int family = 0;
+  while (family + 1 < kFamilyCount && random.Below(3) == 0) ++family;
+  for (int f = family; f >= 0; --f) {
+    const std::optional<Finding>& tightest = figures.tightest[f];
+    if (!tightest) continue;
+    const Product& q = tightest->product;
+    std::vector<std::size_t> involved;
+    for (std::size_t i = fixed; i < n; ++i) {
+      const Khz khz = current.plan[i].khz;
+      if (khz == q.victim ||
+          std::find(q.carriers.begin(), q.carriers.begin() + q.carrier_count,
+                    khz) != q.carriers.begin() + q.carrier_count) {
+        involved.push_back(i);
+      }
+    }
+    if (!involved.empty()) return involved[random.Below(involved.size())];
+  }
+  return fixed + random.Below(n - fixed);
+}
+
 void GroupSearch::Walk(Placed& best, std::uint64_t moves, Random& random) {
   Placed current = best;
   const std::size_t fixed = request_.fixed.size();
@@ -269,7 +327,7 @@ void GroupSearch::Walk(Placed& best, std::uint64_t moves, Random& random) {
   if (n == fixed) return;
   Khz tabu = 0;
   for (std::uint64_t m = 0; m < moves && !stopped(); ++m) {
-    const std::size_t out = fixed + random.Below(n - fixed);
+    const std::size_t out = PickOut(current, random);
     Placed rest = current;
     const Carrier removed = rest.plan[out];
     const int pool = rest.pool[out];
@@ -394,6 +452,14 @@ GroupOutcome FindGroupPlan(const GroupRequest& request, const StopCheck& stop) {
   Random random;
   const int open = search.open();
   Placed best = search.Greedy(random);
+  const Seed seed = SeedFromGroups(request, budget, kSeedWork);
+  const Placed seeded = search.Seeded(seed);
+  if (seeded.found &&
+      (!best.found || OpenCount(seeded, open) > OpenCount(best, open) ||
+       (OpenCount(seeded, open) == OpenCount(best, open) &&
+        BetterGroupPlan(seeded.plan, seeded.score, best.plan, best.score)))) {
+    best = seeded;
+  }
   std::uint64_t nodes = 20'000;
   // Without a greedy plan, the first plan (none in the open pool) is the
   // repair's to find or the exact search's to rule out.
@@ -401,7 +467,8 @@ GroupOutcome FindGroupPlan(const GroupRequest& request, const StopCheck& stop) {
   bool size_known = open < 0;
   if (!best.found) {
     for (std::uint64_t moves = 256;; moves *= 2) {
-      Placed first = search.Repair(open_count, moves, random);
+      Placed first = search.Repair(open_count, moves, random,
+                                   seed.found ? &seed : nullptr);
       if (first.found) {
         best = first;
         break;

@@ -54,7 +54,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path,
   }
 }
 
-bool ReplaceFile(const std::string& path, std::string_view bytes,
+bool WriteWholeFile(const std::string& path, std::string_view bytes,
                  std::string& error) {
   std::string temporary = path + ".XXXXXX";
   Descriptor fd(::mkstemp(temporary.data()));

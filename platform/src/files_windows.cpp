@@ -67,7 +67,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path,
   }
 }
 
-bool ReplaceFile(const std::string& path, std::string_view bytes,
+bool WriteWholeFile(const std::string& path, std::string_view bytes,
                  std::string& error) {
   const std::wstring target = Utf8ToUtf16(path);
   const std::wstring temporary = target + L".zelmar-tmp";

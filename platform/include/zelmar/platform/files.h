@@ -15,7 +15,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path,
 
 // Replaces the file's contents with `bytes`; false with `error` set, the
 // file then untouched.
-bool ReplaceFile(const std::string& path, std::string_view bytes,
+bool WriteWholeFile(const std::string& path, std::string_view bytes,
                  std::string& error);
 
 }  // namespace zelmar::platform

@@ -1,0 +1,25 @@
+// A start for the search of several groups: each group planned alone by the
+// one-group search and the plans put together. Where the groups lie apart,
+// as they mostly do, that is already a plan of the one-group search's
+// quality; elsewhere it is where the repair starts.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "budget.h"
+#include "zelmar/groups.h"
+
+namespace zelmar::plan {
+
+struct Seed {
+  std::vector<Carrier> plan;  // the fixed carriers, then the pools'
+  std::vector<int> pool;      // per carrier: its pool, -1 for fixed ones
+  bool found = false;         // every group had a plan of its own
+};
+
+// Spends at most `work` units of `budget` on each group.
+Seed SeedFromGroups(const GroupRequest& request, Budget& budget,
+                    std::uint64_t work);
+
+}  // namespace zelmar::plan
