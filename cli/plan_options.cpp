@@ -385,6 +385,18 @@ void ReadGroup(ArgumentReader& reader, std::string_view value, SeenOnce& seen,
     reader.Fail("--group " + QuoteArgument(value) + ": the group needs a name");
     return;
   }
+  // Names and labels go into JSON, the show file and the sheet as they are.
+  const bool printable =
+      cli::IsValidUtf8(value) &&
+      std::none_of(value.begin(), value.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+      });
+  if (!printable) {
+    reader.Fail("--group " + QuoteArgument(value) +
+                ": names and labels must be UTF-8 text without control "
+                "characters");
+    return;
+  }
   if (!seen.grouped) {
     const plan::GroupOptions& loose = options.first();
     if (!loose.bands.empty() || !loose.fixed.empty() || seen.group.count ||

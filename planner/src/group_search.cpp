@@ -377,7 +377,7 @@ bool GroupSearch::Descend(std::size_t k, int taken, std::size_t from) {
     taken = 0;
     from = 0;
   }
-  const Score& score = scores_.back();
+  const Score score = scores_.back();  // scores_ grows below
   if (k == order_.size()) {
     if (first_ || !best_->found ||
         BetterGroupPlan(stack_, score, best_->plan, best_->score)) {

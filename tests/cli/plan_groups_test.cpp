@@ -100,6 +100,8 @@ TEST(PlanGroups, RefusesBadGroupsWithOneLine) {
       {{"--band", "b=2", "--group", "HH"}, "go after the --group"},
       {{"--group", "", "--band", "b=2"}, "the group needs a name"},
       {{"--group", "HH,colour=red"}, "unknown field 'colour'"},
+      {{"--group", "H\xA4H", "--count", "2"}, "must be UTF-8 text"},
+      {{"--group", "HH,label=\tA", "--count", "2"}, "must be UTF-8 text"},
       {{"--group", "HH,apart"}, "is not FIELD=VALUE"},
       {{"--group", "HH,spacing=0.1"}, "below the check's own 0.125"},
       {{"--group", "HH,3tx3=-1"}, "is below zero"},

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "../planner/group_model.h"
 #include "../planner/plan_model.h"
 #include "fuzz_check.h"
 #include "plan_cli.h"
@@ -33,6 +34,32 @@ constexpr std::size_t kMaxModelChannels = 16;
 Khz ReadProduct(std::string_view text) {
   if (!text.starts_with('-')) return plan::ReadMHz(text, true).khz;
   return -plan::ReadMHz(text.substr(1), true).khz;
+}
+
+// A grouped request small enough for the model: its proven plan is the
+// model's, carrier by carrier and group by group.
+void CheckGroups(const plan_cli::PlanOptions& options,
+                 const plan_cli::PlanReport& report) {
+  const plan::BuiltRequest built = plan::BuildPlanRequest(options);
+  if (built.error != plan::BuildError::kNone) return;
+  const plan::GroupRequest& request = built.group_request;
+  std::size_t carriers = request.fixed.size();
+  for (const plan::Pool& pool : request.pools) {
+    if (pool.channels.size() > 8 || pool.count == 0) return;
+    carriers += pool.count;
+  }
+  if (carriers > 5 || report.status == plan_cli::kExitUsage) return;
+  const nlohmann::json j = nlohmann::json::parse(report.out);
+  if (!j["proven"].get<bool>() || j.contains("broken")) return;
+  const model::GroupAnswer want = model::BestGroupPlan(request);
+  Require(j["plan"].size() == (want.plan ? want.plan->size() : 0),
+          "group plan size differs from the model");
+  for (std::size_t i = 0; want.plan && i < want.plan->size(); ++i) {
+    const plan::Carrier& c = (*want.plan)[i];
+    Require(j["plan"][i] == plan::FormatKhz(c.khz) &&
+                j["groups"][i] == options.groups[c.group].name,
+            "group plan differs from the model");
+  }
 }
 
 }  // namespace
@@ -58,11 +85,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   whole.json = true;
   if (whole.Grouped() || whole.analyze || !whole.show.empty() ||
       !whole.scans.empty()) {
-    // Groups, analyses and files: whatever the answer, never a fault.
+    // Groups, analyses and files: whatever the answer, never a fault, and
+    // small groups' proven plans those of the model.
     int checks = 0;
     const plan_cli::PlanReport report = plan_cli::RunPlan(
         whole, [&](const plan::SearchProgress&) { return ++checks > 100; });
     Require(report.status != plan_cli::kExitInternal, "internal error");
+    if (whole.Grouped() && !whole.analyze && whole.show.empty() &&
+        whole.scans.empty()) {
+      CheckGroups(whole, report);
+    }
     return 0;
   }
   plan::GroupOptions& options = whole.first();
