@@ -26,7 +26,8 @@ class BestSoFar {
  private:
   plan_cli::PlanOptions options_;
   std::vector<plan::Khz> plan_;
-  std::string report_;  // of plan_; empty when not yet made
+  std::vector<int> groups_;  // of plan_'s carriers, with device groups
+  std::string report_;       // of plan_; empty when not yet made
 };
 
 }  // namespace zelmar::web
