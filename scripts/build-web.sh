@@ -32,7 +32,8 @@ sources=(
   planner/src/dense_problem.cpp planner/src/dense_search.cpp planner/src/exact.cpp
   planner/src/greedy.cpp planner/src/node_state.cpp planner/src/raster_climb.cpp
   planner/src/request.cpp
-  planner/src/rules.cpp planner/src/walk.cpp
+  planner/src/rules.cpp planner/src/scan_occupancy.cpp planner/src/scan_read.cpp
+  planner/src/scan_text.cpp planner/src/walk.cpp
   cli/cli.cpp cli/json_writer.cpp cli/plan_options.cpp cli/plan_usage.cpp
   cli/plan_report.cpp cli/plan_run.cpp platform/src/streams_posix.cpp
   web/zelmar_web.cpp web/best_so_far.cpp
