@@ -277,6 +277,11 @@ ScanReading ReadSweeps(LineCursor& lines, const Line& header, char separator) {
   Line line = header;
   bool any_row = false;
   while (lines.NextNonEmpty(line)) {
+    // The header again (files joined, the second with its BOM) would read as
+    // a sweep of its frequencies.
+    std::string_view text = line.text;
+    if (text.starts_with(kBom)) text.remove_prefix(kBom.size());
+    if (text == header.text) return Failed(Fit::kNoFit, line, false);
     const Fit row = ReadSweepRow(line.text, separator, columns, highest);
     if (row != Fit::kFits) return Failed(row, line, false);
     any_row = true;
@@ -308,11 +313,19 @@ ScanFormat Recognise(std::string_view line, char separator) {
   return ScanFormat::kRfExplorerSweeps;
 }
 
-bool HasTwoNumbers(std::string_view line, char separator) {
-  Fields fields(line, separator);
+// Whether a line is data rather than a header. Split at every separator
+// there is, a number of any format's data line stays one or more numbers
+// (806,125 becomes two), so no line taken as a header fits any format.
+bool HasTwoNumbers(std::string_view line) {
   int numbers = 0;
-  for (std::string_view field; numbers < 2 && fields.Next(field);) {
-    if (ReadLevel(field, separator != ',')) ++numbers;
+  while (numbers < 2) {
+    const std::size_t end = std::min(line.find_first_of(",;\t"), line.size());
+    std::string_view field = line.substr(0, end);
+    while (field.starts_with(' ')) field.remove_prefix(1);
+    while (field.ends_with(' ')) field.remove_suffix(1);
+    if (ReadLevel(field, false)) ++numbers;
+    if (end == line.size()) break;
+    line.remove_prefix(end + 1);
   }
   return numbers == 2;
 }
@@ -376,7 +389,7 @@ ScanReading ReadScan(std::string_view text) {
   for (std::size_t header = 0;
        header <= kMaxScanHeaderLines && lines.NextNonEmpty(line); ++header) {
     if (!first) first = line;
-    if (HasTwoNumbers(line.text, scan_text::SeparatorOf(line.text))) {
+    if (HasTwoNumbers(line.text)) {
       return ReadFrom(lines, line, text.size());
     }
   }

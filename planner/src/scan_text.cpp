@@ -85,7 +85,7 @@ char SeparatorOf(std::string_view line) {
 FrequencyReading ReadFrequency(std::string_view field, bool comma,
                                int unit_decimals) {
   using Status = FrequencyReading::Status;
-  if (DecimalEnd(field, comma) != field.size()) return {};
+  if (field.empty() || DecimalEnd(field, comma) != field.size()) return {};
   std::int64_t whole = 0;
   std::size_t i = 0;
   for (; i < field.size() && IsDigit(field[i]); ++i) {
