@@ -27,6 +27,10 @@ using scan_text::ReadLevel;
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
+std::string_view WithoutBom(std::string_view text) {
+  return text.starts_with(kBom) ? text.substr(kBom.size()) : text;
+}
+
 // Date, time, Hz low, Hz high, Hz step, samples, then the levels.
 constexpr std::size_t kSdrLevelsFrom = 6;
 
@@ -279,9 +283,9 @@ ScanReading ReadSweeps(LineCursor& lines, const Line& header, char separator) {
   while (lines.NextNonEmpty(line)) {
     // The header again (files joined, the second with its BOM) would read as
     // a sweep of its frequencies.
-    std::string_view text = line.text;
-    if (text.starts_with(kBom)) text.remove_prefix(kBom.size());
-    if (text == header.text) return Failed(Fit::kNoFit, line, false);
+    if (WithoutBom(line.text) == WithoutBom(header.text)) {
+      return Failed(Fit::kNoFit, line, false);
+    }
     const Fit row = ReadSweepRow(line.text, separator, columns, highest);
     if (row != Fit::kFits) return Failed(row, line, false);
     any_row = true;
@@ -382,7 +386,7 @@ std::string_view DescribeScanError(ScanError error) {
 }
 
 ScanReading ReadScan(std::string_view text) {
-  if (text.starts_with(kBom)) text.remove_prefix(kBom.size());
+  text = WithoutBom(text);
   LineCursor lines(text);
   Line line;
   std::optional<Line> first;

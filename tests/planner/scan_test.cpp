@@ -123,6 +123,9 @@ TEST(ScanRead, RefusesWithTheLine) {
        "0,-90,-80,-70"},
       {sdr + "2024-05-01, 12:00:01, 806000000, 806300000, 100000, 10, x\n",
        ScanError::kBadLine, 2, ""},
+      // Its tab makes no header of an SDR line, since it has numbers.
+      {"2024-05-01, 12:00:00,\t806000000, 806300000, 100000, 10, -50\n" + sdr,
+       ScanError::kUnknownFormat, 1, ""},
       {"2024-05-01, 12:00:00, 806000000, 806300000, 0, 10, -50\n",
        ScanError::kUnknownFormat, 1, ""},
       {"1000000.001,-90\n", ScanError::kFrequencyOutOfRange, 1, ""},

@@ -29,8 +29,9 @@
 //    or ',' as the decimal mark ("806,125;-95,5").
 //
 // Before the first data line, up to kMaxScanHeaderLines lines that hold
-// fewer than two numbers are a header (a title, "Start Frequency: 470MHZ",
-// column names). The first line with two numbers or more decides the format
+// fewer than two numbers, split at every ',', ';' and tab, are a header (a
+// title, "Start Frequency: 470MHZ", column names); so no header line would
+// fit a format. The first line with two numbers or more decides the format
 // and must fit one; every later line that is not empty must fit the same
 // format with the same separator. A frequency is digits, optionally a
 // decimal mark and digits (read to the millihertz; further decimals are cut);
