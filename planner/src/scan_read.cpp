@@ -27,16 +27,14 @@ using scan_text::ReadLevel;
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
-std::string_view WithoutBom(std::string_view text) {
-  return text.starts_with(kBom) ? text.substr(kBom.size()) : text;
-}
-
 // Date, time, Hz low, Hz high, Hz step, samples, then the levels.
 constexpr std::size_t kSdrLevelsFrom = 6;
 
 // Storage reserved up front from the text's size, so that a large scan is
-// not copied while it grows: the fewest bytes a reading takes in files that
-// tools write ("-95.12, " of an SDR sweep; "806.062,-95.5" and a line end).
+// not copied while it grows: about the fewest bytes a reading takes in the
+// files tools write ("0.00, " of an SDR sweep's two-decimal levels;
+// "806.06,-95" and a line end). Pages reserved but never written cost no
+// memory.
 constexpr std::size_t kSdrBytesPerBin = 6;
 constexpr std::size_t kBytesPerPointLine = 12;
 
@@ -272,18 +270,30 @@ Fit ReadSweepRow(std::string_view line, char separator, const Columns& columns,
   return column == columns.labels + highest.size() ? Fit::kFits : Fit::kNoFit;
 }
 
+// The text of a line after its first `labels` fields.
+std::string_view AfterLabels(std::string_view line, char separator,
+                             std::size_t labels) {
+  for (; labels > 0 && !line.empty(); --labels) {
+    const std::size_t at = line.find(separator);
+    line.remove_prefix(at == std::string_view::npos ? line.size() : at + 1);
+  }
+  return line;
+}
+
 ScanReading ReadSweeps(LineCursor& lines, const Line& header, char separator) {
   Columns columns;
   const Fit fit = ReadColumns(header.text, separator, columns);
   if (fit != Fit::kFits) return Failed(fit, header, true);
   std::vector<double> highest(columns.milli_hz.size(),
                               -std::numeric_limits<double>::infinity());
+  const std::string_view frequencies =
+      AfterLabels(header.text, separator, columns.labels);
   Line line = header;
   bool any_row = false;
   while (lines.NextNonEmpty(line)) {
-    // The header again (files joined, the second with its BOM) would read as
-    // a sweep of its frequencies.
-    if (WithoutBom(line.text) == WithoutBom(header.text)) {
+    // The header again (files joined) would read as a sweep of its
+    // frequencies; its labels may differ by a BOM.
+    if (AfterLabels(line.text, separator, columns.labels) == frequencies) {
       return Failed(Fit::kNoFit, line, false);
     }
     const Fit row = ReadSweepRow(line.text, separator, columns, highest);
@@ -386,7 +396,7 @@ std::string_view DescribeScanError(ScanError error) {
 }
 
 ScanReading ReadScan(std::string_view text) {
-  text = WithoutBom(text);
+  if (text.starts_with(kBom)) text.remove_prefix(kBom.size());
   LineCursor lines(text);
   Line line;
   std::optional<Line> first;
