@@ -31,11 +31,11 @@ sources=(
   planner/src/best_plan.cpp planner/src/bounds.cpp planner/src/dense_explorer.cpp
   planner/src/dense_problem.cpp planner/src/dense_search.cpp planner/src/exact.cpp
   planner/src/greedy.cpp planner/src/group_rules.cpp planner/src/group_score.cpp
-  planner/src/group_search.cpp planner/src/group_seed.cpp planner/src/node_state.cpp planner/src/raster_climb.cpp
-  planner/src/request.cpp planner/src/request_check.cpp planner/src/rules.cpp
-  planner/src/show_path.cpp planner/src/show_read.cpp planner/src/show_sheet.cpp
-  planner/src/show_write.cpp
-  planner/src/walk.cpp
+  planner/src/group_search.cpp planner/src/group_seed.cpp planner/src/node_state.cpp
+  planner/src/raster_climb.cpp planner/src/request.cpp planner/src/request_check.cpp
+  planner/src/rules.cpp planner/src/scan_occupancy.cpp planner/src/scan_read.cpp
+  planner/src/scan_text.cpp planner/src/show_path.cpp planner/src/show_read.cpp
+  planner/src/show_sheet.cpp planner/src/show_write.cpp planner/src/walk.cpp
   cli/cli.cpp cli/json_writer.cpp cli/plan_options.cpp cli/plan_usage.cpp
   cli/plan_report.cpp cli/plan_run.cpp cli/plan_words.cpp cli/analysis_report.cpp
   cli/plan_show.cpp

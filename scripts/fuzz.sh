@@ -18,14 +18,14 @@ jobs=${JOBS:-2}
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -Wno-dev \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZELMAR_BUILD_FUZZ=ON -DZELMAR_BUILD_TESTS=OFF -DZELMAR_BUILD_BENCH=OFF
-cmake --build "$build" -j "$jobs" --target parse_fuzz run_fuzz plan_fuzz show_fuzz
+cmake --build "$build" -j "$jobs" --target parse_fuzz run_fuzz plan_fuzz show_fuzz scan_fuzz
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 
 # name:max_len. The run fuzzer may build texts of 30,000 bytes and more.
 status=0
-for spec in parse_fuzz:4096 run_fuzz:70000 plan_fuzz:1024 show_fuzz:4096; do
+for spec in parse_fuzz:4096 run_fuzz:70000 plan_fuzz:1024 show_fuzz:4096 scan_fuzz:4096; do
   name=${spec%%:*}
   max_len=${spec##*:}
   kind=${name%_fuzz}
