@@ -224,14 +224,7 @@ std::optional<Khz> ReadSeconds(ArgumentReader& reader, std::string_view value) {
 // A level in dBm such as -85 or -85.5, for --scan-threshold.
 std::optional<double> ReadLevel(ArgumentReader& reader,
                                 std::string_view value) {
-  const bool below = value.starts_with('-');
-  const plan::NumberReading r =
-      plan::ReadMHz(below ? value.substr(1) : value, true);
-  if (r.error == plan::NumberError::kNone && r.khz <= 1'000'000) {
-    // Thousandths of a dB, read as kilohertz are: exact to the digit.
-    const double dbm = static_cast<double>(r.khz) / 1000.0;
-    return below ? -dbm : dbm;
-  }
+  if (auto dbm = plan::ReadDbm(value)) return dbm;
   reader.Fail("--scan-threshold " + QuoteArgument(value) +
               ": expected a level in dBm such as -85");
   return std::nullopt;

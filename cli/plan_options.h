@@ -9,6 +9,7 @@
 
 #include "zelmar/planner.h"
 #include "zelmar/request.h"
+#include "zelmar/scan.h"
 
 namespace zelmar::plan_cli {
 
@@ -37,7 +38,7 @@ struct PlanOptions : plan::RequestOptions {
   // Venue scans and what of them counts as taken.
   std::vector<std::string> scans;
   std::optional<double> scan_threshold;  // dBm; none: the median + 10 dB
-  plan::Khz scan_guard = 100;
+  plan::Khz scan_guard = plan::kDefaultScanGuard;
   std::string show;  // --show FILE: the request (and plan) of a show file
   std::string save;  // --save FILE: the request and its plan
   std::string csv;   // --csv FILE ("-": standard output): the crew's sheet

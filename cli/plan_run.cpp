@@ -7,6 +7,7 @@
 
 #include "analysis_report.h"
 #include "plan_show.h"
+#include "scan_report.h"
 #include "zelmar/engine.h"
 #include "zelmar/request.h"
 
@@ -271,6 +272,16 @@ PlanReport RunPlan(const PlanOptions& given, const PlanInputs& inputs,
       return UsageReport(*error);
     }
   }
+  ScanSummary scan;
+  if (!options.scans.empty()) {
+    if (inputs.scans.size() != options.scans.size()) {
+      return UsageReport("the scans were not read");
+    }
+    if (auto error = ApplyScans(options, inputs.scans, scan)) {
+      return UsageReport(*error);
+    }
+    view.scan_json = scan.json;
+  }
   if (options.analyze) return RunAnalysis(options, inputs.rig, saved);
   const plan::BuiltRequest built = plan::BuildPlanRequest(options);
   if (built.error != plan::BuildError::kNone) {
@@ -286,7 +297,8 @@ PlanReport RunPlan(const PlanOptions& given, const PlanInputs& inputs,
   if (report.status != kExitUsage && report.status != kExitInternal) {
     const bool no_channel =
         options.Grouped() ? false : built.request.candidates.empty();
-    report.err.insert(0, Warnings(options, no_channel));
+    report.err.insert(
+        0, (options.json ? "" : scan.text) + Warnings(options, no_channel));
     const bool found = searched.status == plan::PlanOutcome::Status::kFound;
     AttachShow(options, found ? &view : nullptr, report);
   }

@@ -38,7 +38,7 @@ sources=(
   planner/src/show_sheet.cpp planner/src/show_write.cpp planner/src/walk.cpp
   cli/cli.cpp cli/json_writer.cpp cli/plan_options.cpp cli/plan_usage.cpp
   cli/plan_report.cpp cli/plan_run.cpp cli/plan_words.cpp cli/analysis_report.cpp
-  cli/plan_show.cpp
+  cli/plan_show.cpp cli/scan_report.cpp
   platform/src/streams_posix.cpp
   web/zelmar_web.cpp web/best_so_far.cpp
 )
