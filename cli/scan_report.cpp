@@ -116,8 +116,13 @@ std::optional<std::string> ApplyScans(PlanOptions& options,
     }
     scans.push_back(std::move(reading.scan));
   }
-  const plan::ScanOccupancy taken = plan::Occupied(
-      plan::MergeScans(scans), options.scan_threshold, options.scan_guard);
+  // One scan is taken as it is: a merged copy of a million bins would
+  // double what the run holds.
+  const plan::ScanOccupancy taken =
+      scans.size() == 1
+          ? plan::Occupied(scans[0], options.scan_threshold, options.scan_guard)
+          : plan::Occupied(plan::MergeScans(scans), options.scan_threshold,
+                           options.scan_guard);
   options.scan_excludes = taken.excluded;
   summary.text = SummaryText(options, scans, taken);
   summary.json = SummaryJson(options, scans, taken);

@@ -16,7 +16,7 @@
 namespace zelmar::plan {
 namespace {
 
-using Json = nlohmann::json;
+using Json = nlohmann::ordered_json;  // the writer's type: one instantiation
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // The document builder, keeping the byte a syntax error was found at.
