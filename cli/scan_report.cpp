@@ -33,8 +33,10 @@ std::string SummaryText(const PlanOptions& options,
     t += " (10 dB above the median level " + FormatDbm(taken.median_dbm) +
          " dBm; --scan-threshold sets it)";
   }
+  const std::size_t ranges = taken.excluded.size();
   t += "\nscans took " + FormatKhz(taken.excluded_khz) + " MHz in " +
-       std::to_string(taken.excluded.size()) + " ranges (with " +
+       std::to_string(ranges) +
+       (ranges == 1 ? " range (with " : " ranges (with ") +
        FormatKhz(options.scan_guard) + " MHz on each side)";
   for (std::size_t i = 0; i < taken.strongest.size() && i < kStrongestInText;
        ++i) {

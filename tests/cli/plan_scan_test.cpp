@@ -51,7 +51,7 @@ TEST(PlanScans, TheScanTakesWhatIsAboveTheThreshold) {
   EXPECT_EQ(none["scan"]["excluded"].size(), 0u);
   // Text: what the scan took, on standard error.
   const PlanReport text = RunScans({"--count", "3"}, {kSweep});
-  EXPECT_NE(text.err.find("scans took 0.325 MHz in 1 ranges"),
+  EXPECT_NE(text.err.find("scans took 0.325 MHz in 1 range"),
             std::string::npos)
       << text.err;
 }
