@@ -31,7 +31,8 @@ sources=(
   planner/src/best_plan.cpp planner/src/bounds.cpp planner/src/dense_explorer.cpp
   planner/src/dense_problem.cpp planner/src/dense_search.cpp planner/src/exact.cpp
   planner/src/greedy.cpp planner/src/group_rules.cpp planner/src/group_score.cpp
-  planner/src/group_search.cpp planner/src/group_seed.cpp planner/src/node_state.cpp
+  planner/src/group_exact.cpp planner/src/group_plan.cpp
+  planner/src/group_seed.cpp planner/src/group_walk.cpp planner/src/node_state.cpp
   planner/src/raster_climb.cpp planner/src/request.cpp planner/src/request_check.cpp
   planner/src/rules.cpp planner/src/scan_occupancy.cpp planner/src/scan_read.cpp
   planner/src/scan_text.cpp planner/src/show_path.cpp planner/src/show_read.cpp
