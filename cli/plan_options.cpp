@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "cli.h"
+#include "plan_values.h"
 
 namespace zelmar::plan_cli {
 
@@ -25,210 +26,6 @@ namespace {
 using plan::Family;
 using plan::FormatKhz;
 using plan::Khz;
-
-// Splits at `separator`.
-std::vector<std::string_view> Split(std::string_view text, char separator) {
-  std::vector<std::string_view> parts;
-  for (;;) {
-    const std::size_t at = text.find(separator);
-    parts.push_back(text.substr(0, at));
-    if (at == std::string_view::npos) return parts;
-    text.remove_prefix(at + 1);
-  }
-}
-
-// A whole number from `low` to `high`, or nullopt.
-std::optional<int> WholeNumber(std::string_view text, int low, int high) {
-  if (text.empty() || text.size() > 4) return std::nullopt;
-  int value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-  }
-  if (value < low || value > high) return std::nullopt;
-  return value;
-}
-
-class ArgumentReader {
- public:
-  explicit ArgumentReader(std::string& error) : error_(error) {}
-
-  // One number of MHz within the value of `option`.
-  std::optional<Khz> Number(std::string_view option, std::string_view value,
-                            std::string_view text, bool allow_zero = false) {
-    const plan::NumberReading reading = plan::ReadMHz(text, allow_zero);
-    if (reading.error == plan::NumberError::kNone) return reading.khz;
-    std::string what = std::string(option) + " " + QuoteArgument(value) + ": ";
-    if (text != value) what += QuoteArgument(text) + " ";
-    Fail(what + std::string(plan::DescribeNumberError(reading.error)));
-    return std::nullopt;
-  }
-
-  // "=N" at the end of an option's value: a count of carriers.
-  std::optional<int> Count(std::string_view option, std::string_view value,
-                           std::string_view text) {
-    const auto n = WholeNumber(text, 1, plan::kMaxCarriers);
-    if (!n) {
-      Fail(std::string(option) + " " + QuoteArgument(value) + ": the count " +
-           QuoteArgument(text) + " is not a whole number from 1 to 64");
-    }
-    return n;
-  }
-
-  void Fail(std::string_view text) {
-    if (error_.empty()) error_ = PlanMessage(text);
-  }
-
- private:
-  std::string& error_;
-};
-
-// Splits "TEXT=N" into TEXT and N (nullopt without "=").
-std::pair<std::string_view, std::optional<std::string_view>> CountSuffix(
-    std::string_view value) {
-  const std::size_t equals = value.rfind('=');
-  if (equals == std::string_view::npos) return {value, std::nullopt};
-  return {value.substr(0, equals), value.substr(equals + 1)};
-}
-
-std::optional<BandOption> ReadBand(ArgumentReader& reader,
-                                   std::string_view value) {
-  const auto [text, count] = CountSuffix(value);
-  BandOption option;
-  option.text = std::string(text);
-  if (count) {
-    option.count = reader.Count("--band", value, *count);
-    if (!option.count) return std::nullopt;
-  }
-  if (text == "b") {
-    option.kind = BandOption::Kind::kBBand;
-    option.band = plan::kBBand;
-    return option;
-  }
-  const std::vector<std::string_view> parts = Split(text, ':');
-  if (parts.size() < 2 || parts.size() > 3) {
-    reader.Fail("--band " + QuoteArgument(value) +
-                ": expected b, LOW:HIGH or " +
-                "LOW:HIGH:STEP in MHz, with =N for a count");
-    return std::nullopt;
-  }
-  const auto low = reader.Number("--band", value, parts[0]);
-  const auto high = reader.Number("--band", value, parts[1]);
-  if (!low || !high) return std::nullopt;
-  option.band = {*low, *high, plan::kDefaultStep};
-  if (parts.size() == 3) {
-    const auto step = reader.Number("--band", value, parts[2]);
-    if (!step) return std::nullopt;
-    option.band.step = *step;
-  }
-  if (option.band.low > option.band.high) {
-    reader.Fail("--band " + QuoteArgument(value) + ": LOW is above HIGH");
-    return std::nullopt;
-  }
-  return option;
-}
-
-std::optional<BandOption> ReadTv(ArgumentReader& reader,
-                                 std::string_view value) {
-  const auto [text, count] = CountSuffix(value);
-  BandOption option;
-  option.kind = BandOption::Kind::kTv;
-  option.text = std::string(text);
-  if (count) {
-    option.count = reader.Count("--tv", value, *count);
-    if (!option.count) return std::nullopt;
-  }
-  const std::vector<std::string_view> parts = Split(text, ':');
-  if (parts.size() > 2) {
-    reader.Fail("--tv " + QuoteArgument(value) +
-                ": expected LIST or LIST:STEP");
-    return std::nullopt;
-  }
-  if (parts.size() == 2) {
-    const auto step = reader.Number("--tv", value, parts[1]);
-    if (!step) return std::nullopt;
-    option.tv_step = *step;
-  }
-  for (std::string_view item : Split(parts[0], ',')) {
-    const std::vector<std::string_view> ends = Split(item, '-');
-    std::optional<int> first, last;
-    if (ends.size() <= 2) {
-      first = WholeNumber(ends.front(), plan::kFirstTvChannel,
-                          plan::kLastTvChannel);
-      last =
-          WholeNumber(ends.back(), plan::kFirstTvChannel, plan::kLastTvChannel);
-    }
-    if (!first || !last || *first > *last) {
-      reader.Fail("--tv " + QuoteArgument(value) + ": " + QuoteArgument(item) +
-                  " is not a UHF TV channel from 13 to 52 or a range such as "
-                  "35-37");
-      return std::nullopt;
-    }
-    for (int c = *first; c <= *last; ++c) option.channels.push_back(c);
-  }
-  std::sort(option.channels.begin(), option.channels.end());
-  option.channels.erase(
-      std::unique(option.channels.begin(), option.channels.end()),
-      option.channels.end());
-  return option;
-}
-
-std::optional<plan::Range> ReadRange(ArgumentReader& reader,
-                                     std::string_view value) {
-  const std::vector<std::string_view> parts = Split(value, ':');
-  if (parts.size() > 2) {
-    reader.Fail("--exclude " + QuoteArgument(value) +
-                ": expected F or LOW:HIGH in " + "MHz");
-    return std::nullopt;
-  }
-  const auto low = reader.Number("--exclude", value, parts[0]);
-  if (!low) return std::nullopt;
-  plan::Range range{*low, *low};
-  if (parts.size() == 2) {
-    const auto high = reader.Number("--exclude", value, parts[1]);
-    if (!high) return std::nullopt;
-    range.high = *high;
-    if (range.low > range.high) {
-      reader.Fail("--exclude " + QuoteArgument(value) + ": LOW is above HIGH");
-      return std::nullopt;
-    }
-  }
-  return range;
-}
-
-// Seconds with up to three decimals, as whole milliseconds.
-std::optional<Khz> ReadSeconds(ArgumentReader& reader, std::string_view value) {
-  const plan::NumberReading reading = plan::ReadMHz(value);
-  const char* why = nullptr;
-  switch (reading.error) {
-    case plan::NumberError::kNone:
-      return reading.khz;
-    case plan::NumberError::kMalformed:
-      why = "is not a number of seconds such as 2.5";
-      break;
-    case plan::NumberError::kTooManyDecimals:
-      why = "has more than three decimals (1 ms is the finest step)";
-      break;
-    case plan::NumberError::kNotPositive:
-    case plan::NumberError::kNegative:
-      why = "is not above zero";
-      break;
-    case plan::NumberError::kTooLarge:
-      why = "is not below 1000000 seconds";
-      break;
-  }
-  reader.Fail("--time-limit " + QuoteArgument(value) + ": " + why);
-  return std::nullopt;
-}
-
-// A level in dBm such as -85 or -85.5, for --scan-threshold.
-std::optional<double> ReadLevel(ArgumentReader& reader,
-                                std::string_view value) {
-  if (auto dbm = plan::ReadDbm(value)) return dbm;
-  reader.Fail("--scan-threshold " + QuoteArgument(value) +
-              ": expected a level in dBm such as -85");
-  return std::nullopt;
-}
 
 // The options given at most once (per group, where they belong to one), as
 // far as read.
@@ -536,74 +333,7 @@ void ReadRig(ArgumentReader& reader, const SeenOnce& seen,
   }
 }
 
-// The group a message names: "group 'HH': ", or "" without a name.
-std::string GroupPrefix(const PlanOptions& options, std::size_t g) {
-  if (g >= options.groups.size() || options.groups[g].name.empty()) return "";
-  return "group " + QuoteArgument(options.groups[g].name) + ": ";
-}
-
-// Words for a refusal of the options as a whole.
-std::string DescribeCheck(const PlanOptions& options,
-                          const plan::OptionsCheck& check) {
-  using E = plan::OptionsError;
-  const std::string prefix = GroupPrefix(options, check.group);
-  const std::string sum = std::to_string(check.carriers);
-  const plan::GroupOptions* group = check.group < options.groups.size()
-                                        ? &options.groups[check.group]
-                                        : nullptr;
-  switch (check.error) {
-    case E::kNone:
-      return "";
-    case E::kTooManyGroups:
-      return "more than " + std::to_string(plan::kMaxDeviceGroups) + " groups";
-    case E::kSameName:
-      return "two groups are named " + QuoteArgument(group->name);
-    case E::kTvChannelEmpty: {
-      const BandOption& b = group->bands[check.band];
-      return prefix + "--tv " + QuoteArgument(b.text) + ": channel " +
-             std::to_string(check.channel) + " holds no multiple of " +
-             FormatKhz(b.tv_step) + " MHz with --tv-edge " +
-             FormatKhz(options.tv_edge);
-    }
-    case E::kCountsOnSomeBands:
-      return prefix +
-             "when one --band or --tv has a count (=N), every one needs one";
-    case E::kMaxWithCounts:
-      return prefix +
-             "--max does not go with band counts; the counts say how many "
-             "carriers";
-    case E::kNoCount:
-      return "give --count N or --max (see --help)";
-    case E::kCountAndMax:
-      return prefix + "give either --count N or --max, not both";
-    case E::kTooManyFixed:
-      return prefix + "at most 64 fixed carriers";
-    case E::kCountBelowFixed:
-      return prefix + "--count " + std::to_string(group->count) +
-             " is below the " + std::to_string(group->fixed.size()) +
-             " fixed carriers";
-    case E::kCountDiffers:
-      return prefix + "--count " + std::to_string(group->count) +
-             " differs from the band counts plus fixed carriers (" + sum + ")";
-    case E::kTooManyCarriers:
-      return group ? prefix + "the band counts and fixed carriers make " + sum +
-                         " carriers, more than 64"
-                   : "the groups' counts and fixed carriers make " + sum +
-                         " carriers, more than 64";
-    case E::kTwoOpen:
-      return "groups " + QuoteArgument(options.groups.front().name) + " and " +
-             QuoteArgument(group->name) +
-             " both have no count; only one group may take as many as fit";
-  }
-  return "refused";
-}
-
 }  // namespace
-
-std::string DescribeOptionsCheck(const PlanOptions& options,
-                                 const plan::OptionsCheck& check) {
-  return DescribeCheck(options, check);
-}
 
 ParsedPlanArguments ParsePlanArguments(
     const std::vector<std::string_view>& args) {
@@ -648,7 +378,7 @@ ParsedPlanArguments ParsePlanArguments(
   if (options.analyze) return parsed;
   const plan::OptionsCheck check = plan::SettleOptions(options);
   if (check.error != plan::OptionsError::kNone) {
-    reader.Fail(DescribeCheck(options, check));
+    reader.Fail(DescribeOptionsCheck(options, check));
   }
   return parsed;
 }

@@ -37,7 +37,7 @@ sources=(
   planner/src/rules.cpp planner/src/scan_occupancy.cpp planner/src/scan_read.cpp
   planner/src/scan_text.cpp planner/src/show_path.cpp planner/src/show_read.cpp
   planner/src/show_sheet.cpp planner/src/show_write.cpp planner/src/walk.cpp
-  cli/cli.cpp cli/json_writer.cpp cli/plan_options.cpp cli/plan_usage.cpp
+  cli/cli.cpp cli/json_writer.cpp cli/plan_options.cpp cli/plan_values.cpp cli/plan_refusals.cpp cli/plan_usage.cpp
   cli/plan_report.cpp cli/plan_run.cpp cli/plan_words.cpp cli/analysis_report.cpp
   cli/plan_show.cpp cli/scan_report.cpp
   platform/src/streams_posix.cpp
