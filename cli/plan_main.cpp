@@ -127,6 +127,7 @@ int zelmar::platform::RunProgram(const std::vector<std::string_view>& args) {
       report.err += error + "\n";
     }
     if (options.csv == "-") report.out = report.csv_text;
+    if (options.save == "-") report.out = report.show_text;
   }
   // The plan first, then its figures (or the error) on standard error.
   if (!report.out.empty() && !WriteAll(kStdoutFd, report.out)) {

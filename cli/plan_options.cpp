@@ -367,6 +367,10 @@ ParsedPlanArguments ParsePlanArguments(
   if (!parsed.error.empty() || options.help || options.version) return parsed;
   ReadRig(reader, seen, options);
   if (!parsed.error.empty()) return parsed;
+  if (options.save == "-" && options.csv == "-") {
+    reader.Fail("--save - and --csv - cannot both take standard output");
+    return parsed;
+  }
   if (!options.show.empty()) {
     if (seen.request) {
       reader.Fail(seen.request_name +

@@ -82,7 +82,8 @@ Venue scans:
 Shows:
   --show FILE             the request (and plan) of a show file
   --save FILE             save the request and its plan as a show file
-                          (written whole or not at all)
+                          (written whole or not at all; "-" for standard
+                          output)
   --csv FILE              the crew's sheet: label, group, frequency, band,
                           spare (UTF-8 with a byte-order mark, CR LF); "-"
                           for standard output

@@ -173,6 +173,9 @@ TEST(PlanShows, BadShowFilesAreRefusedAndNothingIsSaved) {
     EXPECT_NE(report.err.find(says), std::string::npos) << report.err;
     EXPECT_EQ(report.show_text, "");
   }
+  EXPECT_NE(Parse({"--max", "--save", "-", "--csv", "-"})
+                .error.find("cannot both take standard output"),
+            std::string::npos);
   EXPECT_NE(Parse({"--show", "a.json", "--band", "b=2"})
                 .error.find("--band does not go with --show"),
             std::string::npos);
