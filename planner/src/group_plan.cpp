@@ -100,8 +100,19 @@ GroupOutcome FindGroupPlan(const GroupRequest& request, const StopCheck& stop) {
     }
   }
   bool proven = false;
+  std::uint64_t seed_work = kSeedWork;
   for (std::uint64_t moves = 64; size_known && !search.stopped();
        moves *= 2, nodes *= 2) {
+    // Each round the groups planned alone get twice the work: where they
+    // lie apart, the one-group search's plans beat the walks'.
+    seed_work *= 2;
+    const Placed reseeded =
+        search.Seeded(SeedFromGroups(request, budget, seed_work));
+    if (reseeded.found && OpenCount(reseeded, open) == open_count &&
+        BetterGroupPlan(reseeded.plan, reseeded.score, best.plan, best.score)) {
+      best = reseeded;
+      search.Offer(best);
+    }
     search.Walk(best, moves, random);
     if (search.Exact(false, open_count, nodes, best)) {
       proven = !search.stopped();
