@@ -93,9 +93,8 @@ void WriteFamilies(const PlanOptions& options, const plan::PlanFigures& figures,
       continue;
     }
     json.BeginObject();
-    WriteCarriers(*q, json);
-    json.Key("product").String(FormatKhz(q->product));
-    json.Key("victim").String(FormatKhz(q->victim)).EndObject();
+    WriteProduct(*q, json);
+    json.EndObject();
   }
   json.EndObject();
 }

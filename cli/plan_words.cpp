@@ -46,12 +46,22 @@ std::string DescribeViolation(const plan::Violation& v,
          FormatKhz(*plan::WindowOf(rules, q.family)) + " MHz";
 }
 
+namespace {
+
 void WriteCarriers(const plan::Product& q, cli::JsonWriter& json) {
   json.Key("carriers").BeginArray();
   for (int i = 0; i < q.carrier_count; ++i) {
     json.String(FormatKhz(q.carriers[i]));
   }
   json.EndArray();
+}
+
+}  // namespace
+
+void WriteProduct(const plan::Product& q, cli::JsonWriter& json) {
+  WriteCarriers(q, json);
+  json.Key("product").String(FormatKhz(q.product));
+  json.Key("victim").String(FormatKhz(q.victim));
 }
 
 void WriteViolation(const plan::Violation& v, cli::JsonWriter& json) {
@@ -65,9 +75,7 @@ void WriteViolation(const plan::Violation& v, cli::JsonWriter& json) {
   }
   const plan::Product& q = v.product;
   json.Key("kind").String(plan::FamilyName(q.family));
-  WriteCarriers(q, json);
-  json.Key("product").String(FormatKhz(q.product));
-  json.Key("victim").String(FormatKhz(q.victim));
+  WriteProduct(q, json);
   json.Key("distance").String(FormatKhz(q.Distance())).EndObject();
 }
 
@@ -121,9 +129,7 @@ void WriteFinding(const PlanOptions& options, const plan::Finding& f,
   }
   const plan::Product& q = f.product;
   json.Key("kind").String(plan::FamilyName(q.family));
-  WriteCarriers(q, json);
-  json.Key("product").String(FormatKhz(q.product));
-  json.Key("victim").String(FormatKhz(q.victim));
+  WriteProduct(q, json);
   json.Key("victim_group").String(options.groups[f.victim_group].name);
   json.Key("distance").String(FormatKhz(q.Distance()));
   json.Key("window").String(FormatKhz(f.window));

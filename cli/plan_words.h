@@ -21,8 +21,8 @@ std::string DescribeViolation(const plan::Violation& v,
 // Words for a rule a plan of groups breaks, naming the groups.
 std::string DescribeFinding(const PlanOptions& options, const plan::Finding& f);
 
-// "carriers":[...] of a product.
-void WriteCarriers(const plan::Product& q, cli::JsonWriter& json);
+// "carriers", "product" and "victim" of a product, in an open object.
+void WriteProduct(const plan::Product& q, cli::JsonWriter& json);
 void WriteViolation(const plan::Violation& v, cli::JsonWriter& json);
 void WriteFinding(const PlanOptions& options, const plan::Finding& f,
                   cli::JsonWriter& json);

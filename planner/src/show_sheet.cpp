@@ -33,8 +33,8 @@ PlanSheet MakeSheet(const RequestOptions& request,
   std::vector<Khz> khz;
   for (const Carrier& c : plan) khz.push_back(c.khz);
   const PlanFigures figures = MeasurePlan(khz);
-  const GroupFigures judged = MeasureGroups(plan, RulesOf(request));
   const std::vector<GroupRules> rules = RulesOf(request);
+  const GroupFigures judged = MeasureGroups(plan, rules);
   for (Family f : kFamilies) {
     if (!FamilyChecked(rules, f)) continue;
     const int k = static_cast<int>(f);
