@@ -1,7 +1,9 @@
 """Makes the one-file page: web/page.html with its style sheet and scripts
-put inside it and the WebAssembly module as base64, once.
+put inside it and the WebAssembly module, gzipped, as base64, once.
    usage: inline.py WEB_DIR MODULE.wasm OUT.html"""
 import base64
+import gzip
+import re
 import pathlib
 import sys
 
@@ -25,10 +27,14 @@ def script(name):
 
 inline('<link rel="stylesheet" href="page.css">',
        "<style>\n" + (web / "page.css").read_text(encoding="utf-8") + "</style>")
-inline('<script src="core.js"></script>', script("core.js"))
-wasm = base64.b64encode(module.read_bytes()).decode("ascii")
-inline('<script src="page.js"></script>',
-       f'<script type="application/octet-stream" id="zelmar-wasm">{wasm}</script>\n'
-       + script("page.js"))
+# Every script in the order page.html names them; the module before them.
+scripts = re.findall(r'<script src="([a-z_]+\.js)"></script>', page)
+if not scripts:
+    sys.exit("inline.py: page.html names no scripts")
+# mtime 0: the same module gives the same bytes.
+wasm = base64.b64encode(gzip.compress(module.read_bytes(), 9, mtime=0)).decode("ascii")
+for i, name in enumerate(scripts):
+    module_tag = f'<script type="application/octet-stream" id="zelmar-wasm">{wasm}</script>\n'
+    inline(f'<script src="{name}"></script>', (module_tag if i == 0 else "") + script(name))
 out.write_text(page, encoding="utf-8", newline="\n")
 print(f"{out}: {out.stat().st_size} bytes")

@@ -1,0 +1,182 @@
+// The plan tab's search: the worker that runs zelmar-plan's search off the
+// page's thread, its progress, the outcome and what can be done with it.
+function zelmarPlanSearch(app, form, check) {
+  "use strict";
+  const { $, T } = app;
+  const kProgressMs = 100;
+  const kSlots = check.inputs.length;
+  const inputs = check.inputs;
+  const workerUrl = URL.createObjectURL(new Blob(
+    [`(${zelmarWorker})((${zelmarCore})());`], { type: "text/javascript" }));
+  let worker = null;
+  let search = null;  // the running search: {started, limit, progress}
+  let planShown = null;  // what the outcome area shows: {kind, ...}
+  function startWorker() {
+    worker = new Worker(workerUrl);
+    worker.onmessage = (event) => onWorkerMessage(event.data);
+    worker.postMessage({ bytes: app.wasmBytes });
+  }
+  app.ready.then(startWorker);
+
+  function onWorkerMessage(message) {
+    if (!search) return;
+    if (message.progress) {
+      search.progress = message.progress;
+      renderProgress();
+    } else if (message.done) {
+      const { status, text, errors } = message.done;
+      const started = search.started;
+      search = null;
+      const lines = (errors || "").split("\n").filter((l) => l !== "").map((l) => l.replace(/^zelmar-plan: /, ""));
+      if (status === 0 || status === 1) {
+        planShown = { kind: "outcome", outcome: JSON.parse(text), warnings: lines };
+      } else if (status === 2 && lines.length) {
+        // A refusal goes beside the field it is about.
+        planShown = { kind: "refused" };
+        form.refuse(lines[0]);
+      } else {
+        planShown = { kind: "failed" };
+      }
+      renderPlan();
+      requestAnimationFrame(() => { app.timing.plan = performance.now() - started; });
+    }
+  }
+
+  $("plan-form").addEventListener("submit", async (e) => {
+    e.preventDefault();
+    if (search) return;
+    const started = performance.now();
+    if (!app.zelmar) await app.ready;
+    const args = form.args();
+    app.saveState();
+    if (!args) return;
+    const limit = $("p-time").value.trim() || "10";
+    search = { started, limit, progress: null };
+    planShown = null;
+    worker.postMessage({ args, intervalMs: kProgressMs });
+    renderPlan();
+  });
+
+  // A worker busy in a search cannot be asked to stop: it is ended, and the
+  // answer its last progress carried for the best plan so far is shown.
+  $("p-stop").addEventListener("click", () => {
+    if (!search) return;
+    worker.terminate();
+    const progress = search.progress;
+    search = null;
+    planShown = { kind: "stopped", outcome: progress && progress.best };
+    renderPlan();
+    startWorker();
+    $("p-start").focus();
+  });
+
+  function renderProgress() {
+    const p = search && search.progress;
+    $("p-progress").textContent = !search ? "" : p ? T().searching(p, search.limit) : T().starting;
+    if (p && p.best) $("p-progress").append(planList(p.best.plan, "p-progress-plan"));
+  }
+
+  function planList(plan, id = "p-plan", bands = []) {
+    const list = document.createElement("ol");
+    list.className = "plan";
+    list.id = id;
+    plan.forEach((f, i) => {
+      const item = document.createElement("li");
+      const frequency = document.createElement("span");
+      frequency.className = "f";
+      frequency.textContent = f;
+      item.append(frequency);
+      if (bands[i]) {
+        const band = document.createElement("span");
+        band.className = "band";
+        band.textContent = bandName(bands[i]);
+        item.append(band);
+      }
+      list.append(item);
+    });
+    return list;
+  }
+
+  // The planner's band names ("B ch 1", "TV ch 21", "band 470:480", "fixed")
+  // in the page's language.
+  function bandName(name) {
+    const names = T().bandName;
+    let m;
+    if ((m = /^B ch ([0-9]+)$/.exec(name))) return names.b(m[1]);
+    if ((m = /^TV ch ([0-9]+)$/.exec(name))) return names.tv(m[1]);
+    if ((m = /^band (.*)$/.exec(name))) return names.band(m[1]);
+    return name === "fixed" ? names.fixed : name;
+  }
+
+  function shownPlan() {
+    return planShown && planShown.outcome ? planShown.outcome.plan : [];
+  }
+
+  function renderPlan() {
+    $("p-start").disabled = !!search;
+    $("p-stop").disabled = !search;
+    renderProgress();
+    const box = $("p-outcome");
+    box.textContent = "";
+    const say = (text, className) => {
+      const p = document.createElement("p");
+      p.textContent = text;
+      if (className) p.className = className;
+      box.append(p);
+    };
+    const s = planShown;
+    if (s && s.outcome && s.outcome.count > 0) {
+      say(T().planOf(s.outcome.count));
+      box.append(planList(s.outcome.plan, "p-plan", s.outcome.bands));
+      for (const [family, margin] of Object.entries(s.outcome.margins)) {
+        say(T().familyMargin(T().family[family] || family, margin), "margin");
+      }
+      say(s.kind === "stopped" ? T().stopped : s.outcome.proven ? T().proven : T().unproven);
+    } else if (s && s.kind === "outcome" && s.outcome.broken) {
+      say(T().broken(s.outcome.broken), "error");
+    } else if (s && s.kind === "outcome") {
+      say(T().none(s.outcome.largest), "error");
+    } else if (s && s.kind === "stopped") {
+      say(T().stoppedNone);
+    } else if (s && s.kind === "failed") {
+      say(T().failed, "error");
+    }
+    // Warnings of the planner (a fixed carrier inside an exclusion) stay in
+    // its own words.
+    if (s && s.warnings) s.warnings.forEach((w) => say(w, "note"));
+    box.dataset.state = s ? s.kind : search ? "searching" : "";
+    const count = shownPlan().length;
+    $("p-actions").hidden = count === 0;
+    $("p-to-check").disabled = count > kSlots;
+    $("p-too-many").textContent = count > kSlots ? T().tooMany(count) : "";
+  }
+
+  $("p-copy").addEventListener("click", async () => {
+    const text = shownPlan().join("\n") + "\n";
+    try {
+      await navigator.clipboard.writeText(text);
+    } catch (error) {
+      const area = document.createElement("textarea");
+      area.value = text;
+      document.body.append(area);
+      area.select();
+      document.execCommand("copy");
+      area.remove();
+    }
+    const note = document.createElement("p");
+    note.className = "note";
+    note.setAttribute("role", "status");
+    note.textContent = T().copied;
+    $("p-outcome").append(note);
+  });
+  $("p-to-check").addEventListener("click", () => {
+    const plan = shownPlan();
+    if (plan.length > kSlots) return;
+    inputs.forEach((input, i) => { input.value = plan[i] || ""; });
+    app.selectTab("check");
+    $("calc").click();
+    inputs[0].focus();
+  });
+
+  return { render: renderPlan };
+}
