@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <optional>
@@ -19,6 +20,15 @@ namespace zelmar::model {
 using plan::Carrier;
 using plan::GroupRules;
 using plan::Khz;
+
+// A small generator of its own, so that a failing round can be replayed.
+struct Lcg {
+  std::uint64_t state;
+  int Below(int n) {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<int>((state >> 33) % static_cast<std::uint64_t>(n));
+  }
+};
 
 struct GroupJudgement {
   bool valid = true;
@@ -70,6 +80,31 @@ inline GroupJudgement JudgeGroups(const std::vector<Carrier>& p,
     }
   }
   return j;
+}
+
+// Calls visit(family, product, makers, victim) for every product of every
+// family and every carrier not among its makers: 2tx3 2a - b and 2tx5
+// 3a - 2b as {a, b}, 3tx3 a + b - c as {a, b, c} with a < b.
+template <class Visit>
+void ForEveryProduct(const std::vector<Carrier>& p, Visit&& visit) {
+  const int n = static_cast<int>(p.size());
+  for (int a = 0; a < n; ++a) {
+    for (int b = 0; b < n; ++b) {
+      for (int c = 0; c < n && a != b; ++c) {
+        for (int v = 0; v < n; ++v) {
+          if (v == a || v == b) continue;
+          if (c == 0) {
+            visit(0, 2 * p[a].khz - p[b].khz, std::vector<int>{a, b}, v);
+            visit(2, 3 * p[a].khz - 2 * p[b].khz, std::vector<int>{a, b}, v);
+          }
+          if (a < b && c != a && c != b && v != c) {
+            visit(1, p[a].khz + p[b].khz - p[c].khz, std::vector<int>{a, b, c},
+                  v);
+          }
+        }
+      }
+    }
+  }
 }
 
 // Larger headroom first (an absent one above any), family by family.

@@ -9,13 +9,7 @@
 namespace zelmar::plan {
 namespace {
 
-struct Lcg {
-  std::uint64_t state;
-  int Below(int n) {
-    state = state * 6364136223846793005ull + 1442695040888963407ull;
-    return static_cast<int>((state >> 33) % static_cast<std::uint64_t>(n));
-  }
-};
+using model::Lcg;
 
 std::optional<Khz> MaybeWindow(Lcg& r) {
   const int pick = r.Below(4);
