@@ -96,6 +96,35 @@ std::string FormatDbm(double dbm) {
   return text;
 }
 
+std::string ScanErrorMessage(std::string_view name,
+                             const plan::ScanReading& reading) {
+  std::string message = QuoteArgument(name);
+  if (reading.line > 0) {
+    message += ", line ";
+    message += std::to_string(reading.line);
+  }
+  if (!reading.text.empty()) {
+    message += ' ';
+    message += QuoteArgument(reading.text);
+  }
+  message += ": ";
+  message += plan::DescribeScanError(reading.error);
+  return message;
+}
+
+plan::ScanOccupancy TakeScans(PlanOptions& options,
+                              std::span<const plan::Scan> scans) {
+  // One scan is taken as it is: a merged copy of a million bins would
+  // double what the run holds.
+  plan::ScanOccupancy taken =
+      scans.size() == 1
+          ? plan::Occupied(scans[0], options.scan_threshold, options.scan_guard)
+          : plan::Occupied(plan::MergeScans(scans), options.scan_threshold,
+                           options.scan_guard);
+  options.scan_excludes = taken.excluded;
+  return taken;
+}
+
 std::optional<std::string> ApplyScans(PlanOptions& options,
                                       const std::vector<std::string>& texts,
                                       ScanSummary& summary) {
@@ -103,29 +132,11 @@ std::optional<std::string> ApplyScans(PlanOptions& options,
   for (std::size_t i = 0; i < texts.size(); ++i) {
     plan::ScanReading reading = plan::ReadScan(texts[i]);
     if (reading.error != plan::ScanError::kNone) {
-      std::string message = QuoteArgument(options.scans[i]);
-      if (reading.line > 0) {
-        message += ", line ";
-        message += std::to_string(reading.line);
-      }
-      if (!reading.text.empty()) {
-        message += ' ';
-        message += QuoteArgument(reading.text);
-      }
-      message += ": ";
-      message += plan::DescribeScanError(reading.error);
-      return message;
+      return ScanErrorMessage(options.scans[i], reading);
     }
     scans.push_back(std::move(reading.scan));
   }
-  // One scan is taken as it is: a merged copy of a million bins would
-  // double what the run holds.
-  const plan::ScanOccupancy taken =
-      scans.size() == 1
-          ? plan::Occupied(scans[0], options.scan_threshold, options.scan_guard)
-          : plan::Occupied(plan::MergeScans(scans), options.scan_threshold,
-                           options.scan_guard);
-  options.scan_excludes = taken.excluded;
+  const plan::ScanOccupancy taken = TakeScans(options, scans);
   summary.text = SummaryText(options, scans, taken);
   summary.json = SummaryJson(options, scans, taken);
   return std::nullopt;

@@ -3,10 +3,13 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "plan_options.h"
+#include "zelmar/scan.h"
 
 namespace zelmar::plan_cli {
 
@@ -21,6 +24,16 @@ struct ScanSummary {
 std::optional<std::string> ApplyScans(PlanOptions& options,
                                       const std::vector<std::string>& texts,
                                       ScanSummary& summary);
+
+// What the scans (read) take at the options' threshold and guard, put into
+// options.scan_excludes too.
+plan::ScanOccupancy TakeScans(PlanOptions& options,
+                              std::span<const plan::Scan> scans);
+
+// The message of a scan that cannot be read, naming the file, the line and
+// its text.
+std::string ScanErrorMessage(std::string_view name,
+                             const plan::ScanReading& reading);
 
 // A level such as -85.5: one decimal, rounded, whatever the locale.
 std::string FormatDbm(double dbm);

@@ -19,10 +19,8 @@ native="$build/web/time_check_native"
 g++ -std=c++20 -O3 -DNDEBUG -ffp-contract=off -fno-fast-math -DZELMAR_VERSION='"0"' \
   -I"$root/engine/include" -I"$root/engine/src" -I"$root/planner/include" \
   -I"$root/cli" -I"$root/platform/include" -I"$root/web" -isystem "$build/web/headers" \
-  -o "$native" "$root/web/time_check_native.cpp" "$root/web/zelmar_web.cpp" \
-  "$root/web/best_so_far.cpp" \
-  "$root"/engine/src/*.cpp "$root"/planner/src/*.cpp "$root/cli/cli.cpp" \
-  "$root/cli/plan_cli.cpp" "$root/platform/src/streams_posix.cpp"
+  -o "$native" "$root"/web/*.cpp "$root"/engine/src/*.cpp "$root"/planner/src/*.cpp \
+  $(ls "$root"/cli/*.cpp | grep -v '_main\.cpp$') "$root/platform/src/streams_posix.cpp"
 best() { sort -n | head -1; }
 native_ns=$(for _ in 1 2 3 4 5; do "$native" "$runs" "${fields[@]}"; done | best)
 wasm_ns=$(for _ in 1 2 3 4 5; do

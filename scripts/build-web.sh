@@ -32,7 +32,7 @@ sources=(
   planner/src/dense_problem.cpp planner/src/dense_search.cpp planner/src/exact.cpp
   planner/src/greedy.cpp planner/src/group_rules.cpp planner/src/group_score.cpp
   planner/src/group_exact.cpp planner/src/group_plan.cpp
-  planner/src/group_seed.cpp planner/src/group_walk.cpp planner/src/node_state.cpp
+  planner/src/group_seed.cpp planner/src/group_walk.cpp planner/src/node_state.cpp planner/src/product_map.cpp
   planner/src/raster_climb.cpp planner/src/request.cpp planner/src/request_check.cpp
   planner/src/rules.cpp planner/src/scan_occupancy.cpp planner/src/scan_read.cpp
   planner/src/scan_text.cpp planner/src/show_path.cpp planner/src/show_read.cpp
@@ -42,7 +42,7 @@ sources=(
   cli/plan_report.cpp cli/plan_run.cpp cli/plan_words.cpp cli/analysis_report.cpp
   cli/plan_show.cpp cli/scan_report.cpp
   platform/src/streams_posix.cpp
-  web/zelmar_web.cpp web/best_so_far.cpp
+  web/zelmar_web.cpp web/best_so_far.cpp web/page_request.cpp web/picture_data.cpp
 )
 objects=()
 stale=()

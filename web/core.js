@@ -77,8 +77,8 @@ function zelmarCore() {
       new Uint8Array(memory.buffer, pointer, bytes.length).set(bytes);
     }
     // A count, then per text its length and bytes, all little-endian.
-    function putList(texts) {
-      const parts = texts.map((t) => encoder.encode(t));
+    function putList(texts) { putBytesList(texts.map((t) => encoder.encode(t))); }
+    function putBytesList(parts) {
       const bytes = new Uint8Array(4 + parts.reduce((n, p) => n + 4 + p.length, 0));
       const view = new DataView(bytes.buffer);
       view.setUint32(0, parts.length, true);
@@ -107,6 +107,20 @@ function zelmarCore() {
         x.zelmar_plan_errors();
         return { status, text, errors: output() };
       },
+      // A file (a show, a scan) the arguments may name, by name; `bytes` a
+      // Uint8Array or a text.
+      putFile(name, bytes) {
+        putBytesList([encoder.encode(name), typeof bytes === "string" ? encoder.encode(bytes) : bytes]);
+        x.zelmar_file_put();
+      },
+      clearFiles() { x.zelmar_files_clear(); },
+      // Each of these: zelmar-plan's arguments, then "--" and the page's
+      // pairs (web/page_request.h); {status, text}, status 0 or 2 (text:
+      // the error line).
+      picture(args) { putList(args); const status = x.zelmar_picture(); return { status, text: output() }; },
+      showFile(args) { putList(args); const status = x.zelmar_show_file(0); return { status, text: output() }; },
+      sheet(args) { putList(args); const status = x.zelmar_show_file(1); return { status, text: output() }; },
+      scanRanges(args) { putList(args); const status = x.zelmar_scan_ranges(); return { status, text: output() }; },
       // The planner's reading of one MHz text: error code (0: none), value.
       readMHz(text, allowZero) {
         put(encoder.encode(text));
@@ -150,6 +164,9 @@ function zelmarWorker(core) {
         return;
       }
       await ready;
+      // The files the search's arguments name (shows, scans) come with it.
+      zelmar.clearFiles();
+      for (const [name, bytes] of event.data.files || []) zelmar.putFile(name, bytes);
       const started = performance.now();
       let result;
       try {

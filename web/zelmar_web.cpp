@@ -15,7 +15,10 @@
 
 #include "best_so_far.h"
 #include "cli.h"
+#include "page_request.h"
+#include "picture_data.h"
 #include "plan_cli.h"
+#include "plan_show.h"
 #include "zelmar/engine.h"
 #include "zelmar/planner.h"
 
@@ -25,6 +28,7 @@ std::string input;
 std::string output;
 // Standard error of the last plan: its warnings, or why there is none.
 std::string plan_errors;
+zelmar::web::PageFiles files;
 
 // A list in `input` that breaks the format is a fault of the page: the
 // run ends rather than read a wrong text.
@@ -104,8 +108,8 @@ std::uint32_t zelmar_check() {
 
 std::int32_t zelmar_plan(std::uint32_t progress_interval_ms) {
   const std::vector<std::string_view> args = InputList();
-  const zelmar::plan_cli::ParsedPlanArguments parsed =
-      zelmar::plan_cli::ParsePlanArguments(args);
+  const zelmar::web::PageSearch parsed =
+      zelmar::web::MakePageSearch(args, files);
   if (!parsed.error.empty()) {
     output = plan_errors = parsed.error;
     return zelmar::plan_cli::kExitUsage;
@@ -127,12 +131,65 @@ std::int32_t zelmar_plan(std::uint32_t progress_interval_ms) {
         return false;
       };
   const zelmar::plan_cli::PlanReport report =
-      zelmar::plan_cli::RunPlan(parsed.options, stop);
+      zelmar::plan_cli::RunPlan(parsed.options, parsed.inputs, stop);
   // With --json a plan or "no plan" is standard output, and warnings (a
   // fixed carrier inside an exclusion) come beside it on standard error.
   plan_errors = report.err;
   output = report.out.empty() ? report.err : report.out;
   return report.status;
+}
+
+std::uint32_t zelmar_file_put() {
+  const std::vector<std::string_view> list = InputList();
+  if (list.size() != 2) std::abort();
+  files.Put(std::string(list[0]), std::string(list[1]));
+  return 0;
+}
+
+void zelmar_files_clear() { files.Clear(); }
+
+std::int32_t zelmar_picture() {
+  const std::vector<std::string_view> args = InputList();
+  const zelmar::web::PageRequest request =
+      zelmar::web::MakePageRequest(args, files);
+  if (!request.error.empty()) {
+    output = request.error;
+    return zelmar::plan_cli::kExitUsage;
+  }
+  output = zelmar::web::PictureJson(request);
+  return 0;
+}
+
+std::int32_t zelmar_show_file(std::uint32_t sheet) {
+  const std::vector<std::string_view> args = InputList();
+  zelmar::web::PageRequest request = zelmar::web::MakePageRequest(args, files);
+  if (!request.error.empty()) {
+    output = request.error;
+    return zelmar::plan_cli::kExitUsage;
+  }
+  // The show and the sheet the tool writes for the same request and plan.
+  request.options.save = request.options.csv = "page";
+  zelmar::plan_cli::PlanView view;
+  view.plan = request.plan;
+  view.spares = request.spares;
+  view.proven = request.proven;
+  zelmar::plan_cli::PlanReport report;
+  zelmar::plan_cli::AttachShow(request.options,
+                               request.plan.empty() ? nullptr : &view, report);
+  output = sheet != 0 ? report.csv_text : report.show_text;
+  return 0;
+}
+
+std::int32_t zelmar_scan_ranges() {
+  const std::vector<std::string_view> args = InputList();
+  const zelmar::web::PageRequest request =
+      zelmar::web::MakePageRequest(args, files);
+  if (!request.error.empty()) {
+    output = request.error;
+    return zelmar::plan_cli::kExitUsage;
+  }
+  output = zelmar::web::ScanRangesJson(request);
+  return 0;
 }
 
 std::uint32_t zelmar_plan_errors() {

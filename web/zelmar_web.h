@@ -37,6 +37,29 @@ std::int32_t zelmar_plan(std::uint32_t progress_interval_ms);
 // beside a plan, or the error line). Returns its length.
 ZELMAR_EXPORT("zelmar_plan_errors") std::uint32_t zelmar_plan_errors();
 
+// Input: a file's name and bytes (a show file, a scan), which arguments
+// name; it holds until zelmar_files_clear. Returns 0.
+ZELMAR_EXPORT("zelmar_file_put") std::uint32_t zelmar_file_put();
+ZELMAR_EXPORT("zelmar_files_clear") void zelmar_files_clear();
+
+// The calls below take zelmar-plan's arguments, then optionally "--" and
+// pairs the page adds: the shown plan's carriers and spares ("carrier" /
+// "spare", "F@G"), "proven", "1", and a show's scanned ranges
+// ("scan-exclude", "LOW:HIGH"); see page_request.h. Each returns 0, or 2
+// with the error line as output.
+
+// Output: the spectrum picture's data as JSON (picture_data.h).
+ZELMAR_EXPORT("zelmar_picture") std::int32_t zelmar_picture();
+
+// Output: the show file (`sheet` 0) or the crew's sheet (1) that
+// `zelmar-plan --save` / `--csv` write for the request and plan.
+ZELMAR_EXPORT("zelmar_show_file")
+std::int32_t zelmar_show_file(std::uint32_t sheet);
+
+// Output: what the request's scans take at its threshold, as JSON:
+// {"threshold", "median", "excludes": [[LOW, HIGH], ...], "mhz"}.
+ZELMAR_EXPORT("zelmar_scan_ranges") std::int32_t zelmar_scan_ranges();
+
 // Input: one text of MHz as the planner reads it. Returns the
 // plan::NumberError code (0: read); the output is the value as MHz text.
 ZELMAR_EXPORT("zelmar_read_mhz")
