@@ -256,7 +256,7 @@ function zelmarPicture() {
       ctx.setTransform(S, 0, 0, S, 0, 0);
       ctx.clearRect(0, 0, W, H);
       layout();
-      if (st) {
+      if (st && W >= 60) {
         rects.forEach((r, i) => drawPanel(i));
         drawGutter();
         drawBreaks();
@@ -379,12 +379,15 @@ function zelmarPicture() {
       const carriers = st.data.carriers;
       st.families.forEach((fam, k) => {
         const top = L.famTop + k * L.rowH, bottom = top + L.rowH;
-        ctx.globalAlpha = 0.22;
         for (let c = 0; c < carriers.length; c++) {
           if (isNaN(fam.lo[c]) || !overlaps(fam.lo[c], fam.hi[c], v)) continue;
-          const x0 = px(fam.lo[c]);
-          ctx.fillStyle = colour(carriers[c].group);
-          ctx.fillRect(x0, top + 2, Math.max(2, px(fam.hi[c]) - x0), L.rowH - 3);
+          const x0 = crisp(px(fam.lo[c])), w = Math.max(0, crisp(px(fam.hi[c])) - x0);
+          ctx.fillStyle = ctx.strokeStyle = colour(carriers[c].group);
+          ctx.globalAlpha = 0.2;
+          ctx.fillRect(x0, top + 2, w, L.rowH - 3);
+          ctx.globalAlpha = 0.6;
+          ctx.lineWidth = 1;
+          ctx.strokeRect(x0, top + 2, w, L.rowH - 3);
         }
         ctx.globalAlpha = 1;
         const a = lowerBound(fam.vals, v.lo), b = upperBound(fam.vals, v.hi);
@@ -555,7 +558,7 @@ function zelmarPicture() {
     function nearest(x, tolerance) {
       const i = panelAt(x), v = views[i], px = mapper(i), f = st.order.vals;
       let best = null, bestD = tolerance;
-      for (let j = lowerBound(f, v.lo); j < upperBound(f, v.hi); j++) {
+      for (let j = lowerBound(f, v.lo), end = upperBound(f, v.hi); j < end; j++) {
         const d = Math.abs(px(f[j]) - x);
         if (d <= bestD) { best = st.order.idx[j]; bestD = d; }
       }
@@ -575,7 +578,7 @@ function zelmarPicture() {
     const localX = (e) => e.clientX - canvas.getBoundingClientRect().left;
     canvas.addEventListener("pointerdown", (e) => {
       if (!st) return;
-      canvas.setPointerCapture(e.pointerId);
+      if (e.isTrusted) canvas.setPointerCapture(e.pointerId); // a test's made-up pointer has nothing to capture
       pointers.set(e.pointerId, { x: localX(e), y: e.clientY });
       const pts = [...pointers.values()];
       if (pts.length === 1) gesture = { panel: panelAt(pts[0].x), x: pts[0].x, y: pts[0].y, moved: false };
@@ -676,6 +679,9 @@ function zelmarPicture() {
         item.append(swatch, g.label ? `${g.name} (${g.label})` : g.name);
         legend.append(item);
       });
+      const key = (cls, word) => { const item = el("li"); item.append(el("span", cls), word); legend.append(item); };
+      if (st.data.carriers.some((c) => c.fixed)) key("zp-key-fixed", texts.fixed);
+      if (st.anySpare) key("zp-key-spare", texts.spare);
     }
     function sameSpans(a, b) {
       return a.length === b.length && a.every((p, i) => p.low === b[i].low && p.high === b[i].high);
@@ -683,11 +689,13 @@ function zelmarPicture() {
 
     function show(data) {
       const keep = st && data && sameSpans(st.data.panels, data.panels);
+      const was = st && selected !== null ? st.data.carriers[selected].frequency : null;
       st = data ? prepare(data) : null;
       root.classList.toggle("zp-empty", !st);
       legend.replaceChildren();
       if (!keep) views = st ? st.data.panels.map((p) => ({ lo: p.low, hi: p.high })) : [];
-      if (selected !== null && (!st || selected >= st.data.carriers.length)) selected = null;
+      const still = st && selected !== null && st.data.carriers[selected] && st.data.carriers[selected].frequency === was;
+      if (!still) selected = null;
       tip.hidden = selected === null;
       if (st) fillLegend();
       if (st && selected !== null) fillTip();
