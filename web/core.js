@@ -5,7 +5,8 @@
 function zelmarCore() {
   "use strict";
   const encoder = new TextEncoder();
-  const decoder = new TextDecoder();
+  // A byte-order mark the module writes (the sheet's) is kept.
+  const decoder = new TextDecoder("utf-8", { ignoreBOM: true });
   const kNoSystem = 52;  // WASI ENOSYS: the page reads and writes no files
 
   function wasiShim(memory) {

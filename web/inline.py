@@ -25,8 +25,9 @@ def script(name):
     return f"<script>\n{text}</script>"
 
 
-inline('<link rel="stylesheet" href="page.css">',
-       "<style>\n" + (web / "page.css").read_text(encoding="utf-8") + "</style>")
+for sheet in re.findall(r'<link rel="stylesheet" href="([a-z_]+\.css)">', page):
+    inline(f'<link rel="stylesheet" href="{sheet}">',
+           "<style>\n" + (web / sheet).read_text(encoding="utf-8") + "</style>")
 # Every script in the order page.html names them; the module before them.
 scripts = re.findall(r'<script src="([a-z_]+\.js)"></script>', page)
 if not scripts:

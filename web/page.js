@@ -33,8 +33,19 @@
 
   const check = zelmarCheckTab(app);
   const form = zelmarPlanForm(app);
-  const search = zelmarPlanSearch(app, form, check);
+  const picture = zelmarPlanPicture(app);
+  // A new threshold moves the picture's line and shading at once; other
+  // scans draw it again.
+  const scans = zelmarScans(app, (filesChanged) => {
+    if (filesChanged) picture.redrawWithScans(picture.shown() ? null : form.args(), scans.args(), scans.pairs());
+    else picture.setScan(scans.threshold(), scans.excluded());
+  });
+  const search = zelmarPlanSearch(app, form, check, scans, picture);
+  const files = zelmarShowFiles(app, form, scans, picture, (show, args) => search.showSaved(show, args));
+  const analysis = zelmarAnalysis(app, form, scans, picture);
   const rooms = [check, form];
+  window.zelmarPage.picture = picture;
+  window.zelmarPage.files = files;
 
   function selectTab(name) {
     tab = name;
@@ -66,6 +77,9 @@
     check.render();
     form.renderErrors();
     search.render();
+    scans.render();
+    picture.render();
+    analysis.render();
   }
   $("lang").addEventListener("click", () => {
     lang = lang === "ja" ? "en" : "ja";

@@ -256,6 +256,19 @@ std::string ScanRangesJson(const PageRequest& request) {
   }
   json.EndArray().Key("mhz").String(
       FormatKhz(request.taken ? request.taken->excluded_khz : 0));
+  // The lowest and highest level, for the threshold slider's ends.
+  json.Key("levels");
+  if (request.trace && !request.trace->bins.empty()) {
+    const auto [low, high] = std::minmax_element(
+        request.trace->bins.begin(), request.trace->bins.end(),
+        [](const plan::ScanBin& a, const plan::ScanBin& b) {
+          return a.dbm < b.dbm;
+        });
+    json.BeginArray().Raw(plan_cli::FormatDbm(low->dbm));
+    json.Raw(plan_cli::FormatDbm(high->dbm)).EndArray();
+  } else {
+    json.Null();
+  }
   json.EndObject();
   return out;
 }

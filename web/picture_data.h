@@ -20,7 +20,7 @@ std::string PictureJson(const PageRequest& request);
 
 // What the request's scans took, for the threshold slider: {"threshold",
 // "median" (dBm, null without scans), "excludes": [[LOW, HIGH], ...] (MHz
-// texts), "mhz" (their sum)}.
+// texts), "mhz" (their sum), "levels": [lowest, highest] dBm or null}.
 std::string ScanRangesJson(const PageRequest& request);
 
 }  // namespace zelmar::web

@@ -1,6 +1,6 @@
 // The plan tab's search: the worker that runs zelmar-plan's search off the
 // page's thread, its progress, the outcome and what can be done with it.
-function zelmarPlanSearch(app, form, check) {
+function zelmarPlanSearch(app, form, check, scans, picture) {
   "use strict";
   const { $, T } = app;
   const kProgressMs = 100;
@@ -9,7 +9,7 @@ function zelmarPlanSearch(app, form, check) {
   const workerUrl = URL.createObjectURL(new Blob(
     [`(${zelmarWorker})((${zelmarCore})());`], { type: "text/javascript" }));
   let worker = null;
-  let search = null;  // the running search: {started, limit, progress}
+  let search = null;  // the running search: {started, limit, progress, args}
   let planShown = null;  // what the outcome area shows: {kind, ...}
   function startWorker() {
     worker = new Worker(workerUrl);
@@ -25,11 +25,12 @@ function zelmarPlanSearch(app, form, check) {
       renderProgress();
     } else if (message.done) {
       const { status, text, errors } = message.done;
-      const started = search.started;
+      const { started, args } = search;
       search = null;
       const lines = (errors || "").split("\n").filter((l) => l !== "").map((l) => l.replace(/^zelmar-plan: /, ""));
       if (status === 0 || status === 1) {
         planShown = { kind: "outcome", outcome: JSON.parse(text), warnings: lines };
+        drawOutcome(planShown.outcome, args);
       } else if (status === 2 && lines.length) {
         // A refusal goes beside the field it is about.
         planShown = { kind: "refused" };
@@ -47,13 +48,14 @@ function zelmarPlanSearch(app, form, check) {
     if (search) return;
     const started = performance.now();
     if (!app.zelmar) await app.ready;
-    const args = form.args();
+    const formArgs = form.args();
     app.saveState();
-    if (!args) return;
+    if (!formArgs) return;
+    const args = [...formArgs, ...scans.args()];
     const limit = $("p-time").value.trim() || "10";
-    search = { started, limit, progress: null };
+    search = { started, limit, progress: null, args };
     planShown = null;
-    worker.postMessage({ args, intervalMs: kProgressMs });
+    worker.postMessage({ args: [...args, "--", ...scans.pairs()], files: scans.files(), intervalMs: kProgressMs });
     renderPlan();
   });
 
@@ -62,13 +64,40 @@ function zelmarPlanSearch(app, form, check) {
   $("p-stop").addEventListener("click", () => {
     if (!search) return;
     worker.terminate();
-    const progress = search.progress;
+    const { progress, args } = search;
     search = null;
     planShown = { kind: "stopped", outcome: progress && progress.best };
+    if (planShown.outcome) drawOutcome(planShown.outcome, args);
     renderPlan();
     startWorker();
     $("p-start").focus();
   });
+
+  // The picture of a plan and the arguments that planned it.
+  function drawOutcome(outcome, args) {
+    if (outcome.plan && outcome.plan.length) picture.draw(args, [...picture.pairsOf(outcome), ...scans.pairs()]);
+  }
+
+  // A show opened: its saved plan shown as the outcome, as it was saved.
+  function showSaved(show, args) {
+    const saved = show.plan;
+    if (!saved) {
+      planShown = null;
+      picture.draw(args, scans.pairs());
+      renderPlan();
+      return;
+    }
+    const carriers = saved.carriers.filter((c) => !c.spare);
+    const outcome = {
+      count: carriers.length, plan: carriers.map((c) => c.frequency), bands: carriers.map((c) => c.band),
+      groups: carriers.map((c) => c.group), labels: carriers.map((c) => c.label), margins: saved.margins,
+      proven: saved.proven,
+      spares: saved.carriers.filter((c) => c.spare).map((c) => ({ frequency: c.frequency, group: c.group })),
+    };
+    planShown = { kind: "show", outcome };
+    picture.draw(args, [...picture.pairsOf(outcome), ...scans.pairs()]);
+    renderPlan();
+  }
 
   function renderProgress() {
     const p = search && search.progress;
@@ -76,12 +105,18 @@ function zelmarPlanSearch(app, form, check) {
     if (p && p.best) $("p-progress").append(planList(p.best.plan, "p-progress-plan"));
   }
 
-  function planList(plan, id = "p-plan", bands = []) {
+  function planList(plan, id = "p-plan", bands = [], labels = []) {
     const list = document.createElement("ol");
     list.className = "plan";
     list.id = id;
     plan.forEach((f, i) => {
       const item = document.createElement("li");
+      if (labels[i]) {
+        const label = document.createElement("span");
+        label.className = "label";
+        label.textContent = labels[i];
+        item.append(label);
+      }
       const frequency = document.createElement("span");
       frequency.className = "f";
       frequency.textContent = f;
@@ -127,7 +162,7 @@ function zelmarPlanSearch(app, form, check) {
     const s = planShown;
     if (s && s.outcome && s.outcome.count > 0) {
       say(T().planOf(s.outcome.count));
-      box.append(planList(s.outcome.plan, "p-plan", s.outcome.bands));
+      box.append(planList(s.outcome.plan, "p-plan", s.outcome.bands, s.outcome.labels));
       for (const [family, margin] of Object.entries(s.outcome.margins)) {
         say(T().familyMargin(T().family[family] || family, margin), "margin");
       }
@@ -178,5 +213,5 @@ function zelmarPlanSearch(app, form, check) {
     inputs[0].focus();
   });
 
-  return { render: renderPlan };
+  return { render: renderPlan, showSaved, busy: () => !!search };
 }

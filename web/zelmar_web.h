@@ -57,7 +57,7 @@ ZELMAR_EXPORT("zelmar_show_file")
 std::int32_t zelmar_show_file(std::uint32_t sheet);
 
 // Output: what the request's scans take at its threshold, as JSON:
-// {"threshold", "median", "excludes": [[LOW, HIGH], ...], "mhz"}.
+// {"threshold", "median", "excludes": [[LOW, HIGH], ...], "mhz", "levels"}.
 ZELMAR_EXPORT("zelmar_scan_ranges") std::int32_t zelmar_scan_ranges();
 
 // Input: one text of MHz as the planner reads it. Returns the

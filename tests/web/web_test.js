@@ -325,6 +325,11 @@ const cases = [
   }],
 ];
 
+cases.push(...require("./air_cases")({
+  planToolPath: planTool, planTool: (args) => planTool_(args), fillPlanForm, runPlan, shownPlan, shotDir,
+  workDir: fs.mkdtempSync(path.join(require("os").tmpdir(), "zelmar-web-")),
+}));
+
 // Figures for the README: printed, never asserted.
 async function runBenchmarks(page) {
   const fields = ["806.125", "806.250", "806.500", "806.875", "807.125", "807.625", "808.000",
