@@ -33,6 +33,7 @@
 
   const check = zelmarCheckTab(app);
   const form = zelmarPlanForm(app);
+  window.zelmarPage.form = form;  // fill(show) and groupCount(), for the tests
   const search = zelmarPlanSearch(app, form, check);
   const rooms = [check, form];
 
