@@ -118,8 +118,13 @@ function zelmarPlanForm(app) {
       body.append(line);
       return line;
     };
-    row("name", "groupName", "text", { spellcheck: false }).classList.add("group-id");
-    row("label", "groupLabel", "text", { spellcheck: false }).classList.add("group-id");
+    // A lone group whose name and label are cleared goes back to the plain
+    // form once the field is left (not while typing, which would hide it).
+    for (const [field, text] of [["name", "groupName"], ["label", "groupLabel"]]) {
+      const line = row(field, text, "text", { spellcheck: false });
+      line.classList.add("group-id");
+      line.querySelector("input").addEventListener("change", showGroups);
+    }
     row("apart", "groupApart", "decimal", { placeholder: "0" }).classList.add("group-id");
     const bands = el("fieldset", { className: "row wide", id: id("bands") });
     const rows = el("div", { className: "band-rows", id: id("band-rows") });
@@ -304,6 +309,7 @@ function zelmarPlanForm(app) {
   // The plain form gives the arguments of a request without groups.
   function planArguments() {
     planErrors = {};
+    showGroups();
     const req = {
       fail: (field, key, arg, token) => { if (!planErrors[field]) planErrors[field] = [key, arg, token]; },
       number(field, text, allowZero) {
