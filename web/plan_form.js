@@ -25,6 +25,7 @@ function zelmarPlanForm(app) {
   const stateKey = (k, key) => (k === 1 ? "" : `g${k}.`) + key;
   const tokens = (text) => text.split(/[\s,、，]+/).filter((t) => t !== "");
   let planErrors = {};  // stem: [text key, argument, token]
+  let groupArgs = [];   // each group's own arguments, as last asked for
 
   // An element, with its words when `text` names them.
   const el = (tag, props = {}, text) => {
@@ -323,6 +324,7 @@ function zelmarPlanForm(app) {
     };
     const list = groupValues();
     const groups = list.map((g, i) => groupArguments(g, i + 1, req));
+    groupArgs = groups.map((g) => [...g.bands, ...g.rules]);
     list.forEach((g, i) => {
       if (list.findIndex((h) => h.name === g.name) < i) req.fail(stem(i + 1, "name"), "sameName", null, g.name);
     });
@@ -353,8 +355,11 @@ function zelmarPlanForm(app) {
     if ((m = /^--group '([^,']*)/.exec(message))) return stem(named(m[1]), "name");
     if ((m = /^group '(.*?)': /.exec(message)) || (m = /^groups '.*?' and '(.*?)' both/.exec(message))) {
       k = named(m[1]);
+    } else if ((m = /^(--[a-z0-9-]+) '([^']*)'/.exec(message))) {
+      // The option reader names the option and its value, not the group.
+      k = 1 + Math.max(0, groupArgs.findIndex((a) => a.some((arg, i) => arg === m[1] && a[i + 1] === m[2])));
     }
-    const rules = [[/--tv-edge/, "tvedge"], [/--count|--max|no count/, "count"],
+    const rules = [[/^the groups' /, "form"], [/--tv-edge/, "tvedge"], [/--count|--max|no count/, "count"],
       [/--band|--tv|band counts|bands with counts|channel/, "bands"], [/--spacing/, "spacing"],
       [/--guard|2tx3/, "guard"], [/3tx3/, "w3tx3"], [/2tx5/, "w2tx5"], [/--fixed|fixed carrier/, "fixed"],
       [/--exclude|exclusion/, "exclude"], [/--time-limit/, "time"], [/--spares/, "spares"]];

@@ -298,6 +298,8 @@ const cases = [
     assert.equal(got.plan.length, 0);
     await runPlan(page, { bands: [["tv", "53"]], count: "2" });
     assert.match(await page.textContent("#p-bands-error"), /not a UHF TV channel from 13 to 52/);
+    await runPlan(page, { name: "HH", count: "2", groups: [{ name: "IEM", bands: [["tv", "53"]], count: "2" }] });
+    assert.match(await page.textContent("#p-g2-bands-error"), /not a UHF TV channel from 13 to 52/);
   }],
 
   ["the URL fragment holds fields, request, tab and language", async ({ page }) => {
