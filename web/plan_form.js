@@ -399,7 +399,7 @@ function zelmarPlanForm(app) {
     const step = b.step || "0.125";
     const parts = String(b.name || "").split(":");
     const read = (text) => app.zelmar.readMHz(text, false);
-    const same = parts.length >= 2 && parts.length <= 3 && [b.low, b.high, step].every((want, i) => {
+    const same = app.zelmar !== null && parts.length >= 2 && parts.length <= 3 && [b.low, b.high, step].every((want, i) => {
       const [typed, wanted] = [read(parts[i] || "0.125"), read(want)];
       return !typed.error && !wanted.error && typed.text === wanted.text;
     });
