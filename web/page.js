@@ -46,6 +46,7 @@
   const rooms = [check, form];
   window.zelmarPage.picture = picture;
   window.zelmarPage.files = files;
+  window.zelmarPage.form = form;  // fill(show) and groupCount(), for the tests
 
   function selectTab(name) {
     tab = name;

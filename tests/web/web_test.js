@@ -38,28 +38,42 @@ function planTool_(args, warnings = []) {
   return run.stdout;
 }
 
+// Group 1's fields, then form.groups for groups 2, 3, ... (p-g2-..., one
+// group each); form["g2-name"] and such overwrite one field last.
 // form.bands: ranges separated by spaces, or rows [kind, value, step, count].
 async function fillPlanForm(page, form) {
   await page.evaluate((form) => {
-    for (const id of ["tvedge", "count", "spacing", "guard", "w3tx3", "w2tx5", "fixed", "exclude", "time"]) {
-      document.getElementById("p-" + id).value = form[id] || "";
-    }
-    document.getElementById("p-max").checked = !!form.max;
-    const rows = document.getElementById("p-band-rows");
-    rows.textContent = "";
-    const bands = typeof form.bands === "string" ? form.bands.split(" ").map((b) => ["range", b]) : form.bands || [];
-    for (const [kind, value, step, count] of bands) {
-      document.getElementById("p-add-band").click();
-      const row = rows.lastElementChild;
-      row.querySelector("select").value = kind;
-      row.querySelector("select").dispatchEvent(new Event("change"));
-      [[".band-value", value], [".band-step", step], [".band-count", count]].forEach(([c, v]) => { row.querySelector(c).value = v || ""; });
-    }
+    const $ = (id) => document.getElementById(id);
+    while (window.zelmarPage.form.groupCount() > 1) $(`p-g${window.zelmarPage.form.groupCount()}-remove`).click();
+    for (const id of ["tvedge", "exclude", "time"]) $("p-" + id).value = form[id] || "";
+    [form, ...(form.groups || [])].forEach((group, i) => {
+      if (i > 0) $("p-add-group").click();
+      const p = i ? `p-g${i + 1}-` : "p-";
+      for (const id of ["name", "label", "apart", "spares", "count", "spacing", "guard", "w3tx3", "w2tx5", "fixed"]) {
+        $(p + id).value = group[id] || "";
+      }
+      $(p + "max").checked = !!group.max;
+      const rows = $(p + "band-rows");
+      rows.textContent = "";
+      const bands = typeof group.bands === "string" ? group.bands.split(" ").map((b) => ["range", b]) : group.bands || [];
+      for (const [kind, value, step, count] of bands) {
+        $(p + "add-band").click();
+        const row = rows.lastElementChild;
+        row.querySelector("select").value = kind;
+        row.querySelector("select").dispatchEvent(new Event("change"));
+        [[".band-value", value], [".band-step", step], [".band-count", count]].forEach(([c, v]) => { row.querySelector(c).value = v || ""; });
+      }
+    });
+    for (const [key, value] of Object.entries(form)) if (/^g[0-9]+-/.test(key)) $("p-" + key).value = value;
   }, form);
 }
 
 async function runPlan(page, form) {
   await fillPlanForm(page, form);
+  return startPlan(page);
+}
+
+async function startPlan(page) {
   await page.click("#p-start");
   await page.waitForFunction(() => {
     const s = document.getElementById("p-outcome").dataset.state;
@@ -96,6 +110,15 @@ const planRequests = [
     args: ["--band", "b=4", "--tv", "21:0.025=2", "--window", "3tx3=0.05"] },
   { form: { bands: [["tv", "13-14", "0.5"], ["range", "790:792:0.25"]], tvedge: "1", count: "5", fixed: "791.000", w2tx5: "0" },
     args: ["--tv", "13-14:0.5", "--band", "790:792:0.25", "--tv-edge", "1", "--count", "5", "--fixed", "791.000", "--window", "2tx5=0"] },
+  { form: { count: "3", spares: "2" }, args: ["--count", "3", "--spares", "2"] },
+  // Device groups: the form's arguments are these, in this order.
+  { form: { name: "HH", label: "H", spares: "1", count: "3", groups: [{ name: "IEM", apart: "1", bands: "790:791:0.25", max: true }] },
+    args: ["--group", "HH,label=H,spares=1", "--count", "3", "--group", "IEM,apart=1", "--band", "790:791:0.25", "--max"] },
+  { form: { name: "A", bands: [["range", "806:807", "", "2"]], w3tx3: "0", exclude: "806.5", groups: [
+    { name: "B", bands: "800:801", count: "2", guard: "0.05" },
+    { name: "C", label: "c", spares: "2", bands: "770:771", spacing: "0.25", w2tx5: "0" }] },  // C: as many as fit
+  args: ["--exclude", "806.5", "--group", "A", "--band", "806:807=2", "--window", "3tx3=0", "--group", "B", "--band", "800:801",
+    "--count", "2", "--guard", "0.05", "--group", "C,label=c,spares=2", "--band", "770:771", "--spacing", "0.25", "--window", "2tx5=0"] },
 ];
 // Band names as the page shows them in Japanese.
 const japaneseBand = (b) => b.replace(/^B ch (\d+)$/, "B帯 $1ch").replace(/^TV ch (\d+)$/, "テレビ $1ch")
@@ -116,6 +139,13 @@ const badInputs = [
   ["fixed", "abc", { count: "3" }],
   ["exclude", "1:2:3", { count: "3" }],
   ["time", "0", { count: "3" }],
+  ["spares", "65", { count: "3" }],
+  ["name", "", { count: "2", groups: [{ name: "IEM", count: "2" }] }],
+  ["g2-name", "", { name: "HH", count: "2", groups: [{ count: "2" }] }],
+  ["g2-name", "A,B", { name: "HH", count: "2", groups: [{ count: "2" }] }],
+  ["g2-name", "HH", { name: "HH", count: "2", groups: [{ count: "2" }] }],
+  ["g2-label", "x=y", { name: "HH", count: "2", groups: [{ name: "IEM", count: "2" }] }],
+  ["g3-count", "", { name: "A", count: "2", groups: [{ name: "B" }, { name: "C", max: true }] }],
 ];
 
 const cases = [
@@ -195,6 +225,7 @@ const cases = [
       assert.equal(want.proven, true, args.join(" "));
       const got = await runPlan(page, form);
       assert.deepEqual(got.plan, want.plan, args.join(" "));
+      if (form.groups) assert.deepEqual(await page.evaluate(() => window.zelmarPage.form.args()), ["--json", ...args]);
       if (want.count > 0) {
         assert.deepEqual(got.bands, want.bands.map(japaneseBand), args.join(" "));
         assert.deepEqual(got.margins.map((m) => m.split(": ")[1]),
@@ -267,6 +298,8 @@ const cases = [
     assert.equal(got.plan.length, 0);
     await runPlan(page, { bands: [["tv", "53"]], count: "2" });
     assert.match(await page.textContent("#p-bands-error"), /not a UHF TV channel from 13 to 52/);
+    await runPlan(page, { name: "HH", count: "2", groups: [{ name: "IEM", bands: [["tv", "53"]], count: "2" }] });
+    assert.match(await page.textContent("#p-g2-bands-error"), /not a UHF TV channel from 13 to 52/);
   }],
 
   ["the URL fragment holds fields, request, tab and language", async ({ page }) => {
@@ -285,6 +318,37 @@ const cases = [
     assert.equal(await again.getAttribute("#tab-plan", "aria-selected"), "true");
     assert.equal(await again.textContent("#tab-check"), "Check");
     await again.close();
+  }],
+
+  ["groups: the fragment keeps them, a show file fills them", async ({ page }) => {
+    await page.click("#tab-plan");
+    const formArgs = (p) => p.evaluate(() => window.zelmarPage.form.args());
+    const { form, args } = planRequests.at(-1);
+    await fillPlanForm(page, { ...form, groups: [{ name: "X", count: "1" }, ...form.groups] });
+    await page.click("#p-g2-remove");  // the groups after it move up, and the state is saved
+    assert.deepEqual(await formArgs(page), ["--json", ...args]);
+    const url = await page.evaluate(() => location.href);
+    assert.match(url, /&g3\.name=C&/);
+    const again = await page.context().newPage();
+    await again.goto(url);
+    await again.evaluate(() => window.zelmarPage.ready);
+    assert.deepEqual(await formArgs(again), ["--json", ...args]);
+    await again.close();
+    // A show written by zelmar-plan, filled in: the request and plan of --show.
+    const file = path.join(shotDir, "show.json");
+    for (const request of [["--band", "790:791", "--count", "2"],
+      ["--tv-edge", "0.5", "--exclude", "807:807.5", "--group", "HH,spares=1", "--band", "b=2", "--fixed", "806.125",
+        "--window", "3tx3=0", "--group", "IEM,label=IE,apart=2", "--tv", "23:0.05=2", "--spacing", "0.2",
+        "--group", "X", "--band", "790:791:0.25", "--count", "2"]]) {
+      fs.writeFileSync(file, execFileSync(planTool, [...request, "--save", "-"], { stdio: ["ignore", "pipe", "ignore"] }));
+      const want = JSON.parse(planTool_(["--show", file]));
+      await page.evaluate((show) => window.zelmarPage.form.fill(show), JSON.parse(fs.readFileSync(file, "utf8")));
+      assert.equal(await page.evaluate(() => window.zelmarPage.form.groupCount()), request.includes("--group") ? 3 : 1);
+      assert.equal(await page.isVisible("#p-name"), request.includes("--group"));
+      assert.deepEqual(JSON.parse(planTool_((await formArgs(page)).slice(1))), want);
+      const got = await startPlan(page);
+      assert.deepEqual([got.plan, got.bands], [want.plan, want.bands.map(japaneseBand)]);
+    }
   }],
 
   ["English toggle: every label, the result lines stay Japanese", async ({ page }) => {
@@ -311,6 +375,7 @@ const cases = [
       await page.fill("#f3", "806.375");
       await page.fill("#f4", "807.000");
       await page.click("#calc");
+      await fillPlanForm(page, planRequests.at(-1).form);  // three groups
       for (const tab of ["plan", "check"]) {
         await page.click("#tab-" + tab);
         assert.ok(await page.evaluate(() => document.documentElement.scrollWidth <= window.innerWidth), `${tab} at ${width}`);
