@@ -514,7 +514,7 @@ function zelmarPicture() {
       const ul = el("ul");
       for (const f of st.data.families) {
         const k = c.closest ? c.closest[f] : null, p = k === null || k === undefined ? null : st.data.products[k];
-        ul.append(el("li", p && p.broken ? "zp-broken" : "", `${texts.family[f] || f}: ${p ? `${p.text} (${p.distance} MHz)` : texts.none}`));
+        ul.append(el("li", p && p.broken ? "zp-broken" : "", `${texts.family[f] || f}: ${p ? p.text : texts.none}`));
       }
       box.append(ul);
       return box;
@@ -526,7 +526,9 @@ function zelmarPicture() {
       const head = el("div", "zp-title");
       head.append(el("b", "", `${c.text} MHz`), ` ${c.label || ""}`);
       const kinds = [c.fixed ? texts.fixed : "", c.spare ? texts.spare : ""].filter(Boolean).join(" · ");
-      const facts = el("div", "zp-facts", `${texts.group}: ${group ? group.name : "—"} · ${texts.band}: ${c.band || "—"}${kinds ? " · " + kinds : ""}`);
+      // A request without groups has one group without a name: not shown.
+      const named = group && group.name ? `${texts.group}: ${group.name} · ` : "";
+      const facts = el("div", "zp-facts", `${named}${texts.band}: ${c.band || "—"}${kinds ? " · " + kinds : ""}`);
       tip.classList.toggle("zp-wide", W >= 640);
       tip.hidden = false;
       const fill = (most, docked) => {
@@ -673,6 +675,7 @@ function zelmarPicture() {
     function fillLegend() {
       legend.replaceChildren();
       st.data.groups.forEach((g, i) => {
+        if (!g.name) return;
         const item = el("li");
         const swatch = el("span", "zp-swatch");
         swatch.style.background = colour(i);

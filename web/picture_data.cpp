@@ -208,7 +208,12 @@ void WriteProducts(const PageRequest& request, const plan::ProductMap& map,
     json.BeginObject().Key("family").String(plan::FamilyName(p.family));
     json.Key("value");
     Mhz(json, p.value);
-    json.Key("text").String(plan_cli::DescribeProduct(q));
+    // "2*806.250 - 806.125", the words before " = ": the page words the
+    // rest in its own language.
+    const std::string words = plan_cli::DescribeProduct(q);
+    json.Key("text").String(words);
+    json.Key("expression").String(words.substr(0, words.find(" = ")));
+    json.Key("value_text").String(FormatKhz(p.value));
     json.Key("terms").BeginArray();
     for (int m = 0; m < p.maker_count; ++m) json.Number(p.makers[m]);
     json.EndArray().Key("victim").Number(p.victim);

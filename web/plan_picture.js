@@ -26,6 +26,7 @@ function zelmarPlanPicture(app) {
     const answer = app.zelmar.picture([...args, "--", ...pairs]);
     if (answer.status !== 0) return false;
     const data = JSON.parse(answer.text);
+    wordProducts(data);
     view.show(data);
     shown = { args, pairs, data };
     app.timing.picture = performance.now() - started;
@@ -48,13 +49,28 @@ function zelmarPlanPicture(app) {
     if (!draw([...args, ...scanArgs], [...pairs, ...scanPairs])) draw([...args, ...scanArgs], scanPairs);
   }
 
+  // Each product's line in the page's language, from the module's texts.
+  function wordProducts(data) {
+    for (const p of data.products) {
+      const victim = data.carriers[p.victim].text;
+      p.text = T().productLine(p.expression.replace(/\*/g, "×").replace(/ - /g, " − "), p.value_text, victim, p.distance);
+    }
+  }
+
   return {
     pairsOf,
     redrawWithScans,
     draw,
     shown: () => shown,
     setScan(threshold, excludes) { if (view && shown && shown.data.scan) view.setScan(threshold, excludes); },
-    render() { if (view) view.setTexts(T().picture); },
+    render() {
+      if (!view) return;
+      view.setTexts(T().picture);
+      if (shown) {
+        wordProducts(shown.data);
+        view.show(shown.data);
+      }
+    },
     view: () => view,
   };
 }

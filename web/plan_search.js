@@ -74,8 +74,9 @@ function zelmarPlanSearch(app, form, check, scans, picture) {
   });
 
   // The picture of a plan and the arguments that planned it.
+  // Without a plan, the request's air alone.
   function drawOutcome(outcome, args) {
-    if (outcome.plan && outcome.plan.length) picture.draw(args, [...picture.pairsOf(outcome), ...scans.pairs()]);
+    picture.draw(args, [...(outcome.plan ? picture.pairsOf(outcome) : []), ...scans.pairs()]);
   }
 
   // A show opened: its saved plan shown as the outcome, as it was saved.

@@ -25,7 +25,8 @@ function zelmarScans(app, onChange) {
       const name = freeName(file.name);
       const started = performance.now();
       app.zelmar.putFile(name, bytes);
-      const answer = app.zelmar.scanRanges(["--scan", name]);
+      // "--max": any valid request; only the scans matter here.
+      const answer = app.zelmar.scanRanges(["--max", "--scan", name]);
       app.timing.scanRead = performance.now() - started;
       if (answer.status !== 0) {
         error = [file.name, answer.text.replace(/^zelmar-plan: /, "")];
@@ -46,7 +47,7 @@ function zelmarScans(app, onChange) {
 
   // What the scans take now; the picture's shading and line follow it.
   function update(filesChanged = false) {
-    taken = files.length ? JSON.parse(app.zelmar.scanRanges(args()).text) : null;
+    taken = files.length ? JSON.parse(app.zelmar.scanRanges(["--max", ...args()]).text) : null;
     render();
     onChange(filesChanged);
   }

@@ -91,6 +91,7 @@ function zelmarTexts() {
       crowded: (a, b, d, least) => `間隔: ${a} と ${b} MHz は ${d} MHz（${least} MHz より離す必要があります）`,
       hit: (family, carriers, product, victim, d, w) =>
         `${family}: ${carriers} の積 ${product} MHz が ${victim} MHz から ${d} MHz（窓 ${w} MHz 以内）`,
+      productLine: (expression, value, victim, d) => `${expression} = ${value} MHz（${victim} MHz から ${d} MHz）`,
     },
     en: {
       tabs: "View", tabCheck: "Check", tabPlan: "Plan", result: "Result",
@@ -180,6 +181,7 @@ function zelmarTexts() {
       crowded: (a, b, d, least) => `Spacing: ${a} and ${b} MHz are ${d} MHz apart (must be more than ${least} MHz)`,
       hit: (family, carriers, product, victim, d, w) =>
         `${family}: the product ${product} MHz of ${carriers} lies ${d} MHz from ${victim} MHz (window ${w} MHz)`,
+      productLine: (expression, value, victim, d) => `${expression} = ${value} MHz, ${d} MHz from ${victim} MHz`,
     },
   };
 }
