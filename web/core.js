@@ -118,7 +118,14 @@ function zelmarCore() {
       // Each of these: zelmar-plan's arguments, then "--" and the page's
       // pairs (web/page_request.h); {status, text}, status 0 or 2 (text:
       // the error line).
-      picture(args) { putList(args); const status = x.zelmar_picture(); return { status, text: output() }; },
+      // The picture's data, with its scan's trace as [MHz, dBm, MHz, ...].
+      picture(args) {
+        putList(args);
+        const status = x.zelmar_picture();
+        const text = output();
+        const trace = new Float64Array(memory.buffer, x.zelmar_picture_trace(), x.zelmar_picture_trace_size()).slice();
+        return { status, text, trace };
+      },
       showFile(args) { putList(args); const status = x.zelmar_show_file(0); return { status, text: output() }; },
       sheet(args) { putList(args); const status = x.zelmar_show_file(1); return { status, text: output() }; },
       scanRanges(args) { putList(args); const status = x.zelmar_scan_ranges(); return { status, text: output() }; },

@@ -76,19 +76,15 @@ function zelmarPicture() {
     return widths.map((w) => { const r = { x0: x, x1: x + w }; x += w + GAP; return r; });
   }
 
+  // The module hands the scan's points as one array of numbers: MHz, dBm,
+  // MHz, dBm, ... ascending by frequency.
   function prepareScan(scan) {
     if (!scan) return null;
-    const n = scan.points.length;
-    let f = new Float64Array(n), level = new Float32Array(n), sorted = true;
+    const n = scan.trace.length >> 1;
+    const f = new Float64Array(n), level = new Float32Array(n);
     for (let i = 0; i < n; i++) {
-      f[i] = scan.points[i][0];
-      level[i] = scan.points[i][1];
-      if (i > 0 && f[i] < f[i - 1]) sorted = false;
-    }
-    if (!sorted) {
-      const s = sortedBy(Array.from(f));
-      f = s.vals;
-      level = Float32Array.from(s.idx, (i) => scan.points[i][1]);
+      f[i] = scan.trace[2 * i];
+      level[i] = scan.trace[2 * i + 1];
     }
     let min = scan.threshold, max = scan.threshold;
     for (const l of level) { if (l < min) min = l; if (l > max) max = l; }

@@ -137,13 +137,10 @@ void WriteAir(const PageRequest& request, cli::JsonWriter& json,
       .Key("threshold")
       .Raw(plan_cli::FormatDbm(request.taken->threshold_dbm));
   json.Key("median").Raw(plan_cli::FormatDbm(request.taken->median_dbm));
-  json.Key("points").BeginArray();
-  for (const plan::ScanBin& bin : request.trace->bins) {
-    json.BeginArray();
-    Mhz(json, bin.low + (bin.high - bin.low) / 2);
-    json.Raw(plan_cli::FormatDbm(bin.dbm)).EndArray();
-  }
-  json.EndArray().EndObject();
+  // The points themselves go beside the JSON, as numbers (see ScanTrace).
+  json.Key("points").Number(
+      static_cast<std::int64_t>(request.trace->bins.size()));
+  json.EndObject();
 }
 
 void WriteCarriers(const PageRequest& request,
@@ -211,7 +208,6 @@ void WriteProducts(const PageRequest& request, const plan::ProductMap& map,
     // "2*806.250 - 806.125", the words before " = ": the page words the
     // rest in its own language.
     const std::string words = plan_cli::DescribeProduct(q);
-    json.Key("text").String(words);
     json.Key("expression").String(words.substr(0, words.find(" = ")));
     json.Key("value_text").String(FormatKhz(p.value));
     json.Key("terms").BeginArray();
@@ -243,6 +239,27 @@ void WriteCrowded(const PageRequest& request,
 }
 
 }  // namespace
+
+std::vector<double> ScanTrace(const PageRequest& request) {
+  std::vector<double> trace;
+  if (!request.trace) return trace;
+  // Bins come by their low ends; widened or overlapping ones may put a
+  // middle before the one of the bin before.
+  std::vector<std::pair<Khz, double>> points;
+  points.reserve(request.trace->bins.size());
+  for (const plan::ScanBin& bin : request.trace->bins) {
+    points.emplace_back(bin.low + (bin.high - bin.low) / 2, bin.dbm);
+  }
+  std::stable_sort(
+      points.begin(), points.end(),
+      [](const auto& a, const auto& b) { return a.first < b.first; });
+  trace.reserve(2 * points.size());
+  for (const auto& [khz, dbm] : points) {
+    trace.push_back(static_cast<double>(khz) / 1000.0);
+    trace.push_back(dbm);
+  }
+  return trace;
+}
 
 std::string ScanRangesJson(const PageRequest& request) {
   std::string out;

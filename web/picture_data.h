@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "page_request.h"
 
@@ -15,8 +16,14 @@ namespace zelmar::web {
 // or the family is not its group's.
 inline constexpr plan::Khz kPictureReachFloor = 100;
 
-// The picture of the request and its plan (and spares) as one JSON object.
+// The picture of the request and its plan (and spares) as one JSON object;
+// its scan's "points" is the count of the trace's points.
 std::string PictureJson(const PageRequest& request);
+
+// The scan's trace for the picture: per bin its middle in MHz and its level
+// in dBm, one after the other (65,000 points as JSON text would cost the
+// page more to read than everything else together).
+std::vector<double> ScanTrace(const PageRequest& request);
 
 // What the request's scans took, for the threshold slider: {"threshold",
 // "median" (dBm, null without scans), "excludes": [[LOW, HIGH], ...] (MHz

@@ -26,6 +26,7 @@ function zelmarPlanPicture(app) {
     const answer = app.zelmar.picture([...args, "--", ...pairs]);
     if (answer.status !== 0) return false;
     const data = JSON.parse(answer.text);
+    if (data.scan) data.scan.trace = answer.trace;
     wordProducts(data);
     view.show(data);
     shown = { args, pairs, data };

@@ -20,6 +20,7 @@ function zelmarScans(app, onChange) {
 
   async function add(fileList) {
     await app.ready;
+    const added = performance.now();
     for (const file of fileList) {
       const bytes = new Uint8Array(await file.arrayBuffer());
       const name = freeName(file.name);
@@ -37,6 +38,7 @@ function zelmarScans(app, onChange) {
       showRanges = [];
     }
     update(true);
+    app.timing.scanAdd = performance.now() - added;
   }
 
   function remove(name) {
@@ -95,8 +97,9 @@ function zelmarScans(app, onChange) {
       $("p-threshold-value").textContent = T().thresholdValue(taken.threshold.toFixed(1),
         threshold === null ? taken.median.toFixed(1) : null);
     }
-    $("p-scan-note").textContent = taken ? T().scanTaken(taken.mhz, taken.excludes.length)
-      : showRanges.length ? T().showScanTaken(showRanges.length) : "";
+    // A link holds the form, not the scans: said where the scans are.
+    $("p-scan-note").textContent = taken ? `${T().scanTaken(taken.mhz, taken.excludes.length)} ${T().scanNoLink}`
+      : showRanges.length ? `${T().showScanTaken(showRanges.length)} ${T().scanNoLink}` : "";
     $("p-scan-ranges").textContent = taken ? taken.excludes.map(([l, h]) => `${l}–${h}`).join(", ") : "";
     $("p-scan-error").textContent = error ? T().scanRefused(error[0], error[1]) : "";
   }

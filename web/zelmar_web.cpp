@@ -29,6 +29,8 @@ std::string output;
 // Standard error of the last plan: its warnings, or why there is none.
 std::string plan_errors;
 zelmar::web::PageFiles files;
+// The scan trace of the last picture.
+std::vector<double> trace;
 
 // A list in `input` that breaks the format is a fault of the page: the
 // run ends rather than read a wrong text.
@@ -157,7 +159,14 @@ std::int32_t zelmar_picture() {
     return zelmar::plan_cli::kExitUsage;
   }
   output = zelmar::web::PictureJson(request);
+  trace = zelmar::web::ScanTrace(request);
   return 0;
+}
+
+const double* zelmar_picture_trace() { return trace.data(); }
+
+std::uint32_t zelmar_picture_trace_size() {
+  return static_cast<std::uint32_t>(trace.size());
 }
 
 std::int32_t zelmar_show_file(std::uint32_t sheet) {

@@ -48,8 +48,12 @@ ZELMAR_EXPORT("zelmar_files_clear") void zelmar_files_clear();
 // ("scan-exclude", "LOW:HIGH"); see page_request.h. Each returns 0, or 2
 // with the error line as output.
 
-// Output: the spectrum picture's data as JSON (picture_data.h).
+// Output: the spectrum picture's data as JSON (picture_data.h); its scan's
+// trace, MHz and dBm of each point, is zelmar_picture_trace's doubles.
 ZELMAR_EXPORT("zelmar_picture") std::int32_t zelmar_picture();
+ZELMAR_EXPORT("zelmar_picture_trace") const double* zelmar_picture_trace();
+ZELMAR_EXPORT("zelmar_picture_trace_size")
+std::uint32_t zelmar_picture_trace_size();
 
 // Output: the show file (`sheet` 0) or the crew's sheet (1) that
 // `zelmar-plan --save` / `--csv` write for the request and plan.

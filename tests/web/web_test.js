@@ -446,6 +446,7 @@ async function runBenchmarks(page) {
   });
   console.log(`figure: during a 10 s search, ${delays.length} input events answered within max ${Math.max(...delays).toFixed(1)} ms (median ${median(delays).toFixed(1)} ms)`);
   await page.click("#p-stop");
+  await require("./picture_bench")(page, fs.mkdtempSync(path.join(require("os").tmpdir(), "zelmar-bench-")), planTool);
 }
 
 (async () => {
