@@ -46,7 +46,7 @@ module.exports = async function pictureBenchmarks(page, workDir, planTool) {
   }
   const data = await page.evaluate(() => window.zelmarPage.picture.shown().data);
   console.log(`figure: picture of ${data.carriers.length} carriers, ${data.products.length} products of ` +
-    `${data.families.length} families and ${data.scan ? data.scan.points.length : 0} scan points: drawn in median ` +
+    `${data.families.length} families and ${data.scan ? data.scan.points : 0} scan points: drawn in median ` +
     `${median(draws).toFixed(1)} ms (max ${Math.max(...draws).toFixed(1)}); from the button to the drawn picture ` +
     `(the module's data, JSON, preparation, drawing) median ${median(pictures).toFixed(1)} ms`);
   for (const width of [1280, 360]) {
