@@ -5,7 +5,7 @@
 const assert = require("assert/strict");
 const fs = require("fs");
 const path = require("path");
-const { execFileSync } = require("child_process");
+const { execFileSync, spawnSync } = require("child_process");
 
 module.exports = ({ planToolPath, planTool, fillPlanForm, runPlan, shownPlan, shotDir, workDir }) => {
   // A scan of the B band: 25 kHz bins on a floor near -95 dBm with a few
@@ -157,6 +157,23 @@ module.exports = ({ planToolPath, planTool, fillPlanForm, runPlan, shownPlan, sh
       await page.waitForFunction(() => document.getElementById("p-outcome").dataset.state === "outcome");
       assert.deepEqual((await shownPlan(page)).plan, want.plan);
       assert.deepEqual(await download(page, "#p-save-show"), fs.readFileSync(theirs));
+    }],
+
+    ["a scan or a show that cannot be read is refused in the planner's words, nothing taken", async ({ page }) => {
+      await page.click("#tab-plan");
+      const scan = writeFile("bad-scan.txt", "806.500;-60.0\n806.525;x\n");
+      await page.setInputFiles("#p-scan-files", scan);
+      await page.waitForFunction(() => document.getElementById("p-scan-error").textContent !== "");
+      const said = spawnSync(planToolPath, ["--max", "--scan", scan], { encoding: "utf8" }).stderr.trim()
+        .replace(/^zelmar-plan: /, "").replace(scan, "bad-scan.txt");
+      assert.ok((await page.textContent("#p-scan-error")).includes(said), said);
+      assert.equal(await page.locator("#p-scan-list li").count(), 0);
+      const show = writeFile("bad-show.json", '{"format": "zelmar-show", "version": 1, "groups": [{"count": "4"}]}\n');
+      await page.setInputFiles("#p-open-file", show);
+      await page.waitForFunction(() => document.getElementById("p-files-error").textContent !== "");
+      const refused = spawnSync(planToolPath, ["--show", show], { encoding: "utf8" }).stderr.trim()
+        .replace(/^zelmar-plan: /, "").replace(show, "show.json");
+      assert.ok((await page.textContent("#p-files-error")).includes(refused), refused);
     }],
 
     ["the print: the picture and a table of the carriers on one A4 page", async ({ page }) => {
