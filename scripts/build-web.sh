@@ -42,7 +42,7 @@ sources=(
   cli/plan_report.cpp cli/plan_run.cpp cli/plan_words.cpp cli/analysis_report.cpp
   cli/plan_show.cpp cli/scan_report.cpp
   platform/src/streams_posix.cpp
-  web/zelmar_web.cpp web/best_so_far.cpp web/page_request.cpp web/picture_data.cpp
+  web/zelmar_web.cpp web/check_readings.cpp web/best_so_far.cpp web/page_request.cpp web/picture_data.cpp
 )
 objects=()
 stale=()

@@ -99,6 +99,13 @@ function zelmarCore() {
         return output();
       },
       check(fields) { return JSON.parse(this.checkJson(fields)); },
+      // How the check read each field text and each finding's product
+      // (web/check_readings.h).
+      checkReadings(fields) {
+        putList(fields);
+        x.zelmar_check_readings();
+        return JSON.parse(output());
+      },
       // zelmar-plan's exit status, its output for these arguments and what
       // it said on standard error (warnings, or the error line).
       plan(args, progressIntervalMs) {

@@ -93,6 +93,16 @@ function zelmarTexts() {
       hit: (family, carriers, product, victim, d, w) =>
         `${family}: ${carriers} の積 ${product} MHz が ${victim} MHz から ${d} MHz（窓 ${w} MHz 以内）`,
       productLine: (expression, value, victim, d) => `${expression} = ${value} MHz（${victim} MHz から ${d} MHz）`,
+      // How the check read a field, beside it, and a result under edited fields.
+      readAs: (text, value) => `${text} は ${value} と読みました。`,
+      readNothing: (text) => `${text} は数値として読めません（空欄と同じです）。`,
+      readComma: "小数点は「.」です",
+      readWide: (ascii) => `全角の数字は読めません: ${ascii} と入力してください`,
+      readStop: (c) => c === null ? "空白から後ろは読みません。" : `「${c}」から後ろは読みません。`,
+      readKhz: (mhz) => `kHz で入力していませんか? ${mhz} MHz なら ${mhz} と入力してください。`,
+      readHigh: "無線マイクの周波数ではありません（3,000 MHz 以下です）。",
+      readNegative: "負の周波数はありません。",
+      checkStale: "入力が変わりました。下の結果は前回の計算のものです。計　算 を押すと更新します。",
     },
     en: {
       tabs: "View", tabCheck: "Check", tabPlan: "Plan", result: "Result",
@@ -184,6 +194,16 @@ function zelmarTexts() {
       hit: (family, carriers, product, victim, d, w) =>
         `${family}: the product ${product} MHz of ${carriers} lies ${d} MHz from ${victim} MHz (window ${w} MHz)`,
       productLine: (expression, value, victim, d) => `${expression} = ${value} MHz, ${d} MHz from ${victim} MHz`,
+      // How the check read a field, beside it, and a result under edited fields.
+      readAs: (text, value) => `${text} was read as ${value}.`,
+      readNothing: (text) => `${text} is not a number (the field counts as empty).`,
+      readComma: "The decimal point is “.”.",
+      readWide: (ascii) => `Full-width digits cannot be read: type ${ascii}`,
+      readStop: (c) => c === null ? "Reading stopped at a space." : `Reading stopped at “${c}”.`,
+      readKhz: (mhz) => `Typed in kHz? For ${mhz} MHz, type ${mhz}.`,
+      readHigh: "No wireless microphone uses this frequency (3,000 MHz at most).",
+      readNegative: "A frequency cannot be negative.",
+      checkStale: "The fields changed: the result below is from the last calculation. Press 計　算 to update it.",
     },
   };
 }

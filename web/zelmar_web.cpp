@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "best_so_far.h"
+#include "check_readings.h"
 #include "cli.h"
 #include "page_request.h"
 #include "picture_data.h"
@@ -105,6 +106,11 @@ std::uint32_t zelmar_output_size() {
 std::uint32_t zelmar_check() {
   output = zelmar::cli::FormatJson(
       zelmar::RunChannelCheckWithFindings(InputFields()));
+  return static_cast<std::uint32_t>(output.size());
+}
+
+std::uint32_t zelmar_check_readings() {
+  output = zelmar::web::CheckReadingsJson(InputFields());
   return static_cast<std::uint32_t>(output.size());
 }
 

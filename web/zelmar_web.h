@@ -27,6 +27,11 @@ ZELMAR_EXPORT("zelmar_output_size") std::uint32_t zelmar_output_size();
 // prints for them. Returns its length.
 ZELMAR_EXPORT("zelmar_check") std::uint32_t zelmar_check();
 
+// Input: up to twelve field texts. Output: how the check read each text and
+// each finding's frequencies and product, as JSON (check_readings.h).
+// Returns its length.
+ZELMAR_EXPORT("zelmar_check_readings") std::uint32_t zelmar_check_readings();
+
 // Input: the arguments of zelmar-plan. Returns its exit status; the output
 // is what it prints, standard output or else its error line. Progress goes to
 // zelmar_progress at most every `progress_interval_ms`.

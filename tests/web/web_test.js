@@ -394,6 +394,7 @@ cases.push(...require("./air_cases")({
   planToolPath: planTool, planTool: (args) => planTool_(args), fillPlanForm, runPlan, shownPlan, shotDir,
   workDir: fs.mkdtempSync(path.join(require("os").tmpdir(), "zelmar-web-")),
 }));
+cases.push(...require("./check_cases")({ checkTool }));
 
 // Figures for the README: printed, never asserted.
 async function runBenchmarks(page) {
