@@ -43,6 +43,7 @@ sources=(
   cli/plan_show.cpp cli/scan_report.cpp
   platform/src/streams_posix.cpp
   web/zelmar_web.cpp web/check_readings.cpp web/best_so_far.cpp web/page_request.cpp web/picture_data.cpp
+  web/plan_refusal.cpp
 )
 objects=()
 stale=()

@@ -142,6 +142,20 @@ function zelmarCore() {
         const error = x.zelmar_read_mhz(allowZero ? 1 : 0);
         return { error, text: output() };
       },
+      // A carrier's frequency as the page reads it: the planner's reading,
+      // and error 100 above 3,000 MHz (most likely kilohertz).
+      readFrequency(text) {
+        put(encoder.encode(text));
+        const error = x.zelmar_read_frequency();
+        return { error, text: output() };
+      },
+      // The first reason the form's arguments cannot be searched, as codes
+      // (web/plan_refusal.h): {what, ...}, what "none" with its warnings.
+      planRefusal(args) {
+        putList(args);
+        x.zelmar_plan_refusal();
+        return JSON.parse(output());
+      },
       // Nanoseconds per RunChannelCheck, timed inside the module.
       timeCheck(fields, runs) {
         putList(fields);

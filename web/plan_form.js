@@ -23,139 +23,13 @@ function zelmarPlanForm(app) {
   const stem = (k, field) => (k === 1 ? "" : `g${k}-`) + field;
   const groupInput = (k, field) => $("p-" + stem(k, field));
   const stateKey = (k, key) => (k === 1 ? "" : `g${k}.`) + key;
-  const tokens = (text) => text.split(/[\s,、，]+/).filter((t) => t !== "");
-  let planErrors = {};  // stem: [text key, argument, token]
+  const reading = zelmarPlanReading(app);
+  const { tokens } = reading;
+  const { bandRows, addBandRow, buildGroup, groupOfShow } = zelmarPlanGroups(app, {
+    stem, showGroups: () => showGroups(), removeGroup: (k) => removeGroup(k),
+  });
+  let planErrors = {};  // stem: [text key, argument, token, band row]
   let groupArgs = [];   // each group's own arguments, as last asked for
-
-  // An element, with its words when `text` names them.
-  const el = (tag, props = {}, text) => {
-    const e = Object.assign(document.createElement(tag), props);
-    if (text) {
-      e.dataset.text = text;
-      e.textContent = T()[text];
-    }
-    return e;
-  };
-  const errorLine = (id) => {
-    const line = el("p", { className: "error", id: id + "-error" });
-    line.setAttribute("role", "alert");
-    return line;
-  };
-
-  // The bands of one group, one row each: a kind (the B band, TV channels,
-  // a range), its value, a step for TV channels and an optional count.
-  let bandSerial = 0;
-  const bandRows = (container) => [...container.children].map((row) => ({
-    kind: row.querySelector("select").value,
-    value: row.querySelector(".band-value").value.trim(),
-    step: row.querySelector(".band-step").value.trim(),
-    count: row.querySelector(".band-count").value.trim(),
-  }));
-  function addBandRow(container, band = { kind: "b" }) {
-    const n = ++bandSerial;
-    const row = el("div", { className: "band-row" });
-    const part = (text, control, className) => {
-      const box = el("span", { className: "band-part part-" + className });
-      control.id = `p-band-${className}-${n}`;
-      box.append(el("label", { htmlFor: control.id }, text), control);
-      row.append(box);
-      return box;
-    };
-    const kind = el("select");
-    for (const [value, text] of [["b", "kindB"], ["tv", "kindTv"], ["range", "kindRange"]]) {
-      const option = new Option(T()[text], value);
-      option.dataset.text = text;
-      kind.append(option);
-    }
-    kind.value = band.kind;
-    part("bandKind", kind, "kind");
-    const input = (value, className, mode) => {
-      const i = el("input", { className, value: value || "", autocomplete: "off", spellcheck: false });
-      i.setAttribute("inputmode", mode);
-      i.addEventListener("input", () => app.saveState());
-      return i;
-    };
-    const valueBox = part("bandRange", input(band.value, "band-value", "text"), "value");
-    const stepBox = part("bandStep", input(band.step, "band-step", "decimal"), "step");
-    part("bandCount", input(band.count, "band-count", "numeric"), "count");
-    const remove = el("button", { type: "button" }, "removeBand");
-    remove.addEventListener("click", () => {
-      const next = row.nextElementSibling || row.previousElementSibling;
-      row.remove();
-      app.saveState();
-      (next ? next.querySelector("select") : container.parentElement.querySelector(".add-band")).focus();
-    });
-    row.append(remove);
-    const showKind = () => {
-      valueBox.hidden = kind.value === "b";
-      stepBox.hidden = kind.value !== "tv";
-      const label = valueBox.querySelector("label");
-      label.dataset.text = kind.value === "tv" ? "bandChannels" : "bandRange";
-      label.textContent = T()[label.dataset.text];
-    };
-    kind.addEventListener("change", () => { showKind(); app.saveState(); });
-    showKind();
-    container.append(row);
-    return row;
-  }
-
-  // Group k's section: its name, label and distance (group 1's only shown
-  // beside other groups or once named), bands, count, rules, fixed carriers
-  // and spares. The hints are group 1's alone, to keep phones short.
-  function buildGroup(k) {
-    const id = (field) => "p-" + stem(k, field);
-    const hint = (text) => (k === 1 ? [el("p", { className: "hint" }, text)] : []);
-    const section = el("fieldset", { className: "group", id: id("group") });
-    const legend = el("legend");
-    legend.append(el("span", {}, "group"), ` ${k}`);
-    const body = el("div", { className: "group-body" });
-    section.append(legend, body);
-    const row = (field, text, mode, props = {}, after = []) => {
-      const input = el("input", { id: id(field), autocomplete: "off", ...props });
-      input.setAttribute("inputmode", mode);
-      input.addEventListener("input", () => app.saveState());
-      const line = el("div", { className: "row" });
-      line.append(el("label", { htmlFor: input.id }, text), input, ...after, errorLine(id(field)));
-      body.append(line);
-      return line;
-    };
-    // A lone group whose name and label are cleared goes back to the plain
-    // form once the field is left (not while typing, which would hide it).
-    for (const [field, text] of [["name", "groupName"], ["label", "groupLabel"]]) {
-      const line = row(field, text, "text", { spellcheck: false });
-      line.classList.add("group-id");
-      line.querySelector("input").addEventListener("change", showGroups);
-    }
-    row("apart", "groupApart", "decimal", { placeholder: "0" }).classList.add("group-id");
-    const bands = el("fieldset", { className: "row wide", id: id("bands") });
-    const rows = el("div", { className: "band-rows", id: id("band-rows") });
-    const add = el("button", { type: "button", className: "add-band", id: id("add-band") }, "addBand");
-    add.addEventListener("click", () => {
-      addBandRow(rows).querySelector("select").focus();
-      app.saveState();
-    });
-    bands.append(el("legend", {}, "bands"), rows, add, ...hint("bandsHint"), errorLine(id("bands")));
-    body.append(bands);
-    const max = el("input", { type: "checkbox", id: id("max") });
-    max.addEventListener("change", () => app.saveState());
-    const maxLabel = el("label", { className: "check" });
-    maxLabel.append(max, " ", el("span", {}, "max"));
-    row("count", "count", "numeric", { size: 3 }, [maxLabel, ...hint("countHint")]);
-    row("spacing", "spacing", "decimal", { placeholder: "0.125" });
-    row("guard", "guard", "decimal", { placeholder: "0" });
-    row("w3tx3", "w3tx3", "decimal");
-    row("w2tx5", "w2tx5", "decimal", {}, hint("windowHint"));
-    row("fixed", "fixed", "decimal");
-    row("spares", "spares", "numeric", { size: 3, placeholder: "0" });
-    if (k > 1) {
-      const remove = el("button", { type: "button", id: id("remove") }, "removeGroup");
-      remove.addEventListener("click", () => removeGroup(k));
-      const line = el("div", { className: "buttons wide" });
-      line.append(remove);
-      body.append(line);
-    }
-    return section;
-  }
 
   const groupCount = () => $("p-groups").children.length;
   function readGroup(k) {
@@ -197,33 +71,83 @@ function zelmarPlanForm(app) {
   $("p-add-group").addEventListener("click", () => {
     const k = groupCount() + 1;
     $("p-groups").append(buildGroup(k));
+    if (kPresets[$("p-preset").value]) setPreset($("p-preset").value, k);
     showGroups();
     groupInput(k, "name").focus();
     app.saveState();
   });
 
+  // Rule presets, chosen first and then adjusted: the check's own rule
+  // (the command line's defaults: 2tx3 products exactly on a carrier), a
+  // standard set (3tx3 checked too, a guard band at TV channel edges) and a
+  // strict one (a tolerance on every family). A group's fields, then the
+  // request's TV edge; "custom" once any differs.
+  const kPresets = {
+    check: { spacing: "", guard: "", w3tx3: "", w2tx5: "", tvedge: "" },
+    standard: { spacing: "", guard: "", w3tx3: "0", w2tx5: "", tvedge: "0.5" },
+    strict: { spacing: "", guard: "0.1", w3tx3: "0.05", w2tx5: "0.025", tvedge: "0.5" },
+  };
+  const kRuleFields = ["spacing", "guard", "w3tx3", "w2tx5"];
+  // The preset's rules in every group and the request, or in one new group.
+  function setPreset(name, only) {
+    const preset = kPresets[name];
+    const groups = only ? [only] : Array.from({ length: groupCount() }, (_, i) => i + 1);
+    for (const k of groups) for (const field of kRuleFields) groupInput(k, field).value = preset[field];
+    if (only) return;
+    $("p-tvedge").value = preset.tvedge;
+    $("p-preset").value = name;
+  }
+  const presetOfFields = () => Object.keys(kPresets).find((name) =>
+    $("p-tvedge").value.trim() === kPresets[name].tvedge && groupValues().every((g) =>
+      kRuleFields.every((field) => g[field].trim() === kPresets[name][field]))) || "custom";
+  $("p-preset").addEventListener("change", () => {
+    if (kPresets[$("p-preset").value]) setPreset($("p-preset").value);
+    app.saveState();
+  });
+  // Whether the outcome shown is of the form as it is (then the link
+  // keeps it), and whether the link opened held one.
+  let planned = false, plannedOnLoad = false;
+  // (Captured, so that a field's own saving already leaves it out.)
+  for (const type of ["input", "change"]) $("plan-form").addEventListener(type, () => { planned = false; }, true);
+  // A rule adjusted by hand makes the choice "custom" (or the preset it
+  // happens to equal).
+  $("plan-form").addEventListener("input", (e) => {
+    if (/^p-(g[0-9]+-)?(spacing|guard|w3tx3|w2tx5)$|^p-tvedge$/.test(e.target.id)) {
+      $("p-preset").value = presetOfFields();
+      app.saveState();
+    }
+  });
+
   // A group's bands as --band and --tv; the number of bands with a count.
+  // A band's refusal names its row.
   function bandArguments(rows, field, req, out) {
     const counted = rows.filter((b) => b.count !== "").length;
     if (counted > 0 && counted < rows.length) req.fail(field, "bandCountAll");
-    for (const band of rows) {
-      let text = band.kind === "b" ? "b" : band.value;
+    rows.forEach((band, i) => {
+      const row = i + 1;
+      const fail = (key, token) => req.fail(field, key, null, token, row);
+      let text = "b";
       if (band.kind === "range") {
-        const parts = band.value.split(":");
-        if (parts.length < 2 || parts.length > 3) { req.fail(field, "bandForm", null, band.value); continue; }
-        const values = parts.map((p) => req.number(field, p, false));
-        if (values.every((v) => v !== null) && values[0] > values[1]) req.fail(field, "lowAboveHigh", null, band.value);
+        const parts = reading.rangeParts(band.value);
+        const typed = reading.typedProblem(band.value);
+        if (band.value === "") return fail("bandEmpty");
+        if (typed) return req.fail(field, typed[0], typed[1], band.value, row);
+        if (parts.length < 2 || parts.length > 3) return fail("bandForm", band.value);
+        const values = parts.map((p, j) => req.number(field, p, { frequency: j < 2, token: band.value, row }));
+        if (values.every((v) => v !== null) && values[0] > values[1]) fail("lowAboveHigh", band.value);
+        text = parts.join(":");
       } else if (band.kind === "tv") {
-        text = tokens(band.value).join(",");
-        if (!/^[0-9]+(-[0-9]+)?(,[0-9]+(-[0-9]+)?)*$/.test(text)) req.fail(field, "tvForm", null, band.value);
-        if (band.step !== "" && req.number(field, band.step, false) !== null) text += ":" + band.step;
+        const read = reading.channels(band.value);
+        if (read.problem) return req.fail(field, read.problem[0], read.problem[1], read.problem[1], row);
+        text = read.text;
+        if (band.step !== "" && req.number(field, band.step, { token: band.step, row }) !== null) text += ":" + band.step;
       }
       if (band.count !== "" && (!/^[0-9]{1,2}$/.test(band.count) || +band.count < 1 || +band.count > kMaxCarriers)) {
-        req.fail(field, "bandCountRange", null, band.count);
+        fail("bandCountRange", band.count);
       }
       if (band.count !== "") text += "=" + +band.count;
       out.push(band.kind === "tv" ? "--tv" : "--band", text);
-    }
+    });
     return counted;
   }
 
@@ -255,7 +179,7 @@ function zelmarPlanForm(app) {
     else if (kControl.test(g.label)) req.fail(field("label"), "nameControl", null, g.label);
     let spec = g.name + (g.label !== "" ? ",label=" + g.label : "");
     const apart = g.apart.trim();
-    if (apart !== "" && req.number(field("apart"), apart, true) !== null) spec += ",apart=" + apart;
+    if (apart !== "" && req.number(field("apart"), apart, { allowZero: true }) !== null) spec += ",apart=" + apart;
     return spec + (spares !== "" ? ",spares=" + spares : "");
   }
 
@@ -267,19 +191,19 @@ function zelmarPlanForm(app) {
     const counted = bandArguments(g.bands, field("bands"), req, bands);
     const fixed = tokens(g.fixed);
     if (fixed.length > kMaxCarriers) req.fail(field("fixed"), "fixedMany");
-    for (const f of fixed) if (req.number(field("fixed"), f, false) !== null) rules.push("--fixed", f);
+    for (const f of fixed) if (req.number(field("fixed"), f, { frequency: true }) !== null) rules.push("--fixed", f);
     countArguments(g, k, counted, fixed.length, req, rules);
     const spacing = g.spacing.trim();
     if (spacing !== "") {
-      const s = req.number(field("spacing"), spacing, false);
+      const s = req.number(field("spacing"), spacing);
       if (s !== null && s < 0.125) req.fail(field("spacing"), "spacingMin", null, spacing);
       else if (s !== null) rules.push("--spacing", spacing);
     }
     const guard = g.guard.trim();
-    if (guard !== "" && req.number(field("guard"), guard, true) !== null) rules.push("--guard", guard);
+    if (guard !== "" && req.number(field("guard"), guard, { allowZero: true }) !== null) rules.push("--guard", guard);
     for (const kind of ["3tx3", "2tx5"]) {
       const w = g["w" + kind].trim();
-      if (w !== "" && req.number(field("w" + kind), w, true) !== null) rules.push("--window", `${kind}=${w}`);
+      if (w !== "" && req.number(field("w" + kind), w, { allowZero: true }) !== null) rules.push("--window", `${kind}=${w}`);
     }
     let spares = g.spares.trim();
     if (spares !== "" && (!/^[0-9]{1,2}$/.test(spares) || +spares > kMaxCarriers)) {
@@ -293,14 +217,16 @@ function zelmarPlanForm(app) {
   function requestArguments(req) {
     const out = [];
     const tvEdge = $("p-tvedge").value.trim();
-    if (tvEdge !== "" && req.number("tvedge", tvEdge, true) !== null) out.push("--tv-edge", tvEdge);
+    if (tvEdge !== "" && req.number("tvedge", tvEdge, { allowZero: true }) !== null) out.push("--tv-edge", tvEdge);
     for (const range of tokens($("p-exclude").value)) {
-      const parts = range.split(":");
+      const typed = reading.typedProblem(range);
+      if (typed) { req.fail("exclude", typed[0], typed[1], range); continue; }
+      const parts = reading.rangeParts(range);
       if (parts.length > 2) { req.fail("exclude", "rangeForm", null, range); continue; }
-      const values = parts.map((p) => req.number("exclude", p, false));
+      const values = parts.map((p) => req.number("exclude", p, { frequency: true, token: range }));
       if (values.every((v) => v !== null)) {
         if (values.length === 2 && values[0] > values[1]) req.fail("exclude", "lowAboveHigh", null, range);
-        else out.push("--exclude", range);
+        else out.push("--exclude", parts.join(":"));
       }
     }
     return out;
@@ -312,11 +238,13 @@ function zelmarPlanForm(app) {
     planErrors = {};
     showGroups();
     const req = {
-      fail: (field, key, arg, token) => { if (!planErrors[field]) planErrors[field] = [key, arg, token]; },
-      number(field, text, allowZero) {
-        const r = app.zelmar.readMHz(text, allowZero);
-        if (r.error) req.fail(field, "number", r.error, text);
-        return r.error ? null : Number(r.text);
+      fail: (field, key, arg, token, row) => { if (!planErrors[field]) planErrors[field] = [key, arg, token, row]; },
+      // The value read, or null with the field's refusal; `token` is the
+      // text the refusal quotes (the whole range for one of its ends).
+      number(field, text, { allowZero = false, frequency = false, token = text, row } = {}) {
+        const r = reading.read(text, { allowZero, frequency });
+        if (r.problem) req.fail(field, r.problem[0], r.problem[0] === "fullWidth" ? r.problem[2] : r.problem[1], token, row);
+        return r.problem ? null : Number(r.value);
       },
       grouped: !plain(),
       several: groupCount() > 1,
@@ -338,7 +266,7 @@ function zelmarPlanForm(app) {
       args.push(...g.bands, ...request, ...g.rules, ...(g.spares !== "" ? ["--spares", g.spares] : []));
     }
     const time = $("p-time").value.trim();
-    if (time !== "" && req.number("time", time, false) !== null) args.push("--time-limit", time);
+    if (time !== "" && req.number("time", time) !== null) args.push("--time-limit", time);
     renderPlanErrors();
     return Object.keys(planErrors).length ? null : args;
   }
@@ -376,11 +304,13 @@ function zelmarPlanForm(app) {
       const input = $("p-" + field);
       let text = "";
       if (error) {
-        const [key, arg, token] = error;
-        const message = typeof T()[key] === "function" ? T()[key](arg)
-          : key === "number" ? T().number[arg] : T()[key];
-        const quoted = app.lang() === "ja" ? `「${token}」: ` : `“${token}” `;
-        text = token !== undefined && token !== null ? quoted + message : message;
+        const [key, arg, token, row] = error;
+        const t = T();
+        const message = key === "number" ? t.number[arg] : key === "refusal" ? t.refusal(arg)
+          : typeof t[key] === "function" ? t[key](arg) : t[key];
+        const quoted = token === undefined || token === null ? ""
+          : app.lang() === "ja" ? `「${token}」: ` : `“${token}” `;
+        text = (row ? t.bandRow(row) : "") + quoted + message;
       }
       $("p-" + field + "-error").textContent = text;
       if (!input) continue;
@@ -388,37 +318,6 @@ function zelmarPlanForm(app) {
       if (error) input.setAttribute("aria-describedby", "p-" + field + "-error");
       else input.removeAttribute("aria-describedby");
     }
-  }
-
-  // A band of a show file as a row; a range keeps its name where that reads
-  // as the same band, since the answers name the band by it.
-  function bandOfShow(b) {
-    const count = b.count === undefined ? "" : String(b.count);
-    if (b.b) return { kind: "b", count };
-    if (b.tv) return { kind: "tv", value: b.tv.join(","), step: b.step || "", count };
-    const step = b.step || "0.125";
-    const parts = String(b.name || "").split(":");
-    const read = (text) => app.zelmar.readMHz(text, false);
-    const same = app.zelmar !== null && parts.length >= 2 && parts.length <= 3 && [b.low, b.high, step].every((want, i) => {
-      const [typed, wanted] = [read(parts[i] || "0.125"), read(want)];
-      return !typed.error && !wanted.error && typed.text === wanted.text;
-    });
-    return { kind: "range", value: same ? b.name : `${b.low}:${b.high}:${step}`, count };
-  }
-  // A group of a show file as the form's values, its texts as written. A
-  // label that is the name stays empty, as the name is its default.
-  function groupOfShow(g) {
-    const text = (v) => (v === undefined || v === null ? "" : String(v));
-    const windows = g.windows || {};
-    const bands = (g.bands || []).map(bandOfShow);
-    const counted = bands.length > 0 && bands.every((b) => b.count !== "");
-    return {
-      name: text(g.name), label: g.label === g.name ? "" : text(g.label),
-      apart: g.name ? text(g.apart) : "", spares: g.spares ? String(g.spares) : "",
-      count: g.max || counted ? "" : text(g.count), max: !!g.max,
-      spacing: text(g.spacing), guard: text(windows["2tx3"]), w3tx3: text(windows["3tx3"]),
-      w2tx5: text(windows["2tx5"]), fixed: (g.fixed || []).join(" "), bands,
-    };
   }
 
   function loadGroup(state, k) {
@@ -439,12 +338,25 @@ function zelmarPlanForm(app) {
     args: planArguments,
     renderErrors: renderPlanErrors,
     groupCount,
-    // A refusal of the planner goes beside the field it is about.
+    // The planner's refusal as codes (web/plan_refusal.h), worded beside
+    // the field and band row it is about.
+    refuseCodes(refusal) {
+      if (refusal.what === "arguments") return this.refuse(refusal.text.replace(/^zelmar-plan: /, ""));
+      const [field, row] = reading.refusalField(refusal, stem);
+      planErrors = { [field]: ["refusal", refusal, null, row] };
+      renderPlanErrors();
+      $("p-" + field + "-error").scrollIntoView({ block: "center" });
+    },
+    // A refusal of the planner in its words, beside the field it is about.
     refuse(message) {
       planErrors = { [refusedField(message)]: ["tool", message] };
       renderPlanErrors();
     },
+    setPlanned(value) { planned = value; },
+    plannedOnLoad: () => plannedOnLoad,
     save(state) {
+      state.set("rules", $("p-preset").value);
+      if (planned) state.set("plan", "1");
       for (const field of requestTexts) {
         const value = $("p-" + field).value;
         if (value !== "") state.set(field, value);
@@ -467,13 +379,22 @@ function zelmarPlanForm(app) {
       // Links made before the band rows: "bands" held ranges separated by spaces.
       for (const range of tokens(state.get("bands") || "")) list[0].bands.push({ kind: "range", value: range });
       setGroups(list);
+      // A link holds its rules; a page opened afresh starts on the standard
+      // set, and a link from before the presets shows the one it equals.
+      plannedOnLoad = state.get("plan") === "1";
+      const planKeys = [...state.keys()].some((key) => !["tab", "lang"].includes(key) && !/^f[0-9]+$/.test(key));
+      if (state.has("rules")) $("p-preset").value = kPresets[state.get("rules")] ? state.get("rules") : "custom";
+      else if (planKeys) $("p-preset").value = presetOfFields();
+      else setPreset("standard");
     },
+    presets: kPresets,
     // The request of a parsed show file (its scans' exclusions and plan are
     // not the form's): the form as `zelmar-plan --show` would plan it.
     fill(show) {
       $("p-tvedge").value = show.tv_edge === undefined ? "" : String(show.tv_edge);
       $("p-exclude").value = (show.excludes || []).map((range) => range.join(":")).join(" ");
       setGroups((show.groups || [{}]).map(groupOfShow));
+      $("p-preset").value = presetOfFields();
       app.saveState();
     },
   };

@@ -25,11 +25,12 @@ function zelmarPlanSearch(app, form, check, scans, picture) {
       renderProgress();
     } else if (message.done) {
       const { status, text, errors } = message.done;
-      const { started, args } = search;
+      const { started, args, warnings } = search;
       search = null;
       const lines = (errors || "").split("\n").filter((l) => l !== "").map((l) => l.replace(/^zelmar-plan: /, ""));
       if (status === 0 || status === 1) {
-        planShown = { kind: "outcome", outcome: JSON.parse(text), warnings: lines };
+        // The planner's warnings were read as codes before the search.
+        planShown = { kind: "outcome", outcome: JSON.parse(text), warnings };
         drawOutcome(planShown.outcome, args);
       } else if (status === 2 && lines.length) {
         // A refusal goes beside the field it is about.
@@ -39,6 +40,7 @@ function zelmarPlanSearch(app, form, check, scans, picture) {
         planShown = { kind: "failed" };
       }
       renderPlan();
+      showOutcome();
       requestAnimationFrame(() => { app.timing.plan = performance.now() - started; });
     }
   }
@@ -51,9 +53,18 @@ function zelmarPlanSearch(app, form, check, scans, picture) {
     const formArgs = form.args();
     app.saveState();
     if (!formArgs) return;
+    // What the planner would refuse is said beside its field at once, in
+    // the page's words.
+    const refusal = app.zelmar.planRefusal(formArgs);
+    if (refusal.what !== "none") {
+      planShown = { kind: "refused" };
+      form.refuseCodes(refusal);
+      renderPlan();
+      return;
+    }
     const args = [...formArgs, ...scans.args()];
     const limit = $("p-time").value.trim() || "10";
-    search = { started, limit, progress: null, args };
+    search = { started, limit, limitMs: Number(limit) * 1000, progress: null, args, warnings: refusal.warnings };
     planShown = null;
     worker.postMessage({ args: [...args, "--", ...scans.pairs()], files: scans.files(), intervalMs: kProgressMs });
     renderPlan();
@@ -72,6 +83,15 @@ function zelmarPlanSearch(app, form, check, scans, picture) {
     startWorker();
     $("p-start").focus();
   });
+
+  // An outcome: kept in the link (a link brings it back by searching
+  // again), and on a phone, where it appears below the screen, scrolled to.
+  function showOutcome() {
+    form.setPlanned(planShown && planShown.kind === "outcome");
+    app.saveState();
+    if (window.matchMedia("(max-width: 700px)").matches) $("p-outcome").scrollIntoView({ block: "start" });
+  }
+  app.ready.then(() => { if (form.plannedOnLoad()) $("plan-form").requestSubmit(); });
 
   // The picture of a plan and the arguments that planned it.
   // Without a plan, the request's air alone.
@@ -100,10 +120,34 @@ function zelmarPlanSearch(app, form, check, scans, picture) {
     renderPlan();
   }
 
+  // Progress for the person waiting: the time spent against the limit, the
+  // best plan so far with each checked family's least distance, and the
+  // bound on it only where the bands are narrow enough for it to tell.
   function renderProgress() {
-    const p = search && search.progress;
-    $("p-progress").textContent = !search ? "" : p ? T().searching(p, search.limit) : T().starting;
-    if (p && p.best) $("p-progress").append(planList(p.best.plan, "p-progress-plan"));
+    const box = $("p-progress");
+    box.textContent = "";
+    if (!search) return;
+    const p = search.progress;
+    const t = T();
+    const line = (text, className) => {
+      const e = document.createElement("p");
+      e.textContent = text;
+      if (className) e.className = className;
+      box.append(e);
+    };
+    if (!p) { line(t.starting); return; }
+    const bar = document.createElement("progress");
+    bar.id = "p-progress-bar";
+    bar.max = search.limitMs;
+    bar.value = Math.min(p.ms, search.limitMs);
+    bar.setAttribute("aria-label", t.elapsed);
+    box.append(bar);
+    line(t.searchingFor(p.carriers, (p.ms / 1000).toFixed(1), search.limit));
+    const best = p.best && p.best.plan ? p.best : null;
+    if (!best) line(t.noPlanYet);
+    else for (const [family, margin] of Object.entries(best.margins)) line(t.familyMargin(t.family[family] || family, margin), "so-far");
+    if (p.narrow && p.bound !== null) line(t.boundNarrow(p.bound));
+    if (best) box.append(planList(best.plan, "p-progress-plan"));
   }
 
   function planList(plan, id = "p-plan", bands = [], labels = []) {
@@ -177,9 +221,8 @@ function zelmarPlanSearch(app, form, check, scans, picture) {
     } else if (s && s.kind === "failed") {
       say(T().failed, "error");
     }
-    // Warnings of the planner (a fixed carrier inside an exclusion) stay in
-    // its own words.
-    if (s && s.warnings) s.warnings.forEach((w) => say(w, "note"));
+    // Warnings of the planner (a fixed carrier inside an exclusion).
+    if (s && s.warnings) s.warnings.forEach((w) => say(T().refusal(w), "note"));
     box.dataset.state = s ? s.kind : search ? "searching" : "";
     const count = shownPlan().length;
     $("p-actions").hidden = count === 0;

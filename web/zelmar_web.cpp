@@ -19,6 +19,7 @@
 #include "page_request.h"
 #include "picture_data.h"
 #include "plan_cli.h"
+#include "plan_refusal.h"
 #include "plan_show.h"
 #include "zelmar/engine.h"
 #include "zelmar/planner.h"
@@ -73,8 +74,13 @@ long long MillisecondsSince(Clock::time_point start) {
       .count();
 }
 
-// {"carriers":N,"bound":"1.000"|null,"nodes":N,"ms":N,"best":{...}|null},
-// where "best" is what zelmar-plan --json answers when stopped now.
+// A bound on the 2tx3 margin says something to the person waiting only on
+// narrow bands; on wide ones it is tens of MHz above any plan.
+constexpr zelmar::plan::Khz kInformativeBound = 1'000;
+
+// {"carriers":N,"bound":"1.000"|null,"narrow":BOOL,"nodes":N,"ms":N,
+// "best":{...}|null}, where "best" is what zelmar-plan --json answers when
+// stopped now and "narrow" whether the bound is worth showing.
 std::string ProgressJson(const zelmar::plan::SearchProgress& progress,
                          zelmar::web::BestSoFar& best, long long ms) {
   using zelmar::plan::FormatKhz;
@@ -82,6 +88,8 @@ std::string ProgressJson(const zelmar::plan::SearchProgress& progress,
   zelmar::cli::JsonWriter json(out);
   json.BeginObject().Key("carriers").Number(progress.carriers);
   json.Key("bound").OptionalString(zelmar::plan_cli::KhzText(progress.bound));
+  json.Key("narrow").Bool(progress.bound &&
+                          *progress.bound <= kInformativeBound);
   json.Key("nodes").Number(static_cast<std::int64_t>(progress.nodes));
   json.Key("ms").Number(ms);
   json.Key("best").Raw(best.ReportJson()).EndObject();
@@ -217,6 +225,16 @@ std::int32_t zelmar_read_mhz(std::uint32_t allow_zero) {
       zelmar::plan::ReadMHz(input, allow_zero != 0);
   output = zelmar::plan::FormatKhz(reading.khz);
   return static_cast<std::int32_t>(reading.error);
+}
+
+std::int32_t zelmar_read_frequency() {
+  return zelmar::web::ReadFrequency(input, output);
+}
+
+std::uint32_t zelmar_plan_refusal() {
+  const std::vector<std::string_view> args = InputList();
+  output = zelmar::web::PlanRefusalJson(args);
+  return static_cast<std::uint32_t>(output.size());
 }
 
 double zelmar_time_check(std::uint32_t runs) {

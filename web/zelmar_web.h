@@ -74,6 +74,16 @@ ZELMAR_EXPORT("zelmar_scan_ranges") std::int32_t zelmar_scan_ranges();
 ZELMAR_EXPORT("zelmar_read_mhz")
 std::int32_t zelmar_read_mhz(std::uint32_t allow_zero);
 
+// Input: one text of a carrier's frequency (MHz, not zero). Returns the
+// plan::NumberError code, or web::kProbablyKhz above 3,000 MHz; the output
+// is the value as MHz text.
+ZELMAR_EXPORT("zelmar_read_frequency") std::int32_t zelmar_read_frequency();
+
+// Input: the plan form's zelmar-plan arguments. Output: the first reason
+// the request cannot be searched, as codes (web/plan_refusal.h), or its
+// warnings. Returns the output's length.
+ZELMAR_EXPORT("zelmar_plan_refusal") std::uint32_t zelmar_plan_refusal();
+
 // Input: up to twelve field texts. Runs RunChannelCheck on them `runs` times
 // and returns the nanoseconds per run, timed here, not by the caller.
 ZELMAR_EXPORT("zelmar_time_check") double zelmar_time_check(std::uint32_t runs);
