@@ -32,7 +32,11 @@ function zelmarCheckTab(app) {
   // pastes as usual.
   function onPaste(event, index) {
     const text = (event.clipboardData || window.clipboardData).getData("text");
-    const values = text.split(/[\s,;、，]+/).filter((v) => v !== "");
+    // Commas separate a list only where decimal points show that they are
+    // not decimal commas themselves ("806,125" stays one text, and its note
+    // says how the check reads it).
+    const separators = /\./.test(text) ? /[\s,;、，]+/ : /[\s;、]+/;
+    const values = text.split(separators).filter((v) => v !== "");
     if (values.length < 2) return;
     event.preventDefault();
     values.slice(0, kSlots - index).forEach((v, i) => { inputs[index + i].value = v; });

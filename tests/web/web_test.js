@@ -194,6 +194,13 @@ const cases = [
     });
     assert.deepEqual(await page.$$eval("#fields input", (l) => l.slice(9).map((i) => i.value)), ["806.125", "806.250", "806.375"]);
     assert.match(await page.textContent("#paste-note"), /2 件/);
+    // Without decimal points a comma is a decimal comma: never split.
+    await page.evaluate(() => {
+      const data = new DataTransfer();
+      data.setData("text/plain", "806,125 807,500");
+      document.getElementById("f1").dispatchEvent(new ClipboardEvent("paste", { clipboardData: data, bubbles: true, cancelable: true }));
+    });
+    assert.deepEqual(await page.$$eval("#fields input", (l) => l.slice(0, 3).map((i) => i.value)), ["806,125", "807,500", ""]);
   }],
 
   ["the check equals zelmar-check --json on random sets", async ({ page }) => {
