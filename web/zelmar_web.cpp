@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -64,6 +65,18 @@ zelmar::FieldTexts InputFields() {
   const std::vector<std::string_view> list = InputList();
   if (list.size() > zelmar::kSlotCount) std::abort();
   return zelmar::cli::FieldsFromTexts(list);
+}
+
+// The request the input's arguments, the page's pairs and files make; on a
+// refusal nothing, with its line as the output.
+std::optional<zelmar::web::PageRequest> InputRequest() {
+  const std::vector<std::string_view> args = InputList();
+  zelmar::web::PageRequest request = zelmar::web::MakePageRequest(args, files);
+  if (!request.error.empty()) {
+    output = request.error;
+    return std::nullopt;
+  }
+  return request;
 }
 
 using Clock = std::chrono::steady_clock;
@@ -165,15 +178,10 @@ std::uint32_t zelmar_file_put() {
 void zelmar_files_clear() { files.Clear(); }
 
 std::int32_t zelmar_picture() {
-  const std::vector<std::string_view> args = InputList();
-  const zelmar::web::PageRequest request =
-      zelmar::web::MakePageRequest(args, files);
-  if (!request.error.empty()) {
-    output = request.error;
-    return zelmar::plan_cli::kExitUsage;
-  }
-  output = zelmar::web::PictureJson(request);
-  trace = zelmar::web::ScanTrace(request);
+  const auto request = InputRequest();
+  if (!request) return zelmar::plan_cli::kExitUsage;
+  output = zelmar::web::PictureJson(*request);
+  trace = zelmar::web::ScanTrace(*request);
   return 0;
 }
 
@@ -184,34 +192,25 @@ std::uint32_t zelmar_picture_trace_size() {
 }
 
 std::int32_t zelmar_show_file(std::uint32_t sheet) {
-  const std::vector<std::string_view> args = InputList();
-  zelmar::web::PageRequest request = zelmar::web::MakePageRequest(args, files);
-  if (!request.error.empty()) {
-    output = request.error;
-    return zelmar::plan_cli::kExitUsage;
-  }
+  auto request = InputRequest();
+  if (!request) return zelmar::plan_cli::kExitUsage;
   // The show and the sheet the tool writes for the same request and plan.
-  request.options.save = request.options.csv = "page";
+  request->options.save = request->options.csv = "page";
   zelmar::plan_cli::PlanView view;
-  view.plan = request.plan;
-  view.spares = request.spares;
-  view.proven = request.proven;
+  view.plan = request->plan;
+  view.spares = request->spares;
+  view.proven = request->proven;
   zelmar::plan_cli::PlanReport report;
-  zelmar::plan_cli::AttachShow(request.options,
-                               request.plan.empty() ? nullptr : &view, report);
+  zelmar::plan_cli::AttachShow(request->options,
+                               request->plan.empty() ? nullptr : &view, report);
   output = sheet != 0 ? report.csv_text : report.show_text;
   return 0;
 }
 
 std::int32_t zelmar_scan_ranges() {
-  const std::vector<std::string_view> args = InputList();
-  const zelmar::web::PageRequest request =
-      zelmar::web::MakePageRequest(args, files);
-  if (!request.error.empty()) {
-    output = request.error;
-    return zelmar::plan_cli::kExitUsage;
-  }
-  output = zelmar::web::ScanRangesJson(request);
+  const auto request = InputRequest();
+  if (!request) return zelmar::plan_cli::kExitUsage;
+  output = zelmar::web::ScanRangesJson(*request);
   return 0;
 }
 
