@@ -79,11 +79,14 @@ class Doll {
       found_ = true;
       return Step::kFound;
     }
-    ListTasks(lead, chosen);
-    if (tasks_.empty() || prefix_length_ == 0) return Step::kNone;
+    // Steps grow from the back of the candidates: one too small to pay for
+    // waking the workers is most likely followed by another.
+    const bool shared = team_.size() > 1 && last_step_nodes_ >= kWorthSharing;
+    ListTasks(lead, chosen, shared);
+    if (TaskCount() == 0) return Step::kNone;
     StepShare share;
     std::fill(found_task_.begin(), found_task_.end(), INT_MAX);
-    const int tasks = static_cast<int>(tasks_.size() / prefix_length_);
+    const int tasks = static_cast<int>(TaskCount());
     const std::function<void(int)> job = [&](int w) {
       Explorer& e = *explorers_[static_cast<std::size_t>(w)];
       if (w != 0) e.Begin(first, chosen, counted, anchor);
@@ -92,9 +95,7 @@ class Doll {
         if (t >= tasks || t > share.found.load() || share.stopped.load()) {
           return;
         }
-        const std::span<const int> prefix(
-            tasks_.data() + static_cast<std::size_t>(t) * prefix_length_,
-            prefix_length_);
+        const std::span<const int> prefix = Task(static_cast<std::size_t>(t));
         const Explorer::Outcome o = e.Explore(prefix, t, share);
         if (o == Explorer::Outcome::kFound) {
           const auto w_at = static_cast<std::size_t>(w);
@@ -105,10 +106,8 @@ class Doll {
         if (o != Explorer::Outcome::kNone) return;
       }
     };
-    // Steps grow from the back of the candidates: one too small to pay for
-    // waking the workers is most likely followed by another.
     const std::uint64_t before = Nodes();
-    if (tasks > 1 && last_step_nodes_ >= kWorthSharing) {
+    if (shared && tasks > 1) {
       team_.Run(job);
     } else {
       job(0);
@@ -132,11 +131,20 @@ class Doll {
  private:
   // Subtrees: the carriers after the first, as many of them as it takes
   // for enough subtrees that the workers share out even the steps whose
-  // first subtrees dwarf the rest.
+  // first subtrees dwarf the rest. The lowest subtrees, with the most room
+  // above them, are the largest: they are split further, each into its
+  // children in place, so that the order of the subtrees stays the order
+  // of their plans. Listing a subtree costs about a node, on one worker
+  // while the others wait: a step lists at most an eighth of the nodes
+  // the last one took.
   static constexpr std::size_t kEnoughTasks = 256;
+  static constexpr std::size_t kMostTasks = 2048;
   static constexpr std::size_t kLongestPrefix = 4;
-  // Nodes of a step (about a millisecond) worth sharing out among workers.
-  static constexpr std::uint64_t kWorthSharing = 30'000;
+  static constexpr int kSplitPasses = 2;
+  static constexpr std::size_t kSplitShare = 8;  // the lowest 1/8 are split
+  // Nodes of a step (about a tenth of a millisecond) worth sharing out
+  // among workers: a wake-up costs a few microseconds.
+  static constexpr std::uint64_t kWorthSharing = 3'000;
 
   std::uint64_t Nodes() const {
     std::uint64_t nodes = 0;
@@ -144,30 +152,64 @@ class Doll {
     return nodes;
   }
 
-  // Lists the subtrees of a step of `target` new carriers, one prefix
-  // after another in tasks_ (empty when there is none).
-  void ListTasks(Explorer& lead, int target) {
-    tasks_.clear();
-    prefix_length_ = 0;
-    std::size_t count = 1;
-    while (count > 0 && count < kEnoughTasks &&
-           prefix_length_ + 1 < static_cast<std::size_t>(target) &&
-           prefix_length_ < kLongestPrefix) {
-      longer_.clear();
-      for (std::size_t t = 0; t < count; ++t) {
-        const int* prefix = tasks_.data() + t * prefix_length_;
-        for (std::size_t k = 0; k < prefix_length_; ++k) {
-          lead.Push(static_cast<int>(k) + 1, prefix[k]);
-        }
-        lead.Choices(static_cast<int>(prefix_length_) + 1, choices_);
-        for (int next : choices_) {
-          longer_.insert(longer_.end(), prefix, prefix + prefix_length_);
-          longer_.push_back(next);
-        }
+  std::size_t TaskCount() const { return starts_.size() - 1; }
+  std::span<const int> Task(std::size_t t) const {
+    return {tasks_.data() + starts_[t], starts_[t + 1] - starts_[t]};
+  }
+
+  // Appends the children of `prefix` (the carriers after the first) to
+  // longer_, one row each.
+  void AddChildren(Explorer& lead, std::span<const int> prefix) {
+    for (std::size_t k = 0; k < prefix.size(); ++k) {
+      lead.Push(static_cast<int>(k) + 1, prefix[k]);
+    }
+    lead.Choices(static_cast<int>(prefix.size()) + 1, choices_);
+    for (int next : choices_) {
+      longer_.insert(longer_.end(), prefix.begin(), prefix.end());
+      longer_.push_back(next);
+      longer_starts_.push_back(longer_.size());
+    }
+  }
+
+  // Replaces the first `split` subtrees shorter than `longest` carriers
+  // (and short of a whole plan of `target`) by their children, while the
+  // list holds fewer than `most`.
+  void Split(Explorer& lead, int target, std::size_t split, std::size_t longest,
+             std::size_t most) {
+    longer_.clear();
+    longer_starts_.assign(1, 0);
+    for (std::size_t t = 0; t < TaskCount(); ++t) {
+      const std::span<const int> prefix = Task(t);
+      if (t < split && prefix.size() < longest &&
+          prefix.size() + 1 < static_cast<std::size_t>(target) &&
+          longer_starts_.size() + (TaskCount() - t) <= most) {
+        AddChildren(lead, prefix);
+      } else {
+        longer_.insert(longer_.end(), prefix.begin(), prefix.end());
+        longer_starts_.push_back(longer_.size());
       }
-      std::swap(tasks_, longer_);
-      ++prefix_length_;
-      count = tasks_.size() / prefix_length_;
+    }
+    std::swap(tasks_, longer_);
+    std::swap(starts_, longer_starts_);
+  }
+
+  // Lists the subtrees of a step of `target` new carriers: the whole step
+  // as one where it is not `shared`.
+  void ListTasks(Explorer& lead, int target, bool shared) {
+    tasks_.clear();
+    starts_.assign(2, 0);  // one empty prefix: the whole step
+    if (!shared) return;
+    const auto most = static_cast<std::size_t>(std::clamp<std::uint64_t>(
+        last_step_nodes_ / 8, kEnoughTasks, kMostTasks));
+    std::size_t length = 0;
+    while (TaskCount() > 0 && TaskCount() < kEnoughTasks &&
+           length + 1 < static_cast<std::size_t>(target) &&
+           length < kLongestPrefix) {
+      Split(lead, target, TaskCount(), ++length, most);
+    }
+    for (int pass = 1; pass <= kSplitPasses; ++pass) {
+      Split(lead, target, TaskCount() / kSplitShare,
+            length + static_cast<std::size_t>(pass), most);
     }
   }
 
@@ -175,8 +217,9 @@ class Doll {
   Budget& budget_;
   Team team_;
   std::vector<std::unique_ptr<Explorer>> explorers_;
+  // The subtrees' prefixes, row t from starts_[t] to starts_[t + 1].
   std::vector<int> tasks_, longer_, choices_;
-  std::size_t prefix_length_ = 0;
+  std::vector<std::size_t> starts_, longer_starts_;
   std::vector<int> found_task_;
   std::vector<std::vector<int>> found_plan_;
   std::vector<int> plan_;
