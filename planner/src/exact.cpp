@@ -186,6 +186,11 @@ void Searcher::Descend(int depth, std::size_t from) {
     const Khz low = level.last_chosen + rules_.spacing + 1;
     i = std::lower_bound(cand_.begin() + i, cand_.end(), low) - cand_.begin();
   }
+  if (RoomDue(remaining) &&
+      !NoteRoom(remaining, RoomFor(level, i, remaining))) {
+    return;
+  }
+  Khz width = threshold_ / 8;  // of the ranges SkipRoomless tries
   while (i < n) {
     if (done_ || cut_ || !Acceptable(level.score)) return;
     if (n - i < static_cast<std::size_t>(remaining)) return;
@@ -208,6 +213,10 @@ void Searcher::Descend(int depth, std::size_t from) {
     }
     if (counted_ && level.taken[groups_[i]] >= need_[groups_[i]]) {
       ++i;
+      continue;
+    }
+    if (remaining > 1 && RoomDue(remaining - 1) &&
+        SkipRoomless(level, i, remaining - 1, width)) {
       continue;
     }
     if (Tick()) return;

@@ -163,6 +163,42 @@ class Searcher {
   }
   Khz SpanFloor(const Level& level, Khz x) const;
 
+  // room_bound.cpp. Whether `need` more new carriers may fit among the
+  // candidates from index `from` on, below `level`; whether they may fit
+  // above a next carrier anywhere in `range`; and, in Descend's loop,
+  // skipping candidates from cand_[i] on whose children have no room for
+  // `need` carriers (true when i moved or the search was cut), trying
+  // ranges of `width` that grow while they are skipped whole.
+  struct Range {
+    Khz low, high;
+  };
+  // The last carriers of a chain, oldest first (lower bounds where they
+  // come from a range or a merge); far below the band where there are none.
+  struct ChainEnd {
+    std::array<Khz, 4> at;
+    void Push(Khz x) {
+      std::copy(at.begin() + 1, at.end(), at.begin());
+      at.back() = x;
+    }
+  };
+  ChainEnd TailBelow(const Level& level, Khz v) const;
+  bool RoomFor(const Level& level, std::size_t from, int need) const;
+  // Whether a check of room for `need` carriers is due, and noting its
+  // answer (returned): checks that keep finding room are made ever more
+  // rarely, down to one in 64, since each costs about as much as a node.
+  bool RoomDue(int need);
+  bool NoteRoom(int need, bool room);
+  bool RoomBeside(const Level& level, const Range& range, int need) const;
+  bool SkipRoomless(const Level& level, std::size_t& i, int need, Khz& width);
+  Khz RangeAllows(const Level& level, const Range& range, Khz y) const;
+  std::size_t NextRoom(const Level& level, std::size_t j,
+                       const Range* range) const;
+  bool ChainFits(const Level& level, Khz start, ChainEnd end,
+                 const Range* range, int need) const;
+  Khz Lowest(Khz start, const ChainEnd& end) const;
+  int Greedy(const Level& level, Khz start, ChainEnd end, const Range* range,
+             Khz limit, int most, std::span<Khz> out) const;
+
   // walk.cpp
   template <class Style>
   Result Walk(Result& plan, std::uint64_t moves, Style& style);
@@ -199,6 +235,11 @@ class Searcher {
   Khz low_ = 0;
   Khz raster_ = 0;
   SpanTable spans_;
+  struct RoomChecks {
+    std::uint8_t gap = 0;   // checks passed over after one that found room
+    std::uint8_t wait = 0;  // checks still to pass over
+  };
+  std::array<RoomChecks, kMaxCarriers + 1> room_{};
   NodeStack stack_;
   std::vector<Khz> sorted_;
   Score root_score_;

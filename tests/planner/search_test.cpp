@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 
+#include "dense_search.h"
 #include "plan_model.h"
 #include "zelmar/engine.h"
 
@@ -178,6 +179,48 @@ TEST(PlanSearch, AgreesWithTheModelOnRandomSmallCases) {
   EXPECT_GT(tally.broken, 140);
   EXPECT_GT(families, 1000);
   EXPECT_GT(counted, 600);
+}
+
+// Wide rasters (the branch and bound over sorted values, with the bounds on
+// the room above a node): a few small bands scattered over tens of MHz on
+// no common raster, fixed carriers among them, margins wide against the
+// gaps, so that the chains through the fixed carriers decide many nodes.
+TEST(PlanSearch, AgreesWithTheModelOnWideRastersWithFixedCarriers) {
+  std::mt19937_64 rng(20261210);
+  auto pick = [&](Khz low, Khz high) {
+    return std::uniform_int_distribution<Khz>(low, high)(rng);
+  };
+  static constexpr Khz kSteps[] = {25, 50, 100, 250, 400, 1'000};
+  static constexpr Khz kSpacings[] = {125, 250, 400};
+  static constexpr Khz kGuards[] = {0, 100, 1'000, 3'000};
+  Tally tally;
+  int wide = 0;
+  for (int round = 0; round < 1000; ++round) {
+    std::vector<Band> bands;
+    PlanRequest r;
+    const Khz base = pick(470'000, 700'000);
+    for (int b = pick(2, 4); b > 0; --b) {
+      const Khz step = kSteps[pick(0, 5)], low = base + pick(0, 60'000);
+      bands.push_back({low, low + step * pick(0, 5), step});
+    }
+    for (int f = pick(1, 2); f > 0; --f) {
+      r.fixed.push_back(base + pick(0, 60'000));
+    }
+    r.rules.spacing = kSpacings[pick(0, 2)];
+    r.rules.guard = kGuards[pick(0, 3)];
+    if (pick(0, 3) == 0) r.rules.window_3tx3 = pick(0, 1) * 200;
+    r.count =
+        pick(0, 3) == 0 ? 0 : static_cast<int>(r.fixed.size() + pick(2, 4));
+    r.candidates = BuildCandidates(bands, {}).channels;
+    std::vector<Khz> fixed = r.fixed;
+    std::sort(fixed.begin(), fixed.end());
+    if (DenseApplies(r, fixed)) continue;  // on one raster after all
+    ++wide;
+    ExpectModelAnswer(r, {}, tally);
+  }
+  EXPECT_GT(wide, 900);
+  EXPECT_GT(tally.found, 600);
+  EXPECT_GT(tally.none + tally.broken, 100);
 }
 
 // What a caller that ends a search keeps: the plan the last progress report
