@@ -194,6 +194,11 @@ bool Searcher::RoomBeside(const Level& level, const Range& range,
 }
 
 bool Searcher::RoomDue(int need) {
+  // With 3tx3 or 2tx5 checked, the best plans tie on the 2tx3 margin and
+  // the later families decide, which the chains know nothing of: there
+  // they did not pay (case k of the wide bench, 12 carriers with every
+  // family windowed, lost three raster steps of its 2tx3 margin in 10 s).
+  if (has_secondary()) return false;
   std::uint8_t& wait = room_[static_cast<std::size_t>(need)].wait;
   if (wait == 0) return true;
   --wait;

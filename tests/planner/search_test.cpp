@@ -182,33 +182,38 @@ TEST(PlanSearch, AgreesWithTheModelOnRandomSmallCases) {
 }
 
 // Wide rasters (the branch and bound over sorted values, with the bounds on
-// the room above a node): a few small bands scattered over tens of MHz on
-// no common raster, fixed carriers among them, margins wide against the
-// gaps, so that the chains through the fixed carriers decide many nodes.
+// the room above a node, which 2tx3 alone takes): a few small bands
+// scattered over tens of MHz on no common raster, fixed carriers among
+// them, margins wide against the gaps, so that the chains through the
+// fixed carriers decide many nodes.
 TEST(PlanSearch, AgreesWithTheModelOnWideRastersWithFixedCarriers) {
   std::mt19937_64 rng(20261210);
   auto pick = [&](Khz low, Khz high) {
     return std::uniform_int_distribution<Khz>(low, high)(rng);
   };
-  static constexpr Khz kSteps[] = {25, 50, 100, 250, 400, 1'000};
+  // Odd rounds: more bands of fewer, coarser channels (chains of five and
+  // more carriers decide); even rounds: fine channels (ranges of next
+  // carriers are skipped whole).
+  static constexpr Khz kSteps[] = {25, 50, 100, 250, 400, 500, 1'000};
   static constexpr Khz kSpacings[] = {125, 250, 400};
   static constexpr Khz kGuards[] = {0, 100, 1'000, 3'000};
   Tally tally;
   int wide = 0;
   for (int round = 0; round < 1000; ++round) {
+    const bool coarse = round % 2 == 1;
     std::vector<Band> bands;
     PlanRequest r;
     const Khz base = pick(470'000, 700'000);
-    for (int b = pick(2, 4); b > 0; --b) {
-      const Khz step = kSteps[pick(0, 5)], low = base + pick(0, 60'000);
-      bands.push_back({low, low + step * pick(0, 5), step});
+    for (int b = coarse ? pick(3, 5) : pick(2, 4); b > 0; --b) {
+      const Khz step = kSteps[coarse ? pick(3, 6) : pick(0, 6)];
+      const Khz low = base + pick(0, 60'000);
+      bands.push_back({low, low + step * pick(0, coarse ? 3 : 5), step});
     }
     for (int f = pick(1, 2); f > 0; --f) {
       r.fixed.push_back(base + pick(0, 60'000));
     }
     r.rules.spacing = kSpacings[pick(0, 2)];
     r.rules.guard = kGuards[pick(0, 3)];
-    if (pick(0, 3) == 0) r.rules.window_3tx3 = pick(0, 1) * 200;
     r.count =
         pick(0, 3) == 0 ? 0 : static_cast<int>(r.fixed.size() + pick(2, 4));
     r.candidates = BuildCandidates(bands, {}).channels;
