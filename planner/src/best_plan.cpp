@@ -238,6 +238,15 @@ Result Rounds(Searcher& searcher, int target, const Result& start,
       searcher.RefineSpans(incumbent.score.m[0], target,
                            kFirstNodes * grow / 4);
     }
+    // The suffix table for a margin one above the plan in hand: built
+    // whole, it holds a better plan or proves there is none.
+    const Khz above = incumbent.score.m[0] + 1;
+    const Result larger =
+        searcher.RefineSuffix(above, target, kFirstNodes * grow / 4);
+    if (Better(larger, incumbent)) incumbent = larger;
+    if (searcher.SuffixRefutes(above, target)) {
+      out_of_reach = std::min(out_of_reach, above);
+    }
     // Plans of the incumbent's score are accepted again, so that the
     // lexicographically first of them is found.
     Searcher::RunOptions best;

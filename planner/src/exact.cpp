@@ -77,7 +77,9 @@ Searcher::Result Searcher::Run(const RunOptions& options) {
     return result_;
   }
   if (!probe_) budget_.NoteCarriers(target_);
-  if (stack_[0].n == target_) {
+  if (options.lowest) {
+    DescendFrom(*options.lowest);
+  } else if (stack_[0].n == target_) {
     if (Acceptable(stack_[0].score)) Record(stack_[0]);
   } else {
     Descend(0, 0);
@@ -194,6 +196,8 @@ void Searcher::Descend(int depth, std::size_t from) {
   while (i < n) {
     if (done_ || cut_ || !Acceptable(level.score)) return;
     if (n - i < static_cast<std::size_t>(remaining)) return;
+    // The table falls as i rises: no later candidate fares better.
+    if (SuffixMost(i) < remaining) return;
     const Khz x = cand_[i];
     const Khz need = FirstAllowed(level, x);
     if (need > x) {

@@ -48,6 +48,18 @@ struct SpanTable {
   bool done = false;
 };
 
+// The most new carriers any valid plan of a 2tx3 margin of at least
+// `threshold` draws from candidate i on, whatever it holds below: the
+// Russian-doll table of no-progression searches, built from the last
+// candidate back, each entry by one search for a plan one carrier larger
+// than the entry above it whose lowest new carrier is candidate i. Entries
+// from `from` on are known; the others bound nothing.
+struct SuffixTable {
+  Khz threshold = 0;  // 0: no table yet
+  std::size_t from = 0;
+  std::vector<int> most;  // one per candidate, and 0 past the last
+};
+
 class Searcher {
  public:
   enum class Mode { kFirst, kBest };
@@ -70,6 +82,8 @@ class Searcher {
     Khz ceiling = kNoMargin;        // no plan has this 2tx3 margin or more
     std::optional<Score> floor;
     bool accept_equal = false;
+    // Where set, plans whose lowest new carrier is this candidate.
+    std::optional<std::size_t> lowest;
   };
 
   // `fixed` sorted. Buffers hold plans of up to `most_carriers`. Probes for
@@ -104,6 +118,15 @@ class Searcher {
   // The bound from the span alone: `target` carriers with gaps of more
   // than the spacing, each two neighbouring gaps differing by the margin.
   void NoteSpanBound(int target);
+
+  // Extends the suffix table for a 2tx3 margin of at least `threshold`
+  // back from the last candidate, spending at most `budget` nodes; returns
+  // a plan of `target` carriers and that margin where it met one. A table
+  // for a smaller margin is dropped: the search asks ever larger ones.
+  Result RefineSuffix(Khz threshold, int target, std::uint64_t budget);
+  // Whether the whole table shows that no plan of `target` carriers has a
+  // 2tx3 margin of `threshold` or more.
+  bool SuffixRefutes(Khz threshold, int target) const;
 
   // Whether bounds on spans may pay: a raster of few steps, where plans
   // fill much of the band.
@@ -199,6 +222,17 @@ class Searcher {
   int Greedy(const Level& level, Khz start, ChainEnd end, const Range* range,
              Khz limit, int most, std::span<Khz> out) const;
 
+  // suffix_table.cpp. The most new carriers from candidate i on that the
+  // table allows (kMaxCarriers where it knows nothing).
+  int SuffixMost(std::size_t i) const {
+    if (suffix_view_ == nullptr || suffix_view_->threshold > threshold_ ||
+        i < suffix_view_->from) {
+      return kMaxCarriers;
+    }
+    return suffix_view_->most[i];
+  }
+  void DescendFrom(std::size_t lowest);
+
   // walk.cpp
   template <class Style>
   Result Walk(Result& plan, std::uint64_t moves, Style& style);
@@ -235,6 +269,9 @@ class Searcher {
   Khz low_ = 0;
   Khz raster_ = 0;
   SpanTable spans_;
+  SuffixTable suffix_;
+  // The table the search reads: its own, or its owner's for a probe.
+  const SuffixTable* suffix_view_ = nullptr;
   struct RoomChecks {
     std::uint8_t gap = 0;   // checks passed over after one that found room
     std::uint8_t wait = 0;  // checks still to pass over

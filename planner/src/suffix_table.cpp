@@ -1,0 +1,90 @@
+// The suffix table of wide rasters: how many new carriers still fit from
+// each candidate on. Where fixed carriers and excluded channels leave the
+// plans little room, a node whose carriers so far are too few for the
+// candidates left is cut at once, without a search of what lies above it.
+#include "searcher.h"
+
+namespace zelmar::plan {
+
+Searcher::Result Searcher::RefineSuffix(Khz threshold, int target,
+                                        std::uint64_t budget) {
+  Result plan;
+  if (threshold == kNoMargin || cand_.empty()) return plan;
+  threshold = std::max(threshold, rules_.guard + 1);
+  if (threshold < suffix_.threshold) return plan;
+  const std::size_t n = cand_.size();
+  if (threshold > suffix_.threshold) {
+    suffix_.threshold = threshold;
+    suffix_.from = n;
+    suffix_.most.assign(n + 1, 0);
+  }
+  // A probe of the same candidates without counted groups: the table bounds
+  // plans whatever their groups.
+  PlanRequest probe;
+  probe.candidates.assign(cand_.begin(), cand_.end());
+  probe.rules = rules_;
+  Searcher sub(probe, fixed_, capacity_, budget_, true);
+  sub.suffix_view_ = &suffix_;
+  suffix_view_ = &suffix_;
+  // Entries past the new carriers of `target` cut nothing: they are only
+  // known to be large enough.
+  const int fixed_count = static_cast<int>(fixed_.size());
+  const int enough = std::min(target, capacity_) - fixed_count;
+  const std::uint64_t end = nodes_ + budget;
+  while (suffix_.from > 0 && nodes_ < end) {
+    const std::size_t i = suffix_.from - 1;
+    const int above = suffix_.most[i + 1];
+    int here = above;
+    if (above < enough) {
+      RunOptions run;
+      run.target = fixed_count + above + 1;
+      run.threshold = threshold;
+      run.lowest = i;
+      run.node_budget = end - nodes_;
+      const std::uint64_t before = sub.nodes();
+      const Result r = sub.Run(run);
+      nodes_ += sub.nodes() - before;
+      if (sub.stopped()) {
+        stopped_ = true;
+        return plan;
+      }
+      if (r.found) {
+        here = above + 1;
+        // A plan of the probe's may break the counted groups' counts.
+        if (here == enough && !counted_) plan = r;
+      } else if (sub.cut()) {
+        return plan;  // out of budget: the next call goes on from here
+      }
+    }
+    suffix_.most[i] = here;
+    suffix_.from = i;
+  }
+  if (plan.found) NoteBest(plan);
+  return plan;
+}
+
+bool Searcher::SuffixRefutes(Khz threshold, int target) const {
+  return suffix_.threshold != 0 && suffix_.threshold <= threshold &&
+         suffix_.from == 0 &&
+         static_cast<int>(fixed_.size()) + suffix_.most[0] < target;
+}
+
+// Plans whose lowest new carrier is candidate `lowest`.
+void Searcher::DescendFrom(std::size_t lowest) {
+  const Level& root = stack_[0];
+  const Khz x = cand_[lowest];
+  if (FirstAllowed(root, x) != x || Tick()) return;
+  const Score score = stack_.ScoreWith(root, x);
+  if (!Acceptable(score)) return;
+  Level& child = stack_[1];
+  child.score = score;
+  stack_.Add(root, child, x);
+  child.last_chosen = x;
+  if (child.n == target_) {
+    Record(child);
+  } else {
+    Descend(1, lowest + 1);
+  }
+}
+
+}  // namespace zelmar::plan
