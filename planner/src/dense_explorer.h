@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "budget.h"
+#include "cache_lines.h"
 #include "dense_bitmap.h"
 #include "dense_search.h"
 #include "golomb.h"
@@ -156,14 +157,14 @@ class alignas(64) Explorer {
   int most_new_ = 0;
   int rev_bits_ = 0, sum_bits_ = 0;
   int rev_words_ = 0, sum_words_ = 0;
-  std::vector<Word> pool_;
-  std::vector<Level> levels_;  // levels_[0]: the root of the step
-  Level root_;                 // the fixed carriers alone
+  LineVector<Word> pool_;
+  LineVector<Level> levels_;  // levels_[0]: the root of the step
+  Level root_;                // the fixed carriers alone
   // The fixed ones (and the anchor), then the chosen ones.
-  std::vector<int> carriers_;
+  LineVector<int> carriers_;
   std::size_t fixed_count_ = 0;  // with the anchor
   int above_ = 0;                // 1 with an anchor
-  std::vector<int> path_;        // the chosen ones
+  LineVector<int> path_;         // the chosen ones
   bool fixed_valid_ = true;
   int target_ = 0;
   bool counted_ = false;
