@@ -173,6 +173,36 @@ int Largest(Khz step, int channels, std::optional<Khz> window_3tx3) {
   return DenseFindLargest(r, {}, kMaxCarriers, budget, 2).size;
 }
 
+// Steps large enough to be shared out, with their lowest subtrees split
+// further into subtrees of longer prefixes: two threads give the one
+// thread's plan, the lexicographically first of the last step that found.
+TEST(DenseSearch, SharedStepsGiveTheOneThreadsPlan) {
+  struct Shared {
+    Khz step;
+    int channels;
+    std::optional<Khz> window_3tx3;
+    int most;  // published, or the one thread's count where not
+  };
+  const Shared kCases[] = {{250, 58, std::nullopt, 19}, {250, 56, 0, 10}};
+  for (const Shared& c : kCases) {
+    PlanRequest r;
+    for (int k = 0; k < c.channels; ++k) {
+      r.candidates.push_back(800'000 + c.step * k);
+    }
+    r.rules.window_3tx3 = c.window_3tx3;
+    const StopCheck never;
+    DenseLargest got[2];
+    for (int threads : {1, 2}) {
+      Budget budget(never);
+      got[threads - 1] = DenseFindLargest(r, {}, kMaxCarriers, budget, threads);
+    }
+    EXPECT_EQ(got[0].size, c.most);
+    EXPECT_EQ(got[1].size, c.most);
+    EXPECT_EQ(got[0].plan, got[1].plan);
+    EXPECT_TRUE(FindViolations(got[1].plan, r.rules).empty());
+  }
+}
+
 TEST(DenseSearch, PublishedValues) {
   // r(n): adjacent channels allowed, no windows.
   EXPECT_EQ(Largest(250, 20, std::nullopt), 9);
