@@ -242,7 +242,7 @@ Result Rounds(Searcher& searcher, int target, const Result& start,
     // whole, it holds a better plan or proves there is none.
     const Khz above = incumbent.score.m[0] + 1;
     const Result larger =
-        searcher.RefineSuffix(above, target, kFirstNodes * grow / 4);
+        searcher.RefineSuffix(above, target, kFirstNodes * grow / 2);
     if (Better(larger, incumbent)) incumbent = larger;
     if (searcher.SuffixRefutes(above, target)) {
       out_of_reach = std::min(out_of_reach, above);
