@@ -127,6 +127,7 @@ class Searcher {
   // Whether the whole table shows that no plan of `target` carriers has a
   // 2tx3 margin of `threshold` or more.
   bool SuffixRefutes(Khz threshold, int target) const;
+  const SuffixTable& suffix() const { return suffix_; }
 
   // Whether bounds on spans may pay: a raster of few steps, where plans
   // fill much of the band.
