@@ -244,7 +244,8 @@ Result Rounds(Searcher& searcher, int target, const Result& start,
     const Result larger =
         searcher.RefineSuffix(above, target, kFirstNodes * grow / 2);
     if (Better(larger, incumbent)) incumbent = larger;
-    if (searcher.SuffixRefutes(above, target)) {
+    if (searcher.SuffixRefutes(above, target) ||
+        searcher.GroupAloneRefutes(above, kFirstNodes * grow / 2)) {
       out_of_reach = std::min(out_of_reach, above);
     }
     // Plans of the incumbent's score are accepted again, so that the

@@ -244,16 +244,49 @@ std::vector<Khz> Values(const Problem& p, std::span<const Khz> fixed,
   return plan;
 }
 
-}  // namespace
-}  // namespace dense
+DenseLargest LargestIn(Problem& p, std::span<const Khz> fixed, int limit,
+                       Budget& budget, int threads);
 
-DenseLargest DenseFindLargest(const PlanRequest& request,
-                              std::span<const Khz> fixed, int limit,
-                              Budget& budget, int threads) {
-  using namespace dense;
+// What each counted group alone can hold at the margins asked: a plan's
+// carriers of one group, with the fixed ones, are a plan of that group
+// alone, so a group that cannot hold its count alone ends the question at
+// once. Its own search is cut after kAloneWork units (about a millisecond
+// or two): a group that takes longer is taken as able.
+enum class Alone { kAble, kUnable, kStopped };
+constexpr std::uint64_t kAloneWork = 50'000;
+
+Alone GroupsAlone(const PlanRequest& request, std::span<const Khz> fixed,
+                  const DenseQuery& query, Budget& budget, int threads) {
+  const int fixed_count = static_cast<int>(fixed.size());
+  for (std::size_t g = 0; g < request.group_counts.size(); ++g) {
+    PlanRequest alone;
+    alone.rules = request.rules;
+    for (std::size_t i = 0; i < request.candidates.size(); ++i) {
+      if (request.groups[i] == g) {
+        alone.candidates.push_back(request.candidates[i]);
+      }
+    }
+    if (request.group_counts[g] == 0) continue;
+    if (alone.candidates.empty()) return Alone::kUnable;
+    const int want = fixed_count + request.group_counts[g];
+    DenseLargest most;
+    {
+      CappedBudget capped(budget, kAloneWork);
+      Problem p = MakeProblem(alone, fixed, query.at_least);
+      most = LargestIn(p, fixed, want, capped.budget(), threads);
+    }
+    if (budget.stopped()) return Alone::kStopped;
+    if (most.proven && most.size < want) return Alone::kUnable;
+  }
+  return Alone::kAble;
+}
+
+// The most carriers of a plan in `p`, up to `limit` (fixed ones included),
+// by the suffix table from the last candidate back.
+DenseLargest LargestIn(Problem& p, std::span<const Khz> fixed, int limit,
+                       Budget& budget, int threads) {
   DenseLargest out;
   const int fixed_count = static_cast<int>(fixed.size());
-  Problem p = MakeProblem(request, fixed, {});
   int most_new = std::min(
       {limit, kMaxCarriers, fixed_count + static_cast<int>(p.position.size())});
   if (p.r3 != kUnchecked) most_new = std::min(most_new, GolombMarks(p.top));
@@ -288,6 +321,16 @@ DenseLargest DenseFindLargest(const PlanRequest& request,
   return out;
 }
 
+}  // namespace
+}  // namespace dense
+
+DenseLargest DenseFindLargest(const PlanRequest& request,
+                              std::span<const Khz> fixed, int limit,
+                              Budget& budget, int threads) {
+  dense::Problem p = dense::MakeProblem(request, fixed, {});
+  return dense::LargestIn(p, fixed, limit, budget, threads);
+}
+
 DenseAnswer DenseFindFirst(const PlanRequest& request,
                            std::span<const Khz> fixed, const DenseQuery& query,
                            Budget& budget, int threads) {
@@ -304,6 +347,13 @@ DenseAnswer DenseFindFirst(const PlanRequest& request,
       (p.r3 != kUnchecked && query.target > GolombMarks(p.top))) {
     return none;
   }
+  DenseAnswer stopped;
+  stopped.status = DenseAnswer::Status::kStopped;
+  if (counted && need > 0) {
+    const Alone alone = GroupsAlone(request, fixed, query, budget, threads);
+    if (alone == Alone::kStopped) return stopped;
+    if (alone == Alone::kUnable) return none;
+  }
   Doll doll(p, std::max(need, 1), budget, threads);
   if (!doll.fixed_valid()) return none;
   DenseAnswer found;
@@ -312,8 +362,6 @@ DenseAnswer DenseFindFirst(const PlanRequest& request,
     found.plan = Values(p, fixed, {});
     return found;
   }
-  DenseAnswer stopped;
-  stopped.status = DenseAnswer::Status::kStopped;
   // A forward search first (see DenseQuery::probe_nodes).
   doll.LimitNodes(query.probe_nodes +
                   query.probe_nodes / kProbeShare * p.position.size());

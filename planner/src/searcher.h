@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -128,6 +129,12 @@ class Searcher {
   // 2tx3 margin of `threshold` or more.
   bool SuffixRefutes(Khz threshold, int target) const;
   const SuffixTable& suffix() const { return suffix_; }
+  // Whether some counted group alone holds fewer new carriers than its
+  // count at a 2tx3 margin of `threshold` or more, by its own suffix
+  // table, extended on at most `budget` nodes a group: a plan's carriers of
+  // one group, with the fixed ones, are a plan of that group alone, so then
+  // no plan of the request has that margin.
+  bool GroupAloneRefutes(Khz threshold, std::uint64_t budget);
 
   // Whether bounds on spans may pay: a raster of few steps, where plans
   // fill much of the band.
@@ -271,6 +278,13 @@ class Searcher {
   Khz raster_ = 0;
   SpanTable spans_;
   SuffixTable suffix_;
+  // Each counted group's candidates alone, with a searcher of their own.
+  struct AloneGroup {
+    PlanRequest request;
+    int need = 0;
+    std::unique_ptr<Searcher> searcher;
+  };
+  std::vector<std::unique_ptr<AloneGroup>> alone_;
   // The table the search reads: its own, or its owner's for a probe.
   const SuffixTable* suffix_view_ = nullptr;
   struct RoomChecks {

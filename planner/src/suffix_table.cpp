@@ -2,6 +2,8 @@
 // each candidate on. Where fixed carriers and excluded channels leave the
 // plans little room, a node whose carriers so far are too few for the
 // candidates left is cut at once, without a search of what lies above it.
+#include <memory>
+
 #include "searcher.h"
 
 namespace zelmar::plan {
@@ -67,6 +69,36 @@ bool Searcher::SuffixRefutes(Khz threshold, int target) const {
   return suffix_.threshold != 0 && suffix_.threshold <= threshold &&
          suffix_.from == 0 &&
          static_cast<int>(fixed_.size()) + suffix_.most[0] < target;
+}
+
+bool Searcher::GroupAloneRefutes(Khz threshold, std::uint64_t budget) {
+  if (!counted_) return false;
+  if (alone_.empty()) {
+    for (std::size_t g = 0; g < need_.size(); ++g) {
+      auto alone = std::make_unique<AloneGroup>();
+      alone->request.rules = rules_;
+      for (std::uint32_t i : group_index_[g]) {
+        alone->request.candidates.push_back(cand_[i]);
+      }
+      alone->need = need_[g];
+      alone->searcher = std::make_unique<Searcher>(alone->request, fixed_,
+                                                   capacity_, budget_, true);
+      alone_.push_back(std::move(alone));
+    }
+  }
+  const int fixed_count = static_cast<int>(fixed_.size());
+  for (const auto& alone : alone_) {
+    if (alone->need == 0) continue;
+    Searcher& searcher = *alone->searcher;
+    const int want = fixed_count + alone->need;
+    searcher.RefineSuffix(threshold, want, budget);
+    if (searcher.stopped()) {
+      stopped_ = true;
+      return false;
+    }
+    if (searcher.SuffixRefutes(threshold, want)) return true;
+  }
+  return false;
 }
 
 // Plans whose lowest new carrier is candidate `lowest`.
