@@ -290,6 +290,34 @@ TEST(PlanSearch, CountedBandsFarApartGetAPlanEarly) {
   EXPECT_EQ(in_b, 4);
 }
 
+// Eight carriers of the B band with four of another band: the B band alone
+// holds eight at 0.250 MHz and no more, which ends the search at once,
+// whether the other band lies on the same narrow raster (770.125-778.875)
+// or far below on a finer one (TV 35).
+TEST(PlanSearch, AGroupThatCannotHoldItsCountAloneEndsTheSearch) {
+  const Band tv35 = *TvChannelBand(35, kDefaultTvStep, 0);
+  const Band kOthers[] = {{770'125, 778'875, 125}, tv35};
+  for (const Band& other : kOthers) {
+    SCOPED_TRACE(other.low);
+    PlanRequest r;
+    for (Khz f = other.low; f <= other.high; f += other.step) {
+      r.candidates.push_back(f);
+      r.groups.push_back(0);
+    }
+    for (Khz f = kBBand.low; f <= kBBand.high; f += kBBand.step) {
+      r.candidates.push_back(f);
+      r.groups.push_back(1);
+    }
+    r.group_counts = {4, 8};
+    r.count = 12;
+    const PlanOutcome got = FindBestPlan(
+        r, [](const SearchProgress& p) { return p.nodes >= 300'000; });
+    ASSERT_EQ(got.status, PlanOutcome::Status::kFound);
+    EXPECT_TRUE(got.proven);
+    EXPECT_EQ(got.margin, 250);
+  }
+}
+
 // Plans of many carriers are improved by moves of their own: what they
 // give keeps the fixed carriers, each band's count and every rule.
 TEST(PlanSearch, ManyCarriersKeepFixedOnesAndCounts) {
