@@ -26,8 +26,9 @@ struct LineAllocator {
     return static_cast<T*>(
         ::operator new (Bytes(n), std::align_val_t{kCacheLine}));
   }
-  void deallocate(T* p, std::size_t n) {
-    ::operator delete (p, Bytes(n), std::align_val_t{kCacheLine});
+  // The unsized form: clang leaves sized deallocation off by default.
+  void deallocate(T* p, std::size_t) {
+    ::operator delete (p, std::align_val_t{kCacheLine});
   }
   friend bool operator==(const LineAllocator&, const LineAllocator&) {
     return true;
