@@ -25,6 +25,15 @@ struct Tally {
   int found = 0, none = 0, broken = 0;
 };
 
+// Appends every channel of `band` to the request's candidates, counted in
+// `group`.
+void AddCounted(PlanRequest& r, const Band& band, std::uint8_t group) {
+  for (Khz f = band.low; f <= band.high; f += band.step) {
+    r.candidates.push_back(f);
+    r.groups.push_back(group);
+  }
+}
+
 // Compares the search's answer to a request with the model's, with the
 // threads the request asks for.
 void ExpectModelAnswerWith(const PlanRequest& r, const model::Counts& counts,
@@ -267,16 +276,9 @@ TEST(PlanSearch, TheShowCaseWithFewerCarriersIsProvenSoon) {
 TEST(PlanSearch, CountedBandsFarApartGetAPlanEarly) {
   PlanRequest r;
   for (int channel = 35; channel <= 40; ++channel) {
-    const Band tv = *TvChannelBand(channel, kDefaultTvStep, 0);
-    for (Khz f = tv.low; f <= tv.high; f += tv.step) {
-      r.candidates.push_back(f);
-      r.groups.push_back(1);
-    }
+    AddCounted(r, *TvChannelBand(channel, kDefaultTvStep, 0), 1);
   }
-  for (Khz f = kBBand.low; f <= kBBand.high; f += kBBand.step) {
-    r.candidates.push_back(f);
-    r.groups.push_back(0);
-  }
+  AddCounted(r, kBBand, 0);
   r.group_counts = {4, 8};
   r.count = 12;
   r.rules.guard = 50;
@@ -300,14 +302,8 @@ TEST(PlanSearch, AGroupThatCannotHoldItsCountAloneEndsTheSearch) {
   for (const Band& other : kOthers) {
     SCOPED_TRACE(other.low);
     PlanRequest r;
-    for (Khz f = other.low; f <= other.high; f += other.step) {
-      r.candidates.push_back(f);
-      r.groups.push_back(0);
-    }
-    for (Khz f = kBBand.low; f <= kBBand.high; f += kBBand.step) {
-      r.candidates.push_back(f);
-      r.groups.push_back(1);
-    }
+    AddCounted(r, other, 0);
+    AddCounted(r, kBBand, 1);
     r.group_counts = {4, 8};
     r.count = 12;
     const PlanOutcome got = FindBestPlan(
