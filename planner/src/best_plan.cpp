@@ -313,6 +313,7 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
   }
   RasterClimb* climb = raster ? &*raster : nullptr;
   Searcher searcher(request, fixed, most, budget);
+  searcher.SetThreads(ThreadsOf(request));
   const auto finish = [&](PlanOutcome& o) -> PlanOutcome& {
     o.nodes = budget.nodes();
     return o;

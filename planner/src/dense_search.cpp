@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "dense_explorer.h"
-#include "dense_team.h"
+#include "worker_team.h"
 
 namespace zelmar::plan {
 namespace dense {

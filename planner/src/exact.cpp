@@ -16,7 +16,8 @@ namespace zelmar::plan {
 
 Searcher::Searcher(const PlanRequest& request, std::span<const Khz> fixed,
                    int most_carriers, Budget& budget, bool probe)
-    : cand_(request.candidates),
+    : request_(request),
+      cand_(request.candidates),
       fixed_(fixed),
       rules_(request.rules),
       budget_(budget),
@@ -52,13 +53,8 @@ void Searcher::NoteBound(Khz out_of_reach) {
   budget_.NoteBound(std::max<Khz>(0, out_of_reach - raster_));
 }
 
-Searcher::Result Searcher::Run(const RunOptions& options) {
-  target_ = options.target;
-  ceiling_ = options.ceiling;
-  threshold_ = std::max(options.threshold, rules_.guard + 1);
-  mode_ = options.mode;
-  floor_ = options.floor;
-  accept_equal_ = options.accept_equal;
+void Searcher::ApplyFloor(Khz base_threshold) {
+  threshold_ = base_threshold;
   if (floor_ && mode_ == Mode::kBest) {
     const Khz m = floor_->m[0];
     if (m != kNoMargin) {
@@ -66,10 +62,28 @@ Searcher::Result Searcher::Run(const RunOptions& options) {
           std::max(threshold_, (has_secondary() || accept_equal_) ? m : m + 1);
     }
   }
+}
+
+void Searcher::Prepare(const RunOptions& options) {
+  target_ = options.target;
+  ceiling_ = options.ceiling;
+  mode_ = options.mode;
+  floor_ = options.floor;
+  accept_equal_ = options.accept_equal;
+  ApplyFloor(std::max(options.threshold, rules_.guard + 1));
   budget_end_ = options.node_budget == 0 ? 0 : nodes_ + options.node_budget;
   cut_ = false;
   done_ = false;
   result_ = Result{};
+  only_depth_ = 0;
+  if (options.lowest) {
+    only_depth_ = 1;
+    only_[0] = {*options.lowest, *options.lowest + 1};
+  }
+}
+
+Searcher::Result Searcher::Run(const RunOptions& options) {
+  Prepare(options);
   if (target_ > capacity_) {
     // The buffers hold no more carriers: never asked by FindBestPlan,
     // and answered as a search cut short, not as a proof.
@@ -77,10 +91,12 @@ Searcher::Result Searcher::Run(const RunOptions& options) {
     return result_;
   }
   if (!probe_) budget_.NoteCarriers(target_);
-  if (options.lowest) {
-    DescendFrom(*options.lowest);
-  } else if (stack_[0].n == target_) {
-    if (Acceptable(stack_[0].score)) Record(stack_[0]);
+  constexpr std::size_t kWorthSharing = 64;  // candidates
+  if (stack_[0].n == target_) {
+    if (!options.lowest && Acceptable(stack_[0].score)) Record(stack_[0]);
+  } else if (threads_ > 1 && target_ - stack_[0].n >= 2 &&
+             cand_.size() >= kWorthSharing) {
+    return RunShared(options);
   } else {
     Descend(0, 0);
   }
@@ -118,8 +134,13 @@ Khz Searcher::FirstAllowed(const Level& level, Khz x) const {
 
 bool Searcher::Tick() {
   ++nodes_;
-  if (budget_end_ != 0 && nodes_ >= budget_end_) {
+  if (budget_end_ != 0 && nodes_ >= budget_end_ && !ClaimNodes()) {
     cut_ = true;
+    return true;
+  }
+  // A task of a shared run past the last one still needed ends at once.
+  if (nodes_ % 1024 == 0 && Abandoned()) {
+    done_ = true;
     return true;
   }
   if (meter_.Node()) {
@@ -184,6 +205,12 @@ void Searcher::Descend(int depth, std::size_t from) {
   const int remaining = target_ - level.n;  // >= 1
   const std::size_t n = cand_.size();
   std::size_t i = from;
+  std::size_t end = n;
+  if (depth < only_depth_) {
+    const IndexRange only = only_[static_cast<std::size_t>(depth)];
+    i = std::max(i, only.low);
+    end = only.high;
+  }
   if (level.last_chosen != 0) {
     const Khz low = level.last_chosen + rules_.spacing + 1;
     i = std::lower_bound(cand_.begin() + i, cand_.end(), low) - cand_.begin();
@@ -193,7 +220,7 @@ void Searcher::Descend(int depth, std::size_t from) {
     return;
   }
   Khz width = threshold_ / 8;  // of the ranges SkipRoomless tries
-  while (i < n) {
+  while (i < end) {
     if (done_ || cut_ || !Acceptable(level.score)) return;
     if (n - i < static_cast<std::size_t>(remaining)) return;
     // The table falls as i rises: no later candidate fares better.

@@ -10,7 +10,9 @@
 // the work done.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -19,6 +21,7 @@
 
 #include "budget.h"
 #include "node_state.h"
+#include "worker_team.h"
 #include "zelmar/planner.h"
 
 namespace zelmar::plan {
@@ -93,6 +96,9 @@ class Searcher {
            int most_carriers, Budget& budget, bool probe = false);
 
   bool has_secondary() const { return stack_.check3() || stack_.check5(); }
+
+  // The threads a run may share its subtrees among (1 by default).
+  void SetThreads(int threads) { threads_ = std::max(threads, 1); }
 
   // Valid plans as `options` asks. A run cut by its node budget or the stop
   // returns what it found so far, cut().
@@ -182,6 +188,11 @@ class Searcher {
   void Record(const Level& level);
   bool GroupsFeasible(const Level& level, std::size_t i) const;
   void Descend(int depth, std::size_t from);
+  // The prologue of a run: the options' target, margins and budget.
+  void Prepare(const RunOptions& options);
+  // Raises the threshold to what a plan must have to beat (or tie) the
+  // floor.
+  void ApplyFloor(Khz base_threshold);
   // Builds levels 1 .. from the root with `carriers` (not fixed ones);
   // returns the level index reached.
   std::size_t Build(const Khz* carriers, int count);
@@ -239,7 +250,21 @@ class Searcher {
     }
     return suffix_view_->most[i];
   }
-  void DescendFrom(std::size_t lowest);
+
+  // shared_run.cpp: one run's subtrees handed out among the threads as
+  // tasks, in the order one thread meets them.
+  struct SharedRun;
+  Result RunShared(const RunOptions& options);
+  void WorkShared(SharedRun& shared, const RunOptions& options);
+  // Whether plans of the run may have a lowest new carrier at `first` or
+  // later: where not, no later first carrier has them either.
+  bool FirstOpen(std::size_t first);
+  // Takes more of a shared run's node budget; false once it is spent.
+  bool ClaimNodes();
+  bool Abandoned() const {
+    return last_needed_ != nullptr &&
+           last_needed_->load(std::memory_order_relaxed) < task_;
+  }
 
   // walk.cpp
   template <class Style>
@@ -262,6 +287,7 @@ class Searcher {
   // Charges `work` units of a walk to the budget; true once stopped.
   bool Charge(std::uint64_t work);
 
+  const PlanRequest& request_;
   std::span<const Khz> cand_;
   std::span<const Khz> fixed_;
   Rules rules_;
@@ -292,6 +318,23 @@ class Searcher {
     std::uint8_t wait = 0;  // checks still to pass over
   };
   std::array<RoomChecks, kMaxCarriers + 1> room_{};
+  // Where only_depth_ > 0, the first levels of Descend take candidates
+  // only from these index ranges: the lowest carrier asked, or a task of
+  // a shared run.
+  struct IndexRange {
+    std::size_t low = 0, high = 0;
+  };
+  std::array<IndexRange, 2> only_{};
+  int only_depth_ = 0;
+  // The threads of shared runs: helpers and their workers, made with the
+  // first shared run; a helper's task, and where its run keeps the last
+  // task still needed.
+  int threads_ = 1;
+  std::vector<std::unique_ptr<Searcher>> helpers_;
+  std::unique_ptr<Team> team_;
+  std::uint64_t task_ = 0;
+  const std::atomic<std::uint64_t>* last_needed_ = nullptr;
+  std::atomic<std::uint64_t>* nodes_left_ = nullptr;  // of a shared budget
   NodeStack stack_;
   std::vector<Khz> sorted_;
   Score root_score_;

@@ -33,6 +33,10 @@ Searcher::Result Searcher::RefineSuffix(Khz threshold, int target,
   const int fixed_count = static_cast<int>(fixed_.size());
   const int enough = std::min(target, capacity_) - fixed_count;
   const std::uint64_t end = nodes_ + budget;
+  // An entry's search is shared among the threads where the last one took
+  // long enough to pay for waking them: entries far up take a few nodes.
+  constexpr std::uint64_t kWorthSharing = 2000;  // nodes
+  std::uint64_t last_nodes = 0;
   while (suffix_.from > 0 && nodes_ < end) {
     const std::size_t i = suffix_.from - 1;
     const int above = suffix_.most[i + 1];
@@ -44,8 +48,10 @@ Searcher::Result Searcher::RefineSuffix(Khz threshold, int target,
       run.lowest = i;
       run.node_budget = end - nodes_;
       const std::uint64_t before = sub.nodes();
+      sub.SetThreads(last_nodes >= kWorthSharing ? threads_ : 1);
       const Result r = sub.Run(run);
-      nodes_ += sub.nodes() - before;
+      last_nodes = sub.nodes() - before;
+      nodes_ += last_nodes;
       if (sub.stopped()) {
         stopped_ = true;
         return plan;
@@ -83,6 +89,7 @@ bool Searcher::GroupAloneRefutes(Khz threshold, std::uint64_t budget) {
       alone->need = need_[g];
       alone->searcher = std::make_unique<Searcher>(alone->request, fixed_,
                                                    capacity_, budget_, true);
+      alone->searcher->SetThreads(threads_);
       alone_.push_back(std::move(alone));
     }
   }
@@ -99,24 +106,6 @@ bool Searcher::GroupAloneRefutes(Khz threshold, std::uint64_t budget) {
     if (searcher.SuffixRefutes(threshold, want)) return true;
   }
   return false;
-}
-
-// Plans whose lowest new carrier is candidate `lowest`.
-void Searcher::DescendFrom(std::size_t lowest) {
-  const Level& root = stack_[0];
-  const Khz x = cand_[lowest];
-  if (FirstAllowed(root, x) != x || Tick()) return;
-  const Score score = stack_.ScoreWith(root, x);
-  if (!Acceptable(score)) return;
-  Level& child = stack_[1];
-  child.score = score;
-  stack_.Add(root, child, x);
-  child.last_chosen = x;
-  if (child.n == target_) {
-    Record(child);
-  } else {
-    Descend(1, lowest + 1);
-  }
 }
 
 }  // namespace zelmar::plan

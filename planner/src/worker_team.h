@@ -1,7 +1,7 @@
-// The workers of one dense search: the calling thread and `threads - 1`
-// helpers kept for the whole search, so that each of its many small steps
-// costs a wake-up rather than a thread start. Under ZELMAR_NO_THREADS the
-// caller is the only worker.
+// The workers of one search: the calling thread and `threads - 1` helpers
+// kept for the whole search, so that each of its many small steps costs a
+// wake-up rather than a thread start. Under ZELMAR_NO_THREADS the caller is
+// the only worker.
 #pragma once
 
 #include <functional>
@@ -13,7 +13,7 @@
 #include <thread>
 #endif
 
-namespace zelmar::plan::dense {
+namespace zelmar::plan {
 
 class Team {
  public:
@@ -104,4 +104,4 @@ class Team {
 #endif
 };
 
-}  // namespace zelmar::plan::dense
+}  // namespace zelmar::plan
