@@ -245,7 +245,11 @@ std::vector<Khz> Values(const Problem& p, std::span<const Khz> fixed,
 }
 
 DenseLargest LargestIn(Problem& p, std::span<const Khz> fixed, int limit,
-                       Budget& budget, int threads);
+                       Budget& budget, int threads, DenseTable* keep = nullptr);
+
+std::array<int, kFamilyCount> RadiiOf(const Problem& p) {
+  return {p.r2, p.r3, p.r5};
+}
 
 // What each counted group alone can hold at the margins asked: a plan's
 // carriers of one group, with the fixed ones, are a plan of that group
@@ -284,7 +288,7 @@ Alone GroupsAlone(const PlanRequest& request, std::span<const Khz> fixed,
 // The most carriers of a plan in `p`, up to `limit` (fixed ones included),
 // by the suffix table from the last candidate back.
 DenseLargest LargestIn(Problem& p, std::span<const Khz> fixed, int limit,
-                       Budget& budget, int threads) {
+                       Budget& budget, int threads, DenseTable* keep) {
   DenseLargest out;
   const int fixed_count = static_cast<int>(fixed.size());
   int most_new = std::min(
@@ -303,7 +307,9 @@ DenseLargest LargestIn(Problem& p, std::span<const Khz> fixed, int limit,
   int best = 0;
   std::vector<int> best_plan;
   bool stopped = false;
-  for (std::size_t i = p.position.size(); i-- > 0 && best < most_new;) {
+  std::size_t from = p.position.size();
+  while (from > 0 && best < most_new) {
+    const std::size_t i = from - 1;
     const Doll::Step step = doll.Try(p.position[i], best + 1, false, true);
     if (doll.found()) {
       ++best;
@@ -314,10 +320,16 @@ DenseLargest LargestIn(Problem& p, std::span<const Khz> fixed, int limit,
       break;
     }
     SetSuffix(p, i, best);
+    from = i;
   }
   out.size = fixed_count + best;
   out.proven = !stopped;
   out.plan = Values(p, fixed, best_plan);
+  if (keep != nullptr && out.proven) {
+    keep->radii = RadiiOf(p);
+    keep->suffix = p.suffix;
+    keep->from = from;
+  }
   return out;
 }
 
@@ -326,9 +338,9 @@ DenseLargest LargestIn(Problem& p, std::span<const Khz> fixed, int limit,
 
 DenseLargest DenseFindLargest(const PlanRequest& request,
                               std::span<const Khz> fixed, int limit,
-                              Budget& budget, int threads) {
+                              Budget& budget, int threads, DenseTable* keep) {
   dense::Problem p = dense::MakeProblem(request, fixed, {});
-  return dense::LargestIn(p, fixed, limit, budget, threads);
+  return dense::LargestIn(p, fixed, limit, budget, threads, keep);
 }
 
 DenseAnswer DenseFindFirst(const PlanRequest& request,
@@ -353,6 +365,14 @@ DenseAnswer DenseFindFirst(const PlanRequest& request,
     const Alone alone = GroupsAlone(request, fixed, query, budget, threads);
     if (alone == Alone::kStopped) return stopped;
     if (alone == Alone::kUnable) return none;
+  }
+  // A table of the same radii is exact where it was built: the search
+  // below starts where it ends.
+  std::size_t built_from = p.position.size();
+  if (query.known != nullptr && !query.known->suffix.empty() &&
+      query.known->radii == RadiiOf(p)) {
+    p.suffix = query.known->suffix;
+    built_from = query.known->from;
   }
   Doll doll(p, std::max(need, 1), budget, threads);
   if (!doll.fixed_valid()) return none;
@@ -382,7 +402,16 @@ DenseAnswer DenseFindFirst(const PlanRequest& request,
   int best = 0;
   std::size_t last_start = p.position.size();
   std::vector<int> plan_there;
-  for (std::size_t i = p.position.size(); i-- > 0;) {
+  for (std::size_t i = p.position.size(); i-- > built_from;) {
+    const int most = p.suffix[static_cast<std::size_t>(p.position[i])];
+    if (most >= need) {
+      last_start = i;
+      break;
+    }
+    best = most;
+  }
+  for (std::size_t i = built_from;
+       i-- > 0 && last_start == p.position.size();) {
     const Doll::Step step = doll.Try(p.position[i], best + 1, false, true);
     if (step == Doll::Step::kStopped) return stopped;
     if (step == Doll::Step::kFound) ++best;
@@ -400,7 +429,7 @@ DenseAnswer DenseFindFirst(const PlanRequest& request,
   }
   // The lowest first carrier of a plan: the first plan in ascending order.
   for (std::size_t i = 0; i <= last_start; ++i) {
-    if (i == last_start && !counted) {
+    if (i == last_start && !counted && !plan_there.empty()) {
       found.plan = Values(p, fixed, plan_there);
       return found;
     }

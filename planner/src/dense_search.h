@@ -43,6 +43,15 @@ bool DenseApplies(const PlanRequest& request, std::span<const Khz> fixed);
 // The raster of a request the dense search takes, in kHz.
 Khz DenseRasterStep(const PlanRequest& request, std::span<const Khz> fixed);
 
+// The suffix table a proven search for the largest plan built: a later
+// question of the same request whose margins give the same radii starts
+// from it rather than building it again.
+struct DenseTable {
+  std::array<int, kFamilyCount> radii{};
+  std::vector<int> suffix;  // per raster position; empty: no table
+  std::size_t from = 0;     // exact for the candidates from this index on
+};
+
 struct DenseQuery {
   int target = 0;  // carriers, fixed ones included
   // Least margins a plan must reach, family order (2tx3, 3tx3, 2tx5); a
@@ -54,6 +63,7 @@ struct DenseQuery {
   // candidate, finds it before any table is built (or, run to its end,
   // proves there is none). 0: straight to the table.
   std::uint64_t probe_nodes = kDenseProbeNodes;
+  const DenseTable* known = nullptr;  // a table to start from, if it fits
 };
 
 struct DenseAnswer {
@@ -77,8 +87,10 @@ struct DenseLargest {
   std::vector<Khz> plan;
 };
 
+// Where `keep` is given and the search is proven, its table goes there.
 DenseLargest DenseFindLargest(const PlanRequest& request,
                               std::span<const Khz> fixed, int limit,
-                              Budget& budget, int threads);
+                              Budget& budget, int threads,
+                              DenseTable* keep = nullptr);
 
 }  // namespace zelmar::plan

@@ -25,12 +25,14 @@ RasterClimb::RasterClimb(const PlanRequest& request, std::span<const Khz> fixed,
 DenseAnswer RasterClimb::First(int target) {
   DenseQuery query;
   query.target = target;
+  query.known = &table_;
   return DenseFindFirst(request_, fixed_, query, budget_, threads_);
 }
 
 DenseLargest RasterClimb::Largest(int limit, std::uint64_t cap) {
   CappedBudget capped(budget_, cap);
-  return DenseFindLargest(request_, fixed_, limit, capped.budget(), threads_);
+  return DenseFindLargest(request_, fixed_, limit, capped.budget(), threads_,
+                          &table_);
 }
 
 void RasterClimb::Start(int target, std::span<const Khz> plan) {
@@ -77,6 +79,7 @@ DenseAnswer RasterClimb::Query(Budget& budget) {
   DenseQuery query;
   query.target = target_;
   query.at_least = at_least_;
+  query.known = &table_;
   return DenseFindFirst(request_, fixed_, query, budget, threads_);
 }
 

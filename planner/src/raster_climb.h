@@ -64,6 +64,8 @@ class RasterClimb {
   std::size_t family_ = 0;  // kFamilyCount: the margins are settled
   Khz high_ = kNoMargin;    // the current family's ceiling (out of reach)
   bool done_ = false;
+  // The table of the largest plan's proof, for the questions at its radii.
+  DenseTable table_;
 };
 
 // The score the search gives a plan: the checked families' margins.

@@ -108,6 +108,57 @@ TEST(DenseSearch, MatchesTheModel) {
   }
 }
 
+// A question at the rules' own margins starts from the table the largest
+// plan's proof built, whole or cut short by a limit, and answers as the
+// model does, on less work than building the table again.
+TEST(DenseSearch, AQuestionStartsFromTheLargestPlansTable) {
+  std::mt19937 rng(20261210);
+  const StopCheck never;
+  int asked = 0, saved = 0;
+  for (int round = 0; round < 300; ++round) {
+    const Case c = RandomCase(rng);
+    const PlanRequest& r = c.request;
+    if (r.candidates.empty()) continue;
+    SCOPED_TRACE(round);
+    const int fixed_count = static_cast<int>(c.fixed.size());
+    const int limit = round % 2 == 0
+                          ? kMaxCarriers
+                          : fixed_count + static_cast<int>(rng() % 4);
+    Budget budget(never);
+    DenseTable table;
+    const DenseLargest most =
+        DenseFindLargest(r, c.fixed, limit, budget, 1, &table);
+    ASSERT_TRUE(most.proven);
+    for (int target = fixed_count; target <= most.size + 1; ++target) {
+      DenseQuery query;
+      query.target = target;
+      query.probe_nodes = 0;
+      if (!c.counts.counts.empty()) {
+        query.target = fixed_count + c.counts.counts[0] + c.counts.counts[1];
+      }
+      const std::optional<std::vector<Khz>> first = model::FirstOf(
+          r.candidates, r.fixed, r.rules,
+          static_cast<std::size_t>(query.target), query.at_least, c.counts);
+      Budget plain(never), from_table(never);
+      const DenseAnswer again = DenseFindFirst(r, c.fixed, query, plain, 1);
+      query.known = &table;
+      const DenseAnswer answer =
+          DenseFindFirst(r, c.fixed, query, from_table, 1);
+      ASSERT_EQ(answer.status, first ? DenseAnswer::Status::kFound
+                                     : DenseAnswer::Status::kNone);
+      if (first) {
+        EXPECT_EQ(answer.plan, *first);
+      }
+      EXPECT_EQ(answer.plan, again.plan);
+      EXPECT_LE(from_table.nodes(), plain.nodes());
+      ++asked;
+      saved += from_table.nodes() < plain.nodes();
+    }
+  }
+  EXPECT_GT(asked, 500);
+  EXPECT_GT(saved, asked / 4);
+}
+
 // Beyond the model's reach: two threads give the one thread's plan, and it
 // keeps the rules and the margins asked.
 TEST(DenseSearch, ThreadsAgree) {
