@@ -50,6 +50,10 @@ struct DenseTable {
   std::array<int, kFamilyCount> radii{};
   std::vector<int> suffix;  // per raster position; empty: no table
   std::size_t from = 0;     // exact for the candidates from this index on
+  // The plan that raised the table to its largest entry, in raster
+  // positions, and the candidate it starts at.
+  std::vector<int> plan;
+  std::size_t plan_start = 0;
 };
 
 struct DenseQuery {
