@@ -306,7 +306,6 @@ DenseLargest LargestIn(Problem& p, std::span<const Khz> fixed, int limit,
   }
   int best = 0;
   std::vector<int> best_plan;
-  std::size_t best_start = 0;
   bool stopped = false;
   std::size_t from = p.position.size();
   while (from > 0 && best < most_new) {
@@ -315,7 +314,6 @@ DenseLargest LargestIn(Problem& p, std::span<const Khz> fixed, int limit,
     if (doll.found()) {
       ++best;
       best_plan = doll.plan();
-      best_start = i;
     }
     if (step == Doll::Step::kStopped) {
       stopped = true;
@@ -332,7 +330,6 @@ DenseLargest LargestIn(Problem& p, std::span<const Khz> fixed, int limit,
     keep->suffix = p.suffix;
     keep->from = from;
     keep->plan = best_plan;
-    keep->plan_start = best_start;
   }
   return out;
 }
@@ -410,10 +407,10 @@ DenseAnswer DenseFindFirst(const PlanRequest& request,
     const int most = p.suffix[static_cast<std::size_t>(p.position[i])];
     if (most >= need) {
       last_start = i;
-      const DenseTable& known = *query.known;
-      if (known.plan_start == i &&
-          known.plan.size() == static_cast<std::size_t>(need)) {
-        plan_there = known.plan;
+      // Where the table first reaches the size asked, the plan that
+      // raised it there is the first plan of that size from there.
+      if (query.known->plan.size() == static_cast<std::size_t>(need)) {
+        plan_there = query.known->plan;
       }
       break;
     }

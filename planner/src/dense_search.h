@@ -51,9 +51,9 @@ struct DenseTable {
   std::vector<int> suffix;  // per raster position; empty: no table
   std::size_t from = 0;     // exact for the candidates from this index on
   // The plan that raised the table to its largest entry, in raster
-  // positions, and the candidate it starts at.
+  // positions: the first plan of that size from the candidate where the
+  // table first reaches it.
   std::vector<int> plan;
-  std::size_t plan_start = 0;
 };
 
 struct DenseQuery {
