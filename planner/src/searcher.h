@@ -304,13 +304,17 @@ class Searcher {
   Khz raster_ = 0;
   SpanTable spans_;
   SuffixTable suffix_;
-  // Each counted group's candidates alone, with a searcher of their own.
-  struct AloneGroup {
+  // Searches of requests of their own, made once and kept, with their
+  // helpers: the suffix table's probe (the candidates without counted
+  // groups), and each counted group's candidates alone.
+  struct SideSearch {
     PlanRequest request;
-    int need = 0;
+    int need = 0;  // a counted group's new carriers
     std::unique_ptr<Searcher> searcher;
   };
-  std::vector<std::unique_ptr<AloneGroup>> alone_;
+  std::unique_ptr<SideSearch> MakeSide(PlanRequest request) const;
+  std::unique_ptr<SideSearch> suffix_probe_;
+  std::vector<std::unique_ptr<SideSearch>> alone_;
   // The table the search reads: its own, or its owner's for a probe.
   const SuffixTable* suffix_view_ = nullptr;
   struct RoomChecks {

@@ -48,6 +48,7 @@ struct Searcher::SharedRun {
   Result best;
   std::uint64_t best_task = kNone;
   std::uint64_t first_cut = kNone;  // the first task a thread left unfinished
+  std::uint64_t nodes_done = 0;     // by every thread
 
   // The candidate ranges of task t at the first two levels: slices of the
   // second carriers the spacing leaves, finest next to the first carrier.
@@ -84,20 +85,18 @@ Searcher::Result Searcher::RunShared(const RunOptions& options) {
   const std::size_t firsts = options.lowest ? 1 : n;
   shared.tasks = firsts * SharedRun::kSlices;
   shared.nodes_left = options.node_budget;
-  std::vector<std::uint64_t> nodes_before(helpers_.size());
-  for (std::size_t h = 0; h < helpers_.size(); ++h) {
-    Searcher& helper = *helpers_[h];
-    helper.spans_ = spans_;
-    helper.suffix_view_ = suffix_view_;
-    nodes_before[h] = helper.nodes_;
+  for (const auto& helper : helpers_) {
+    helper->spans_ = spans_;
+    helper->suffix_view_ = suffix_view_;
   }
-  team_->Run([&](int worker) {
+  const std::uint64_t nodes_before = nodes_;
+  // One pointer captured, which std::function holds without allocating.
+  const auto work = [&](int worker) {
     Searcher& searcher = worker == 0 ? *this : *helpers_[worker - 1];
     searcher.WorkShared(shared, options);
-  });
-  for (std::size_t h = 0; h < helpers_.size(); ++h) {
-    nodes_ += helpers_[h]->nodes_ - nodes_before[h];
-  }
+  };
+  team_->Run([&work](int worker) { work(worker); });
+  nodes_ = nodes_before + shared.nodes_done;
   result_ = shared.best;
   cut_ = shared.first_cut != SharedRun::kNone &&
          shared.first_cut <= shared.last.load();
@@ -109,6 +108,7 @@ Searcher::Result Searcher::RunShared(const RunOptions& options) {
 
 void Searcher::WorkShared(SharedRun& shared, const RunOptions& options) {
   Prepare(options);
+  const std::uint64_t nodes_start = nodes_;
   const Khz base_threshold = threshold_;
   last_needed_ = &shared.last;
   if (options.node_budget != 0) {
@@ -177,6 +177,7 @@ void Searcher::WorkShared(SharedRun& shared, const RunOptions& options) {
   only_depth_ = 0;
   std::lock_guard lock(shared.mutex);
   shared.first_cut = std::min(shared.first_cut, cut_task);
+  shared.nodes_done += nodes_ - nodes_start;
 }
 
 bool Searcher::FirstOpen(std::size_t first) {

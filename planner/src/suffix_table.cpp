@@ -22,10 +22,13 @@ Searcher::Result Searcher::RefineSuffix(Khz threshold, int target,
   }
   // A probe of the same candidates without counted groups: the table bounds
   // plans whatever their groups.
-  PlanRequest probe;
-  probe.candidates.assign(cand_.begin(), cand_.end());
-  probe.rules = rules_;
-  Searcher sub(probe, fixed_, capacity_, budget_, true);
+  if (!suffix_probe_) {
+    PlanRequest probe;
+    probe.candidates.assign(cand_.begin(), cand_.end());
+    probe.rules = rules_;
+    suffix_probe_ = MakeSide(std::move(probe));
+  }
+  Searcher& sub = *suffix_probe_->searcher;
   sub.suffix_view_ = &suffix_;
   suffix_view_ = &suffix_;
   // Entries past the new carriers of `target` cut nothing: they are only
@@ -71,6 +74,17 @@ Searcher::Result Searcher::RefineSuffix(Khz threshold, int target,
   return plan;
 }
 
+std::unique_ptr<Searcher::SideSearch> Searcher::MakeSide(
+    PlanRequest request) const {
+  auto side = std::make_unique<SideSearch>();
+  side->request = std::move(request);
+  // The searcher keeps views of the request, which stays where it is.
+  side->searcher = std::make_unique<Searcher>(side->request, fixed_, capacity_,
+                                              budget_, true);
+  side->searcher->SetThreads(threads_);
+  return side;
+}
+
 bool Searcher::SuffixRefutes(Khz threshold, int target) const {
   return suffix_.threshold != 0 && suffix_.threshold <= threshold &&
          suffix_.from == 0 &&
@@ -81,16 +95,13 @@ bool Searcher::GroupAloneRefutes(Khz threshold, std::uint64_t budget) {
   if (!counted_) return false;
   if (alone_.empty()) {
     for (std::size_t g = 0; g < need_.size(); ++g) {
-      auto alone = std::make_unique<AloneGroup>();
-      alone->request.rules = rules_;
+      PlanRequest request;
+      request.rules = rules_;
       for (std::uint32_t i : group_index_[g]) {
-        alone->request.candidates.push_back(cand_[i]);
+        request.candidates.push_back(cand_[i]);
       }
-      alone->need = need_[g];
-      alone->searcher = std::make_unique<Searcher>(alone->request, fixed_,
-                                                   capacity_, budget_, true);
-      alone->searcher->SetThreads(threads_);
-      alone_.push_back(std::move(alone));
+      alone_.push_back(MakeSide(std::move(request)));
+      alone_.back()->need = need_[g];
     }
   }
   const int fixed_count = static_cast<int>(fixed_.size());
