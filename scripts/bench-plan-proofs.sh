@@ -3,7 +3,8 @@
 # Times zelmar-plan's proofs with one thread and with two: counts of the
 # check's own rule on dense rasters (the largest sets without three in
 # arithmetic progression, published as OEIS A003002), exact 3tx3 plans
-# (Golomb rulers, OEIS A003022) and the README's narrow cases. Per case and
+# (Golomb rulers, OEIS A003022), the README's narrow cases and its wide show
+# case (12 carriers, a margin proven best on a 25 kHz raster). Per case and
 # thread count: the answer, whether it is proven, and the seconds of RUNS
 # runs (default 3) as minimum / median / maximum. A case whose answer is
 # published is marked "wrong" when the tool disagrees.
@@ -32,6 +33,7 @@ cases+=(
   "b-3tx3|7|--max --window 3tx3=0"
   "ch71-3tx3|10|--band 770.125:778.875 --max --window 3tx3=0"
   "ch71-2tx5|10|--band 770.125:778.875 --max --window 3tx3=0 --window 2tx5=0"
+  "show12||--band 470:714:0.025 --exclude 470:476 --exclude 488:494 --exclude 518:524 --exclude 554:560 --fixed 500 --fixed 600 --count 12 --spacing 0.4 --guard 0.1"
 )
 
 echo "zelmar-plan proofs, $runs runs each; $(nproc) cores, load:$(uptime | sed 's/.*load average://')"
