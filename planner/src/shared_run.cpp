@@ -8,7 +8,6 @@
 // lexicographically first.
 #include <algorithm>
 #include <limits>
-#include <mutex>
 
 #include "searcher.h"
 
@@ -44,7 +43,7 @@ struct Searcher::SharedRun {
   // No plan's lowest new carrier is this candidate or a later one.
   std::atomic<std::size_t> firsts_end{std::numeric_limits<std::size_t>::max()};
 
-  std::mutex mutex;
+  TeamMutex mutex;
   Result best;
   std::uint64_t best_task = kNone;
   std::uint64_t first_cut = kNone;  // the first task a thread left unfinished
@@ -140,7 +139,7 @@ void Searcher::WorkShared(SharedRun& shared, const RunOptions& options) {
     if (mode_ == Mode::kBest) {
       // The floor is the best plan so far; a task before the one that
       // found it may still find one of its score that comes first.
-      std::lock_guard lock(shared.mutex);
+      TeamLock lock(shared.mutex);
       if (shared.best.found) {
         floor_ = shared.best.score;
         accept_equal_ = t < shared.best_task;
@@ -156,7 +155,7 @@ void Searcher::WorkShared(SharedRun& shared, const RunOptions& options) {
     result_ = Result{};
     Descend(0, 0);
     if (result_.found) {
-      std::lock_guard lock(shared.mutex);
+      TeamLock lock(shared.mutex);
       const bool first = t < shared.best_task;
       if (mode_ == Mode::kFirst ? first : Better(result_, shared.best)) {
         shared.best = result_;
@@ -175,7 +174,7 @@ void Searcher::WorkShared(SharedRun& shared, const RunOptions& options) {
   last_needed_ = nullptr;
   nodes_left_ = nullptr;
   only_depth_ = 0;
-  std::lock_guard lock(shared.mutex);
+  TeamLock lock(shared.mutex);
   shared.first_cut = std::min(shared.first_cut, cut_task);
   shared.nodes_done += nodes_ - nodes_start;
 }

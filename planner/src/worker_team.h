@@ -15,6 +15,17 @@
 
 namespace zelmar::plan {
 
+// The lock of what the workers share; nothing to lock with one worker.
+#ifndef ZELMAR_NO_THREADS
+using TeamMutex = std::mutex;
+using TeamLock = std::lock_guard<std::mutex>;
+#else
+struct TeamMutex {};
+struct TeamLock {
+  explicit TeamLock(TeamMutex&) {}
+};
+#endif
+
 class Team {
  public:
   // The helpers start with the first job that needs them: a search whose
