@@ -11,7 +11,8 @@ export ZELMAR_WINEPREFIX_BASE ?= $(abspath $(BUILD))/wineprefix
 CMAKE_CONFIGURE = cmake -S . -DCMAKE_BUILD_TYPE=$(CONFIG) -Wno-dev
 
 .PHONY: all deps run-deps native win64 win32 linux32 test check test-native test-linux32 \
-        test-wine test-wine32 test-dist test-sanitizers test-fuzz test-web run screenshot-144 dist \
+        test-wine test-wine32 test-dist test-sanitizers test-threads test-fuzz test-web run \
+        screenshot-144 dist \
         bench bench-wide bench-proofs bench-web figures fuzz format clean web
 
 all: native
@@ -41,7 +42,8 @@ linux32: deps
 	$(CMAKE_CONFIGURE) -B $(BUILD)/linux32 -DCMAKE_TOOLCHAIN_FILE=cmake/linux-i686.cmake
 	cmake --build $(BUILD)/linux32 -j $(JOBS) --target zelmar_engine_tests
 
-test: test-native test-linux32 test-wine test-wine32 test-dist test-sanitizers test-fuzz test-web
+test: test-native test-linux32 test-wine test-wine32 test-dist test-sanitizers test-threads \
+      test-fuzz test-web
 	@echo "all test suites passed"
 
 # For while you work, once the trees are built (a few minutes): the native
@@ -104,6 +106,10 @@ test-web: native web
 
 test-sanitizers: deps
 	scripts/test-sanitizers.sh $(BUILD)/sanitize
+
+# The searches that share work between threads, under ThreadSanitizer.
+test-threads: deps
+	scripts/test-threads.sh $(BUILD)/threads
 
 test-fuzz: deps
 	scripts/fuzz.sh $(BUILD)/fuzz 30
