@@ -8,7 +8,6 @@
 
 #include "plan_model.h"
 #include "searcher.h"
-#include "zelmar/request.h"
 
 namespace zelmar::plan {
 namespace {
@@ -112,35 +111,6 @@ TEST(SharedRun, TwoThreadsGiveTheOneThreadsPlan) {
   EXPECT_GT(runs, 200);
   EXPECT_GT(found, 100);
   EXPECT_GT(cut, 50);
-}
-
-// The README's show case (470-714 MHz at 25 kHz less four TV channels,
-// fixed 500 and 600 MHz), whose suffix tables and exact runs are shared:
-// two threads prove the one thread's plan.
-TEST(SharedRun, TheShowCaseIsProvenAlike) {
-  const std::vector<Range> tv = {{470'000, 476'000},
-                                 {488'000, 494'000},
-                                 {518'000, 524'000},
-                                 {554'000, 560'000}};
-  PlanRequest r;
-  r.candidates =
-      BuildCandidates(std::vector<Band>{{470'000, 714'000, 25}}, tv).channels;
-  r.fixed = {500'000, 600'000};
-  r.rules.spacing = 400;
-  r.rules.guard = 100;
-  for (int count : {9, 10}) {
-    r.count = count;
-    std::vector<Khz> plans[2];
-    for (int threads : {1, 2}) {
-      SCOPED_TRACE(std::to_string(count) + " carriers, threads " +
-                   std::to_string(threads));
-      r.threads = threads;
-      const PlanOutcome got = FindBestPlan(r, {});
-      EXPECT_TRUE(got.proven);
-      plans[threads - 1] = got.plan;
-    }
-    EXPECT_EQ(plans[1], plans[0]);
-  }
 }
 
 }  // namespace
