@@ -109,7 +109,7 @@ test-sanitizers: deps
 
 # The searches that share work between threads, under ThreadSanitizer.
 test-threads: deps
-	scripts/test-threads.sh $(BUILD)/threads
+	scripts/test-sanitizers.sh --thread $(BUILD)/threads
 
 test-fuzz: deps
 	scripts/fuzz.sh $(BUILD)/fuzz 30

@@ -2,25 +2,41 @@
 # Builds the engine unit tests, the CLI and its tests with clang under
 # AddressSanitizer and UndefinedBehaviorSanitizer in BUILD_DIR and runs them
 # with ctest. Any sanitizer report stops the test that made it and fails the
-# run.
-#   usage: scripts/test-sanitizers.sh BUILD_DIR
+# run. With --thread, builds the planner's unit tests under ThreadSanitizer
+# instead and runs those whose searches share work between threads (the
+# narrow rasters' shared steps, the wide rasters' shared runs): any race
+# reported fails the run.
+#   usage: scripts/test-sanitizers.sh [--thread] BUILD_DIR
 set -euo pipefail
 
+sanitizers=address,undefined
+if [ "${1:-}" = --thread ]; then
+  sanitizers=thread
+  shift
+fi
 if [ $# -ne 1 ]; then
-  echo "usage: $0 BUILD_DIR" >&2
+  echo "usage: $0 [--thread] BUILD_DIR" >&2
   exit 2
 fi
 build=$1
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=${JOBS:-2}
 
-flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g"
+flags="-fsanitize=$sanitizers -fno-sanitize-recover=all -fno-omit-frame-pointer -g"
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -Wno-dev \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZELMAR_BUILD_TESTS=ON -DZELMAR_BUILD_BENCH=OFF -DZELMAR_BUILD_FUZZ=OFF \
   -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
-  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
-  -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=address,undefined"
+  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=$sanitizers" \
+  -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=$sanitizers"
+
+if [ "$sanitizers" = thread ]; then
+  cmake --build "$build" -j "$jobs" --target zelmar_planner_tests
+  TSAN_OPTIONS=halt_on_error=1:abort_on_error=1 \
+    "$build/tests/planner/zelmar_planner_tests" \
+    --gtest_filter='SharedRun.*:DenseSearch.*' --gtest_brief=1
+  exit
+fi
 
 # Everything that configure produced: the engine tests always, the CLI and
 # its tests whenever they are part of the tree.
