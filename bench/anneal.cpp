@@ -26,7 +26,7 @@
 
 #include "plan_options.h"
 #include "zelmar/planner.h"
-#include "zelmar/request.h"
+#include "zelmar/show/request.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "dense_search.h"
+#include "dense/search.h"
 #include "zelmar/planner.h"
 
 namespace {

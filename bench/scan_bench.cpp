@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "zelmar/scan.h"
+#include "zelmar/show/scan.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "cli.h"
 #include "json_writer.h"
 #include "plan_words.h"
-#include "zelmar/request.h"
+#include "zelmar/show/request.h"
 
 namespace zelmar::plan_cli {
 namespace {

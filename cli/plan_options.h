@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "zelmar/planner.h"
-#include "zelmar/request.h"
-#include "zelmar/scan.h"
+#include "zelmar/show/request.h"
+#include "zelmar/show/scan.h"
 
 namespace zelmar::plan_cli {
 

@@ -9,7 +9,7 @@
 #include "plan_show.h"
 #include "scan_report.h"
 #include "zelmar/engine.h"
-#include "zelmar/request.h"
+#include "zelmar/show/request.h"
 
 namespace zelmar::plan_cli {
 namespace {

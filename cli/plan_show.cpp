@@ -1,6 +1,6 @@
 #include "plan_show.h"
 
-#include "zelmar/show.h"
+#include "zelmar/show/show_file.h"
 
 namespace zelmar::plan_cli {
 namespace {

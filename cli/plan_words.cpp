@@ -1,6 +1,6 @@
 #include "plan_words.h"
 
-#include "zelmar/request.h"
+#include "zelmar/show/request.h"
 
 namespace zelmar::plan_cli {
 

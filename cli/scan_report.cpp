@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "json_writer.h"
-#include "zelmar/scan.h"
+#include "zelmar/show/scan.h"
 
 namespace zelmar::plan_cli {
 namespace {

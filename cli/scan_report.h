@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "plan_options.h"
-#include "zelmar/scan.h"
+#include "zelmar/show/scan.h"
 
 namespace zelmar::plan_cli {
 

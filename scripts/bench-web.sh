@@ -18,8 +18,10 @@ echo "figure: zelmar.html $(stat -c %s "$build/web/zelmar.html") bytes (module $
 native="$build/web/time_check_native"
 g++ -std=c++20 -O3 -DNDEBUG -ffp-contract=off -fno-fast-math -DZELMAR_VERSION='"0"' \
   -I"$root/engine/include" -I"$root/engine/src" -I"$root/planner/include" \
+  -I"$root/planner/src" -I"$root/show/include" -I"$root/show/src" \
   -I"$root/cli" -I"$root/platform/include" -I"$root/web" -isystem "$build/web/headers" \
-  -o "$native" "$root"/web/*.cpp "$root"/engine/src/*.cpp "$root"/planner/src/*.cpp \
+  -o "$native" "$root"/web/*.cpp "$root"/engine/src/*.cpp \
+  $(find "$root/planner/src" "$root/show/src" -name '*.cpp') \
   $(ls "$root"/cli/*.cpp | grep -v '_main\.cpp$') "$root/platform/src/streams_posix.cpp"
 best() { sort -n | head -1; }
 native_ns=$(for _ in 1 2 3 4 5; do "$native" "$runs" "${fields[@]}"; done | best)

@@ -22,21 +22,24 @@ flags=(
   -ffunction-sections -fdata-sections -D_WASI_EMULATED_SIGNAL
   -DJSON_HAS_FILESYSTEM=0 -DJSON_HAS_EXPERIMENTAL_FILESYSTEM=0 -DZELMAR_NO_THREADS
   "-DZELMAR_VERSION=\"$version\""
-  -I"$root/engine/include" -I"$root/engine/src" -I"$root/planner/include"
+  -I"$root/engine/include" -I"$root/engine/src" -I"$root/planner/include" -I"$root/planner/src"
+  -I"$root/show/include" -I"$root/show/src"
   -I"$root/cli" -I"$root/platform/include" -I"$root/web" -isystem "$out/headers"
 )
-# The engine's and the planner's sources as their own CMakeLists.txt name
-# them: a new room of either is in the page without a word here.
+# The engine's, the planner's and the show library's sources as their own
+# CMakeLists.txt name them: a new room of any is in the page without a word
+# here.
 library_sources() {
   sed -n "/^add_library($2 STATIC/,/)/p" "$root/$1/CMakeLists.txt" |
-    sed -n "s|^ *\(src/[a-z_0-9]*\.cpp\).*|$1/\1|p"
+    sed -n "s|^ *\(src/[a-z_0-9/]*\.cpp\).*|$1/\1|p"
 }
 mapfile -t engine_sources < <(library_sources engine zelmar_engine)
 mapfile -t planner_sources < <(library_sources planner zelmar_planner)
-[ ${#engine_sources[@]} -gt 0 ] && [ ${#planner_sources[@]} -gt 0 ] ||
-  { echo "build-web.sh: no engine or planner sources found in their CMakeLists.txt" >&2; exit 1; }
+mapfile -t show_sources < <(library_sources show zelmar_show)
+[ ${#engine_sources[@]} -gt 0 ] && [ ${#planner_sources[@]} -gt 0 ] && [ ${#show_sources[@]} -gt 0 ] ||
+  { echo "build-web.sh: no engine, planner or show sources found in their CMakeLists.txt" >&2; exit 1; }
 sources=(
-  "${engine_sources[@]}" "${planner_sources[@]}"
+  "${engine_sources[@]}" "${planner_sources[@]}" "${show_sources[@]}"
   cli/cli.cpp cli/json_writer.cpp cli/plan_options.cpp cli/plan_values.cpp
   cli/plan_refusals.cpp cli/plan_usage.cpp
   cli/plan_report.cpp cli/plan_run.cpp cli/plan_words.cpp cli/analysis_report.cpp
@@ -51,7 +54,7 @@ for source in "${sources[@]}"; do
   object="$out/obj/${source//\//_}.o"
   objects+=("$object")
   # Headers change rarely; any newer file of the tree rebuilds everything.
-  if [ ! -f "$object" ] || [ -n "$(find "$root/engine" "$root/planner" "$root/platform" \
+  if [ ! -f "$object" ] || [ -n "$(find "$root/engine" "$root/planner" "$root/show" "$root/platform" \
        "$root/cli" "$root/web" -newer "$object" -name '*.[ch]*' | head -1)" ]; then
     stale+=("$source")
   fi
@@ -62,7 +65,7 @@ done
 if [ ${#stale[@]} -gt 0 ]; then
   printf '%s\n' "${stale[@]}" | xargs -P "${JOBS:-2}" -I{} sh -c \
     'root=$0 out=$1; shift; case {} in
-       cli/*|web/*|platform/*|planner/src/show_*|planner/src/scan_*|planner/src/request*) size=-Oz ;;
+       cli/*|web/*|platform/*|show/*) size=-Oz ;;
        *) size= ;;
      esac
      clang++-14 "$@" $size -c "$root/{}" -o "$out/obj/$(echo {} | tr / _).o"' \

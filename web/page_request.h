@@ -14,7 +14,7 @@
 #include "plan_options.h"
 #include "plan_run.h"
 #include "zelmar/groups.h"
-#include "zelmar/scan.h"
+#include "zelmar/show/scan.h"
 
 namespace zelmar::web {
 

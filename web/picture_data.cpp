@@ -7,7 +7,7 @@
 #include "plan_words.h"
 #include "scan_report.h"
 #include "zelmar/product_map.h"
-#include "zelmar/request.h"
+#include "zelmar/show/request.h"
 
 namespace zelmar::web {
 namespace {

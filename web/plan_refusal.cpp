@@ -7,7 +7,7 @@
 #include "json_writer.h"
 #include "plan_options.h"
 #include "zelmar/groups.h"
-#include "zelmar/request.h"
+#include "zelmar/show/request.h"
 
 namespace zelmar::web {
 namespace {

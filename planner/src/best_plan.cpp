@@ -3,8 +3,8 @@
 // the improvement walks, a climb of the 2tx3 margin by budgeted first-found
 // searches, and a budgeted exact search from the best plan in hand, until
 // one exact search runs to its end and so proves the plan best. On narrow
-// rasters the dense search (dense_search.h) finds the largest size and the
-// first plans, and its climb of every family's margin (raster_climb.h) is
+// rasters the dense search (dense/search.h) finds the largest size and the
+// first plans, and its climb of every family's margin (dense/raster_climb.h) is
 // the exact phase of each round.
 #include <algorithm>
 #include <limits>
@@ -14,10 +14,10 @@
 #include <thread>
 #endif
 
+#include "dense/raster_climb.h"
 #include "golomb.h"
 #include "raster.h"
-#include "raster_climb.h"
-#include "searcher.h"
+#include "searcher/searcher.h"
 
 namespace zelmar::plan {
 namespace {

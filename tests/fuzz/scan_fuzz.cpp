@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "zelmar/scan.h"
+#include "zelmar/show/scan.h"
 
 const char* const fuzz::kTargetName = "scan_fuzz";
 

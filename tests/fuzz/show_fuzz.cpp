@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "fuzz_check.h"
-#include "zelmar/show.h"
+#include "zelmar/show/show_file.h"
 
 const char* const fuzz::kTargetName = "show_fuzz";
 

@@ -1,13 +1,12 @@
 // The dense search against the plain model on random narrow rasters, and
 // on published values: the largest sets without three terms in arithmetic
 // progression (OEIS A003002) and the optimal Golomb rulers (A003022).
-#include "dense_search.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 #include <set>
 
+#include "dense/search.h"
 #include "plan_model.h"
 
 namespace zelmar::plan {

@@ -1,5 +1,7 @@
 // The search against the plain model on random small cases, and the check
 // run on every plan it gives.
+#include "dense/search.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 #include <set>
 #include <string>
 
-#include "dense_search.h"
 #include "plan_model.h"
 #include "zelmar/engine.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "plan_model.h"
-#include "searcher.h"
+#include "searcher/searcher.h"
 
 namespace zelmar::plan {
 namespace {

@@ -7,7 +7,7 @@
 #include <random>
 
 #include "plan_model.h"
-#include "searcher.h"
+#include "searcher/searcher.h"
 
 namespace zelmar::plan {
 namespace {

@@ -1,0 +1,152 @@
+// FindGroupPlan: the best plan of several device groups. A greedy start, a
+// seed of each group planned alone and improvement walks find good plans
+// early; the branch and bound proves the best where it runs to its end.
+// Rounds of growing budgets alternate the two, as FindBestPlan does for
+// one group. And the spares beside a plan.
+#include <algorithm>
+
+#include "groups/search.h"
+
+namespace zelmar::plan {
+namespace {
+
+// Work each group's own search may spend on the seed: about 0.1 s.
+constexpr std::uint64_t kSeedWork = 4'000'000;
+
+// The open pool's carriers in a plan.
+int OpenCount(const Placed& p, int open) {
+  return static_cast<int>(std::count(p.pool.begin(), p.pool.end(), open));
+}
+
+void Fill(GroupOutcome& outcome, const Placed& p) {
+  outcome.status = PlanOutcome::Status::kFound;
+  outcome.plan = Ascending(p.plan);
+}
+
+}  // namespace
+
+GroupOutcome FindGroupPlan(const GroupRequest& request, const StopCheck& stop) {
+  GroupOutcome outcome;
+  outcome.error = CheckGroupRequest(request);
+  if (outcome.error != GroupRequestError::kNone) {
+    outcome.status = PlanOutcome::Status::kRefused;
+    return outcome;
+  }
+  if (!FindGroupViolations(request.fixed, request.groups, 1).listed.empty()) {
+    outcome.status = PlanOutcome::Status::kFixedBroken;
+    outcome.proven = true;
+    return outcome;
+  }
+  Budget budget(stop);
+  GroupSearch search(request, budget);
+  Random random;
+  const int open = search.open();
+  Placed best = search.Greedy(random);
+  const Seed seed = SeedFromGroups(request, budget, kSeedWork);
+  const Placed seeded = search.Seeded(seed);
+  if (seeded.found &&
+      (!best.found || OpenCount(seeded, open) > OpenCount(best, open) ||
+       (OpenCount(seeded, open) == OpenCount(best, open) &&
+        BetterGroupPlan(seeded.plan, seeded.score, best.plan, best.score)))) {
+    best = seeded;
+  }
+  std::uint64_t nodes = 20'000;
+  // Without a greedy plan, the first plan (none in the open pool) is the
+  // repair's to find or the exact search's to rule out.
+  int open_count = best.found ? OpenCount(best, open) : 0;
+  bool size_known = open < 0;
+  if (!best.found) {
+    for (std::uint64_t moves = 256;; moves *= 2) {
+      Placed first = search.Repair(open_count, moves, random,
+                                   seed.found ? &seed : nullptr);
+      if (first.found) {
+        best = first;
+        break;
+      }
+      if (search.stopped()) return outcome;
+      const bool done = search.Exact(true, open_count, nodes, first);
+      if (first.found) {
+        best = first;
+        break;
+      }
+      if (done) {
+        outcome.status = PlanOutcome::Status::kNone;
+        outcome.proven = !search.stopped();
+        outcome.nodes = budget.nodes();
+        return outcome;
+      }
+      if (search.stopped()) return outcome;
+      nodes *= 2;
+    }
+  }
+  search.Offer(best);
+  // The open pool's size: one more carrier while a plan holds it.
+  while (!size_known && !search.stopped()) {
+    if (best.plan.size() >= kMaxCarriers) {
+      size_known = true;
+      break;
+    }
+    Placed larger;
+    const bool done = search.Exact(true, open_count + 1, nodes, larger);
+    if (larger.found) {
+      best = larger;
+      ++open_count;
+      search.Offer(best);
+    } else if (done) {
+      size_known = true;
+    } else {
+      search.Walk(best, 64, random);
+      nodes *= 2;
+    }
+  }
+  bool proven = false;
+  std::uint64_t seed_work = kSeedWork;
+  for (std::uint64_t moves = 64; size_known && !search.stopped();
+       moves *= 2, nodes *= 2) {
+    // Each round the groups planned alone get twice the work: where they
+    // lie apart, the one-group search's plans beat the walks'.
+    seed_work *= 2;
+    const Placed reseeded =
+        search.Seeded(SeedFromGroups(request, budget, seed_work));
+    if (reseeded.found && OpenCount(reseeded, open) == open_count &&
+        BetterGroupPlan(reseeded.plan, reseeded.score, best.plan, best.score)) {
+      best = reseeded;
+      search.Offer(best);
+    }
+    search.Walk(best, moves, random);
+    if (search.Exact(false, open_count, nodes, best)) {
+      proven = !search.stopped();
+      break;
+    }
+  }
+  Fill(outcome, best);
+  outcome.proven = proven;
+  if (proven && open >= 0) outcome.largest = open_count;
+  outcome.nodes = budget.nodes();
+  return outcome;
+}
+
+std::vector<Khz> FindSpares(std::span<const Carrier> plan,
+                            std::span<const GroupRules> groups, int group,
+                            std::span<const Khz> channels, int count) {
+  const GroupTables tables(groups);
+  const auto score = tables.ScoreOf(plan);
+  std::vector<std::pair<Score, Khz>> usable;
+  if (!score || count <= 0) return {};
+  for (Khz f : channels) {
+    if (auto s = tables.ScoreWith(plan, *score, {f, group})) {
+      usable.emplace_back(*s, f);
+    }
+  }
+  const std::size_t k = std::min<std::size_t>(count, usable.size());
+  std::partial_sort(usable.begin(), usable.begin() + k, usable.end(),
+                    [](const auto& a, const auto& b) {
+                      return a.first != b.first ? a.first > b.first
+                                                : a.second < b.second;
+                    });
+  std::vector<Khz> spares;
+  for (std::size_t i = 0; i < k; ++i) spares.push_back(usable[i].second);
+  return spares;
+}
+
+}  // namespace zelmar::plan
