@@ -10,3 +10,10 @@ target_compile_options(zelmar_compiler_flags INTERFACE
 if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(i[3-6]86|x86|X86)$")
   target_compile_options(zelmar_compiler_flags INTERFACE -msse2 -mfpmath=sse)
 endif()
+
+# What runs once a request (options, answers, show files, sheets, scans) is
+# built for size, which halves its share of the tools; the searches and the
+# check keep the build's speed. The page's build does the same.
+add_library(zelmar_size_flags INTERFACE)
+target_compile_options(zelmar_size_flags INTERFACE
+  $<$<NOT:$<CONFIG:Debug>>:-Os>)

@@ -1,22 +1,32 @@
 #!/usr/bin/env python3
-"""Checks release archives as a Windows user gets them: the programs, the
-offline page, and a read-me that Notepad of any Windows since Vista shows as
-Japanese lines (a UTF-8 byte-order mark, CR LF line ends and no bare LF or
-CR).
+"""Checks release archives as a Windows user gets them: the programs and the
+offline page, each within the size it is kept to, and a read-me that Notepad
+of any Windows since Vista shows as Japanese lines (a UTF-8 byte-order mark,
+CR LF line ends and no bare LF or CR).
 
 Usage: check_archives.py VERSION ARCHIVE...
 """
 import sys
 import zipfile
 
-PROGRAMS = {"Zelmar.exe", "zelmar-check.exe", "zelmar-plan.exe", "zelmar.html"}
+# Each program of a release and the most bytes it may take: the dialog
+# within 512 KiB, the tools within 1 MiB, the page within 500 KB.
+PROGRAMS = {
+    "Zelmar.exe": 512 * 1024,
+    "zelmar-check.exe": 1024 * 1024,
+    "zelmar-plan.exe": 1024 * 1024,
+    "zelmar.html": 500 * 1000,
+}
 
 
 def problems(path, version):
     with zipfile.ZipFile(path) as z:
         names = set(z.namelist())
-        for missing in sorted(PROGRAMS - names):
-            yield f"{missing} is missing"
+        for name, limit in sorted(PROGRAMS.items()):
+            if name not in names:
+                yield f"{name} is missing"
+            elif z.getinfo(name).file_size > limit:
+                yield f"{name} is {z.getinfo(name).file_size:,} bytes, above its {limit:,}"
         if "README-ja.txt" not in names:
             yield "README-ja.txt is missing"
             return
