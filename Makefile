@@ -10,7 +10,7 @@ export ZELMAR_WINEPREFIX_BASE ?= $(abspath $(BUILD))/wineprefix
 
 CMAKE_CONFIGURE = cmake -S . -DCMAKE_BUILD_TYPE=$(CONFIG) -Wno-dev
 
-.PHONY: all deps run-deps native win64 win32 linux32 test check test-native test-linux32 \
+.PHONY: all deps run-deps native win64 win32 linux32 test check test-native test-bare test-linux32 \
         test-wine test-wine32 test-dist test-sanitizers test-threads test-fuzz test-web run \
         screenshot-144 dist \
         bench bench-wide bench-proofs bench-web figures fuzz format clean web
@@ -42,7 +42,7 @@ linux32: deps
 	$(CMAKE_CONFIGURE) -B $(BUILD)/linux32 -DCMAKE_TOOLCHAIN_FILE=cmake/linux-i686.cmake
 	cmake --build $(BUILD)/linux32 -j $(JOBS) --target zelmar_engine_tests
 
-test: test-native test-linux32 test-wine test-wine32 test-dist test-sanitizers test-threads \
+test: test-native test-bare test-linux32 test-wine test-wine32 test-dist test-sanitizers test-threads \
       test-fuzz test-web
 	@echo "all test suites passed"
 
@@ -61,6 +61,12 @@ check: native win64
 
 test-native: native
 	ctest --test-dir $(BUILD)/native --output-on-failure -j $(JOBS)
+
+# `make run` as a new user meets it: a fresh clone of HEAD in a bare Debian 12
+# root, as root and without a display (tests/bare). The root's tarball is
+# made once and kept in $(BUILD)/bare-debian.
+test-bare: deps
+	tests/bare/make_run_on_bare_debian.sh $(BUILD)
 
 # 32-bit x86 arithmetic, proven under qemu-i386.
 test-linux32: linux32

@@ -27,6 +27,7 @@ if ! $run_only; then
     wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32
     libclang-rt-14-dev-wasm32 lld-14
     chromium nodejs
+    mmdebstrap
   )
 fi
 
