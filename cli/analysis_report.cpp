@@ -70,10 +70,11 @@ Rig RigOf(const PlanOptions& options, const std::optional<std::string>& input,
 }
 
 std::string AnalysisText(const PlanOptions& options,
+                         const plan::SettledRequest& request,
                          const std::vector<plan::Carrier>& rig,
                          const plan::GroupFigures& figures,
                          const plan::GroupViolations& violations) {
-  const std::vector<std::string> labels = plan::LabelsOf(options, rig);
+  const std::vector<std::string> labels = request.LabelsOf(rig);
   std::string t = "carriers: " + std::to_string(rig.size()) + "\n";
   for (std::size_t i = 0; i < rig.size(); ++i) {
     t += "  " + FormatKhz(rig[i].khz);
@@ -83,7 +84,7 @@ std::string AnalysisText(const PlanOptions& options,
     t += "\n";
   }
   for (Family f : plan::kFamilies) {
-    if (!Checked(options, f)) continue;
+    if (!request.Checks(f)) continue;
     const int k = static_cast<int>(f);
     const std::string name(plan::FamilyName(f));
     t += name + " margin: ";
@@ -106,6 +107,7 @@ std::string AnalysisText(const PlanOptions& options,
 }
 
 std::string AnalysisJson(const PlanOptions& options,
+                         const plan::SettledRequest& request,
                          const std::vector<plan::Carrier>& rig,
                          const plan::GroupFigures& figures,
                          const plan::GroupViolations& violations) {
@@ -118,12 +120,12 @@ std::string AnalysisJson(const PlanOptions& options,
   for (const plan::Carrier& c : rig) {
     json.String(options.groups[c.group].name);
   }
-  json.EndArray().Key("labels").Strings(plan::LabelsOf(options, rig));
+  json.EndArray().Key("labels").Strings(request.LabelsOf(rig));
   for (const char* what : {"margins", "headroom"}) {
     const bool margins = what[0] == 'm';
     json.Key(what).BeginObject();
     for (Family f : plan::kFamilies) {
-      if (!Checked(options, f)) continue;
+      if (!request.Checks(f)) continue;
       const int k = static_cast<int>(f);
       json.Key(plan::FamilyName(f))
           .OptionalString(
@@ -143,20 +145,22 @@ std::string AnalysisJson(const PlanOptions& options,
 }  // namespace
 
 PlanReport RunAnalysis(const PlanOptions& options,
+                       const plan::SettledRequest& request,
                        const std::optional<std::string>& input,
                        std::span<const plan::Carrier> saved) {
   const Rig rig = RigOf(options, input, saved);
   if (!rig.error.empty()) return UsageReport(rig.error);
   const std::vector<plan::Carrier> sorted = plan::Ascending(rig.carriers);
-  const std::vector<plan::GroupRules> rules = plan::RulesOf(options);
-  const plan::GroupFigures figures = plan::MeasureGroups(sorted, rules);
-  const plan::GroupViolations violations =
-      plan::FindGroupViolations(sorted, rules, kMaxAnalysedViolations);
+  const plan::GroupFigures figures =
+      plan::MeasureGroups(sorted, request.rules());
+  const plan::GroupViolations violations = plan::FindGroupViolations(
+      sorted, request.rules(), kMaxAnalysedViolations);
   PlanReport report;
   report.status = violations.listed.empty() ? kExitOk : kExitNoPlan;
-  report.out = options.json
-                   ? AnalysisJson(options, sorted, figures, violations)
-                   : AnalysisText(options, sorted, figures, violations);
+  report.out =
+      options.json
+          ? AnalysisJson(options, request, sorted, figures, violations)
+          : AnalysisText(options, request, sorted, figures, violations);
   return report;
 }
 

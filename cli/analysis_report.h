@@ -19,6 +19,7 @@ inline constexpr std::size_t kMaxAnalysedViolations = 10'000;
 // `input`, one per line. Status 0 when they keep every rule, 1 when not.
 // A show's saved plan, when `saved` holds one, goes before all of these.
 PlanReport RunAnalysis(const PlanOptions& options,
+                       const plan::SettledRequest& request,
                        const std::optional<std::string>& input,
                        std::span<const plan::Carrier> saved = {});
 

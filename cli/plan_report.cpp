@@ -75,17 +75,17 @@ std::string NoPlanText(const PlanOptions& options, bool proven,
 
 // Per checked family its margin, then per checked family its closest
 // product ({"carriers":[...],"product":...,"victim":...} or null).
-void WriteFamilies(const PlanOptions& options, const plan::PlanFigures& figures,
-                   cli::JsonWriter& json) {
+void WriteFamilies(const plan::SettledRequest& request,
+                   const plan::PlanFigures& figures, cli::JsonWriter& json) {
   json.Key("margins").BeginObject();
   for (Family f : plan::kFamilies) {
-    if (!Checked(options, f)) continue;
+    if (!request.Checks(f)) continue;
     json.Key(plan::FamilyName(f))
         .OptionalString(KhzText(figures.margins[static_cast<int>(f)]));
   }
   json.EndObject().Key("closest").BeginObject();
   for (Family f : plan::kFamilies) {
-    if (!Checked(options, f)) continue;
+    if (!request.Checks(f)) continue;
     json.Key(plan::FamilyName(f));
     const auto& q = figures.closest[static_cast<int>(f)];
     if (!q) {
@@ -100,11 +100,11 @@ void WriteFamilies(const PlanOptions& options, const plan::PlanFigures& figures,
 }
 
 // Per checked family the smallest headroom (null where nothing is judged).
-void WriteHeadroom(const PlanOptions& options,
+void WriteHeadroom(const plan::SettledRequest& request,
                    const plan::GroupFigures& figures, cli::JsonWriter& json) {
   json.Key("headroom").BeginObject();
   for (Family f : plan::kFamilies) {
-    if (!Checked(options, f)) continue;
+    if (!request.Checks(f)) continue;
     json.Key(plan::FamilyName(f))
         .OptionalString(KhzText(figures.headroom[static_cast<int>(f)]));
   }
@@ -129,17 +129,17 @@ void WriteGroupsAndLabels(const PlanOptions& options,
   json.EndArray().Key("labels").Strings(labels);
 }
 
-void WriteSpares(const PlanOptions& options, const PlanView& view,
+void WriteSpares(const PlanOptions& options,
+                 const plan::SettledRequest& request, const PlanView& view,
                  cli::JsonWriter& json) {
   json.Key("spares").BeginArray();
-  const std::vector<std::string> labels =
-      plan::SpareLabelsOf(options, view.spares);
+  const std::vector<std::string> labels = request.SpareLabelsOf(view.spares);
   for (std::size_t i = 0; i < view.spares.size(); ++i) {
     const plan::Carrier& c = view.spares[i];
     json.BeginObject().Key("frequency").String(FormatKhz(c.khz));
     json.Key("group").String(options.groups[c.group].name);
     json.Key("label").String(labels[i]);
-    json.Key("band").String(plan::BandNameOf(options, c)).EndObject();
+    json.Key("band").String(request.BandNameOf(c)).EndObject();
   }
   json.EndArray();
 }
@@ -151,7 +151,8 @@ bool WantsSpares(const PlanOptions& options) {
   return false;
 }
 
-std::string FoundJson(const PlanOptions& options, const PlanView& view,
+std::string FoundJson(const PlanOptions& options,
+                      const plan::SettledRequest& request, const PlanView& view,
                       const VerifiedPlan& verified) {
   const std::vector<Khz> plan = Frequencies(view.plan);
   std::string out;
@@ -160,17 +161,15 @@ std::string FoundJson(const PlanOptions& options, const PlanView& view,
   json.Key("count").Number(static_cast<std::int64_t>(plan.size()));
   const plan::PlanFigures figures = plan::MeasurePlan(plan);
   json.Key("margin").OptionalString(KhzText(figures.margins[0]));
-  WriteFamilies(options, figures, json);
-  WriteHeadroom(options, plan::MeasureGroups(view.plan, plan::RulesOf(options)),
-                json);
+  WriteFamilies(request, figures, json);
+  WriteHeadroom(request, plan::MeasureGroups(view.plan, request.rules()), json);
   json.Key("bands").BeginArray();
   for (const plan::Carrier& c : view.plan) {
-    json.String(plan::BandNameOf(options, c));
+    json.String(request.BandNameOf(c));
   }
   json.EndArray();
-  WriteGroupsAndLabels(options, view.plan, plan::LabelsOf(options, view.plan),
-                       json);
-  if (WantsSpares(options)) WriteSpares(options, view, json);
+  WriteGroupsAndLabels(options, view.plan, request.LabelsOf(view.plan), json);
+  if (WantsSpares(options)) WriteSpares(options, request, view, json);
   if (!view.scan_json.empty()) json.Key("scan").Raw(view.scan_json);
   json.Key("proven").Bool(view.proven).Key("result");
   verified.checked ? json.String(verified.verdict) : json.Null();
@@ -180,13 +179,15 @@ std::string FoundJson(const PlanOptions& options, const PlanView& view,
 
 // Per checked family: "2tx3 margin: 0.250 MHz (...)" and, with groups, the
 // headroom and its product.
-std::string FamilyLines(const PlanOptions& options, const PlanView& view) {
+std::string FamilyLines(const PlanOptions& options,
+                        const plan::SettledRequest& request,
+                        const PlanView& view) {
   const plan::PlanFigures figures = plan::MeasurePlan(Frequencies(view.plan));
   const plan::GroupFigures judged =
-      plan::MeasureGroups(view.plan, plan::RulesOf(options));
+      plan::MeasureGroups(view.plan, request.rules());
   std::string e;
   for (Family f : plan::kFamilies) {
-    if (!Checked(options, f)) continue;
+    if (!request.Checks(f)) continue;
     const int k = static_cast<int>(f);
     e += std::string(plan::FamilyName(f)) + " margin: ";
     if (const auto& q = figures.closest[k]) {
@@ -209,16 +210,17 @@ std::string FamilyLines(const PlanOptions& options, const PlanView& view) {
   return e;
 }
 
-std::string SpareLines(const PlanOptions& options, const PlanView& view) {
+std::string SpareLines(const PlanOptions& options,
+                       const plan::SettledRequest& request,
+                       const PlanView& view) {
   if (!WantsSpares(options)) return "";
   std::string e = "spares: " + std::to_string(view.spares.size()) + "\n";
-  const std::vector<std::string> labels =
-      plan::SpareLabelsOf(options, view.spares);
+  const std::vector<std::string> labels = request.SpareLabelsOf(view.spares);
   for (std::size_t i = 0; i < view.spares.size(); ++i) {
     const plan::Carrier& c = view.spares[i];
     e += "  " + FormatKhz(c.khz) + "  " +
-         (labels[i].empty() ? "" : labels[i] + "  ") +
-         plan::BandNameOf(options, c) + "\n";
+         (labels[i].empty() ? "" : labels[i] + "  ") + request.BandNameOf(c) +
+         "\n";
   }
   return e;
 }
@@ -226,9 +228,11 @@ std::string SpareLines(const PlanOptions& options, const PlanView& view) {
 // Standard error of a plan for people: the count, each carrier's band (and
 // with groups its label and group), the margins with their closest
 // products, the spares, whether proven, the verdict.
-std::string FoundFigures(const PlanOptions& options, const PlanView& view,
-                         const VerifiedPlan& verified, bool by_interrupt) {
-  const std::vector<std::string> labels = plan::LabelsOf(options, view.plan);
+std::string FoundFigures(const PlanOptions& options,
+                         const plan::SettledRequest& request,
+                         const PlanView& view, const VerifiedPlan& verified,
+                         bool by_interrupt) {
+  const std::vector<std::string> labels = request.LabelsOf(view.plan);
   std::string e = "count: " + std::to_string(view.plan.size()) + "\n";
   for (std::size_t i = 0; i < view.plan.size(); ++i) {
     const plan::Carrier& c = view.plan[i];
@@ -236,14 +240,14 @@ std::string FoundFigures(const PlanOptions& options, const PlanView& view,
     if (options.Grouped()) {
       e += labels[i] + "  " + GroupNameOf(options, c.group) + "  ";
     }
-    e += plan::BandNameOf(options, c) + "\n";
+    e += request.BandNameOf(c) + "\n";
   }
   const auto margin = plan::MeasurePlan(Frequencies(view.plan)).margins[0];
   e += "margin: " +
        (margin ? FormatKhz(*margin) + " MHz"
                : std::string("none (fewer than three carriers)")) +
        "\n";
-  e += FamilyLines(options, view) + SpareLines(options, view);
+  e += FamilyLines(options, request, view) + SpareLines(options, request, view);
   e += view.proven    ? "proven best: yes\n"
        : by_interrupt ? "proven best: no (interrupted)\n"
                       : "proven best: no (time limit reached)\n";
@@ -328,16 +332,18 @@ PlanReport NoPlanReport(const PlanOptions& options, bool proven,
   return {kExitNoPlan, out + "\n", ""};
 }
 
-PlanReport FoundReport(const PlanOptions& options, const PlanView& view,
-                       const VerifiedPlan& verified, bool by_interrupt) {
+PlanReport FoundReport(const PlanOptions& options,
+                       const plan::SettledRequest& request,
+                       const PlanView& view, const VerifiedPlan& verified,
+                       bool by_interrupt) {
   PlanReport report;
   report.status = by_interrupt ? kExitInterrupted : kExitOk;
   if (options.json) {
-    report.out = FoundJson(options, view, verified);
+    report.out = FoundJson(options, request, view, verified);
     return report;
   }
   for (const std::string& t : verified.texts) report.out += t + "\n";
-  report.err = FoundFigures(options, view, verified, by_interrupt);
+  report.err = FoundFigures(options, request, view, verified, by_interrupt);
   return report;
 }
 

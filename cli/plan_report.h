@@ -12,6 +12,7 @@
 #include "plan_options.h"
 #include "zelmar/groups.h"
 #include "zelmar/planner.h"
+#include "zelmar/show/request.h"
 
 namespace zelmar::plan_cli {
 
@@ -77,8 +78,10 @@ struct VerifiedPlan {
   bool checked = false;
   std::string verdict;
 };
-PlanReport FoundReport(const PlanOptions& options, const PlanView& view,
-                       const VerifiedPlan& verified, bool by_interrupt);
+PlanReport FoundReport(const PlanOptions& options,
+                       const plan::SettledRequest& request,
+                       const PlanView& view, const VerifiedPlan& verified,
+                       bool by_interrupt);
 
 // A frequency's text, or nullopt (null in JSON) for none.
 std::optional<std::string> KhzText(const std::optional<plan::Khz>& khz);

@@ -86,7 +86,8 @@ std::string_view DescribeGroupRequestError(plan::GroupRequestError error) {
 
 // What the user may not have meant but the run goes on with: fixed carriers
 // inside exclusions, and exclusions that leave no channel.
-std::string Warnings(const PlanOptions& options, bool no_channel) {
+std::string Warnings(const plan::SettledRequest& request, bool no_channel) {
+  const plan::RequestOptions& options = request.options();
   std::string warnings;
   for (const plan::GroupOptions& group : options.groups) {
     for (Khz f : group.fixed) {
@@ -100,11 +101,10 @@ std::string Warnings(const PlanOptions& options, bool no_channel) {
       }
     }
   }
-  if (!no_channel || AllExcludes(options).empty()) return warnings;
+  if (!no_channel || request.excludes().empty()) return warnings;
   std::vector<plan::Band> bands;
-  for (const plan::GroupOptions& group : options.groups) {
-    for (const plan::ResolvedBand& r :
-         plan::ResolveBands(group, options.tv_edge)) {
+  for (std::size_t g = 0; g < options.groups.size(); ++g) {
+    for (const plan::ResolvedBand& r : request.bands(g)) {
       bands.push_back(r.band);
     }
   }
@@ -118,7 +118,7 @@ std::string Warnings(const PlanOptions& options, bool no_channel) {
 
 // Every plan goes through the check (or, above its twelve fields, the
 // planner's own rules) before it is shown. On failure, the internal error.
-std::optional<std::string> Verify(const PlanOptions& options,
+std::optional<std::string> Verify(const plan::SettledRequest& request,
                                   std::span<const plan::Carrier> carriers,
                                   VerifiedPlan& verified) {
   std::vector<Khz> plan;
@@ -131,10 +131,10 @@ std::optional<std::string> Verify(const PlanOptions& options,
     }
   }
   const bool valid =
-      options.Grouped()
-          ? plan::FindGroupViolations(carriers, plan::RulesOf(options), 1)
+      request.options().Grouped()
+          ? plan::FindGroupViolations(carriers, request.rules(), 1)
                 .listed.empty()
-          : plan::FindViolations(plan, options.first().rules, 1).empty();
+          : plan::FindViolations(plan, request.rules()[0].rules, 1).empty();
   if (!valid) return "the plan breaks the planner's own rules";
   verified.checked = plan.size() <= kSlotCount;
   if (!verified.checked) return std::nullopt;
@@ -148,15 +148,15 @@ std::optional<std::string> Verify(const PlanOptions& options,
 }
 
 // Each group's spares beside the plan.
-std::vector<plan::Carrier> SparesOf(const PlanOptions& options,
+std::vector<plan::Carrier> SparesOf(const plan::SettledRequest& request,
                                     std::span<const plan::Carrier> plan) {
   std::vector<plan::Carrier> spares;
-  const std::vector<plan::GroupRules> rules = plan::RulesOf(options);
-  for (std::size_t g = 0; g < options.groups.size(); ++g) {
-    const int k = options.groups[g].spares;
+  const std::vector<plan::GroupOptions>& groups = request.options().groups;
+  for (std::size_t g = 0; g < groups.size(); ++g) {
+    const int k = groups[g].spares;
     if (k == 0) continue;
-    const plan::Candidates channels = plan::GroupChannels(options, g);
-    for (Khz f : plan::FindSpares(plan, rules, static_cast<int>(g),
+    const plan::Candidates channels = request.Channels(g);
+    for (Khz f : plan::FindSpares(plan, request.rules(), static_cast<int>(g),
                                   channels.channels, k)) {
       spares.push_back({f, static_cast<int>(g)});
     }
@@ -164,14 +164,15 @@ std::vector<plan::Carrier> SparesOf(const PlanOptions& options,
   return spares;
 }
 
-PlanReport ReportFound(const PlanOptions& options, PlanView& view,
+PlanReport ReportFound(const PlanOptions& options,
+                       const plan::SettledRequest& request, PlanView& view,
                        bool by_interrupt) {
   VerifiedPlan verified;
-  if (auto error = Verify(options, view.plan, verified)) {
+  if (auto error = Verify(request, view.plan, verified)) {
     return InternalReport(*error);
   }
-  view.spares = SparesOf(options, view.plan);
-  return FoundReport(options, view, verified, by_interrupt);
+  view.spares = SparesOf(request, view.plan);
+  return FoundReport(options, request, view, verified, by_interrupt);
 }
 
 // What a search of either kind gives the reports.
@@ -217,8 +218,10 @@ std::vector<plan::Carrier> FixedOf(const PlanOptions& options) {
 }
 
 // The answer to a search's outcome, warnings not yet in it.
-PlanReport ReportOutcome(const PlanOptions& options, const Searched& searched,
-                         PlanView& view, bool by_interrupt) {
+PlanReport ReportOutcome(const PlanOptions& options,
+                         const plan::SettledRequest& request,
+                         const Searched& searched, PlanView& view,
+                         bool by_interrupt) {
   switch (searched.status) {
     case plan::PlanOutcome::Status::kRefused:
       return UsageReport(searched.refusal);
@@ -227,7 +230,7 @@ PlanReport ReportOutcome(const PlanOptions& options, const Searched& searched,
         return FixedBrokenReport(
             options,
             BrokenRulesOf(options, plan::FindGroupViolations(
-                                       FixedOf(options), plan::RulesOf(options),
+                                       FixedOf(options), request.rules(),
                                        kMaxListedViolations)));
       }
       // One past the list, to tell a full list from a cut one.
@@ -244,7 +247,7 @@ PlanReport ReportOutcome(const PlanOptions& options, const Searched& searched,
   }
   view.plan = searched.plan;
   view.proven = searched.proven;
-  return ReportFound(options, view, by_interrupt);
+  return ReportFound(options, request, view, by_interrupt);
 }
 
 }  // namespace
@@ -256,7 +259,7 @@ PlanReport StoppedReport(const PlanOptions& options,
   for (std::size_t i = 0; i < plan.size(); ++i) {
     view.plan.push_back({plan[i], i < groups.size() ? groups[i] : 0});
   }
-  return ReportFound(options, view, true);
+  return ReportFound(options, plan::SettledRequest(options), view, true);
 }
 
 PlanReport RunPlan(const PlanOptions& given, const PlanInputs& inputs,
@@ -282,8 +285,10 @@ PlanReport RunPlan(const PlanOptions& given, const PlanInputs& inputs,
     }
     view.scan_json = scan.json;
   }
-  if (options.analyze) return RunAnalysis(options, inputs.rig, saved);
-  const plan::BuiltRequest built = plan::BuildPlanRequest(options);
+  // From here on the request is read, never built again.
+  const plan::SettledRequest request(options);
+  if (options.analyze) return RunAnalysis(options, request, inputs.rig, saved);
+  const plan::BuiltRequest built = request.Build();
   if (built.error != plan::BuildError::kNone) {
     return UsageReport(DescribeBuildError(options, built));
   }
@@ -291,16 +296,17 @@ PlanReport RunPlan(const PlanOptions& given, const PlanInputs& inputs,
                                 ? SearchGroups(built.group_request, stop)
                                 : SearchOneGroup(built.request, stop);
   const bool by_interrupt = interrupted && interrupted();
-  PlanReport report = ReportOutcome(options, searched, view, by_interrupt);
+  PlanReport report =
+      ReportOutcome(options, request, searched, view, by_interrupt);
   // Refusals and internal errors stand alone; every other answer follows
   // the warnings.
   if (report.status != kExitUsage && report.status != kExitInternal) {
     const bool no_channel =
         options.Grouped() ? false : built.request.candidates.empty();
     report.err.insert(
-        0, (options.json ? "" : scan.text) + Warnings(options, no_channel));
+        0, (options.json ? "" : scan.text) + Warnings(request, no_channel));
     const bool found = searched.status == plan::PlanOutcome::Status::kFound;
-    AttachShow(options, found ? &view : nullptr, report);
+    AttachShow(options, request, found ? &view : nullptr, report);
   }
   return report;
 }

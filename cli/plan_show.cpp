@@ -52,14 +52,14 @@ std::optional<std::string> LoadShow(const std::string& text,
   return std::nullopt;
 }
 
-void AttachShow(const PlanOptions& options, const PlanView* view,
-                PlanReport& report) {
+void AttachShow(const PlanOptions& options, const plan::SettledRequest& request,
+                const PlanView* view, PlanReport& report) {
   if (options.save.empty() && options.csv.empty()) return;
   plan::ShowFile show;
   show.request = options;
   plan::PlanSheet sheet;
   if (view != nullptr) {
-    sheet = plan::MakeSheet(options, view->plan, view->spares, view->proven);
+    sheet = plan::MakeSheet(request, view->plan, view->spares, view->proven);
     show.plan = sheet;
   }
   report.show_text = plan::WriteShow(show);

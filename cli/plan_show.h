@@ -21,7 +21,7 @@ std::optional<std::string> LoadShow(const std::string& text,
 
 // The show file and the sheet of a run that gave an answer: `view` null
 // when there was no plan.
-void AttachShow(const PlanOptions& options, const PlanView* view,
-                PlanReport& report);
+void AttachShow(const PlanOptions& options, const plan::SettledRequest& request,
+                const PlanView* view, PlanReport& report);
 
 }  // namespace zelmar::plan_cli

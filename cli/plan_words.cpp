@@ -83,10 +83,6 @@ std::string GroupNameOf(const PlanOptions& options, int group) {
   return QuoteArgument(options.groups[group].name);
 }
 
-bool Checked(const PlanOptions& options, Family family) {
-  return plan::FamilyChecked(plan::RulesOf(options), family);
-}
-
 namespace {
 
 // " ('HH')" after a carrier of a named group, else nothing.

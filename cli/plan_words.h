@@ -30,7 +30,4 @@ void WriteFinding(const PlanOptions& options, const plan::Finding& f,
 // The name of a carrier's group as messages give it: 'HH'.
 std::string GroupNameOf(const PlanOptions& options, int group);
 
-// The families any group checks.
-bool Checked(const PlanOptions& options, plan::Family family);
-
 }  // namespace zelmar::plan_cli

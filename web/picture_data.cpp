@@ -89,14 +89,13 @@ struct Drawn {
   std::vector<Range> panels;
 };
 
-void WriteBands(const PageRequest& request, cli::JsonWriter& json,
+void WriteBands(const plan::SettledRequest& settled, cli::JsonWriter& json,
                 Drawn& drawn) {
-  const plan_cli::PlanOptions& options = request.options;
+  const plan::RequestOptions& options = settled.options();
   json.Key("bands").BeginArray();
   for (std::size_t g = 0; g < options.groups.size(); ++g) {
     const plan::GroupOptions& group = options.groups[g];
-    for (const plan::ResolvedBand& r :
-         plan::ResolveBands(group, options.tv_edge)) {
+    for (const plan::ResolvedBand& r : settled.bands(g)) {
       const Range range{r.band.low, r.band.high};
       drawn.bands.push_back(range);
       json.BeginObject();
@@ -144,12 +143,13 @@ void WriteAir(const PageRequest& request, cli::JsonWriter& json,
 }
 
 void WriteCarriers(const PageRequest& request,
-                   const std::vector<plan::GroupRules>& rules,
+                   const plan::SettledRequest& settled,
                    const plan::ProductMap& map, cli::JsonWriter& json) {
   const plan_cli::PlanOptions& options = request.options;
-  const std::vector<std::string> labels = plan::LabelsOf(options, request.plan);
+  const std::vector<plan::GroupRules>& rules = settled.rules();
+  const std::vector<std::string> labels = settled.LabelsOf(request.plan);
   const std::vector<std::string> spare_labels =
-      plan::SpareLabelsOf(options, request.spares);
+      settled.SpareLabelsOf(request.spares);
   json.Key("carriers").BeginArray();
   const std::size_t n = request.plan.size();
   for (std::size_t i = 0; i < n + request.spares.size(); ++i) {
@@ -161,7 +161,7 @@ void WriteCarriers(const PageRequest& request,
     json.Key("text").String(FormatKhz(c.khz));
     json.Key("label").String(spare ? spare_labels[i - n] : labels[i]);
     json.Key("group").Number(c.group);
-    json.Key("band").String(plan::BandNameOf(options, c));
+    json.Key("band").String(settled.BandNameOf(c));
     json.Key("fixed").Bool(!spare && std::count(group.fixed.begin(),
                                                 group.fixed.end(), c.khz) > 0);
     json.Key("spare").Bool(spare).Key("windows").BeginObject();
@@ -297,12 +297,13 @@ std::string ScanRangesJson(const PageRequest& request) {
 
 std::string PictureJson(const PageRequest& request) {
   const plan_cli::PlanOptions& options = request.options;
-  const std::vector<plan::GroupRules> rules = plan::RulesOf(options);
+  const plan::SettledRequest settled(options);
+  const std::vector<plan::GroupRules>& rules = settled.rules();
   std::string out;
   cli::JsonWriter json(out);
   Drawn drawn;
   json.BeginObject();
-  WriteBands(request, json, drawn);
+  WriteBands(settled, json, drawn);
   for (const auto* list : {&request.plan, &request.spares}) {
     for (const plan::Carrier& c : *list) drawn.bands.push_back({c.khz, c.khz});
   }
@@ -322,12 +323,12 @@ std::string PictureJson(const PageRequest& request) {
   }
   json.EndArray().Key("families").BeginArray();
   for (plan::Family f : plan::kFamilies) {
-    if (plan::FamilyChecked(rules, f)) json.String(plan::FamilyName(f));
+    if (settled.Checks(f)) json.String(plan::FamilyName(f));
   }
   json.EndArray();
   const plan::ProductMap map =
       plan::MapProducts(request.plan, rules, kPictureReachFloor);
-  WriteCarriers(request, rules, map, json);
+  WriteCarriers(request, settled, map, json);
   WriteProducts(request, map, json);
   WriteCrowded(request, rules, json);
   json.EndObject();

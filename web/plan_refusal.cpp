@@ -97,12 +97,13 @@ std::size_t ChannelCount(std::span<const plan::ResolvedBand> resolved,
 
 // A counted band asked for more carriers than it has channels: no search
 // can help, though one would only say so at its time limit.
-std::optional<std::string> TooSmallJson(const plan::RequestOptions& options) {
-  const std::vector<plan::Range> excludes = plan::AllExcludes(options);
+std::optional<std::string> TooSmallJson(const plan::SettledRequest& settled) {
+  const plan::RequestOptions& options = settled.options();
+  const std::vector<plan::Range>& excludes = settled.excludes();
   for (std::size_t g = 0; g < options.groups.size(); ++g) {
     const plan::GroupOptions& group = options.groups[g];
     if (!group.Counted()) continue;
-    const auto resolved = plan::ResolveBands(group, options.tv_edge);
+    const std::vector<plan::ResolvedBand>& resolved = settled.bands(g);
     for (std::size_t o = 0; o < group.bands.size(); ++o) {
       const std::size_t channels = ChannelCount(resolved, excludes, o);
       const int count = *group.bands[o].count;
@@ -145,7 +146,8 @@ std::string Expression(const plan::Product& q) {
 
 // The first broken rule as one finding of groups (a request without groups
 // is one group, judged by its own rules).
-std::optional<plan::Finding> FirstBroken(const plan::RequestOptions& options) {
+std::optional<plan::Finding> FirstBroken(const plan::SettledRequest& settled) {
+  const plan::RequestOptions& options = settled.options();
   if (!options.Grouped()) {
     const plan::Rules& rules = options.first().rules;
     const plan::Violation v = plan::FindViolation(options.first().fixed, rules);
@@ -169,14 +171,14 @@ std::optional<plan::Finding> FirstBroken(const plan::RequestOptions& options) {
     }
   }
   const plan::GroupViolations found =
-      plan::FindGroupViolations(fixed, plan::RulesOf(options), 1);
+      plan::FindGroupViolations(fixed, settled.rules(), 1);
   if (found.listed.empty()) return std::nullopt;
   return found.listed.front();
 }
 
 std::optional<std::string> FixedBrokenJson(
-    const plan::RequestOptions& options) {
-  const std::optional<plan::Finding> f = FirstBroken(options);
+    const plan::SettledRequest& settled) {
+  const std::optional<plan::Finding> f = FirstBroken(settled);
   if (!f) return std::nullopt;
   std::string out;
   cli::JsonWriter json(out);
@@ -206,8 +208,9 @@ std::optional<std::string> FixedBrokenJson(
 // What the search goes on with but the user may not have meant: fixed
 // carriers inside an exclusion (they stay in every plan), exclusions that
 // leave no channel.
-std::string NoneJson(const plan::RequestOptions& options,
+std::string NoneJson(const plan::SettledRequest& settled,
                      const plan::BuiltRequest& built) {
+  const plan::RequestOptions& options = settled.options();
   std::string out;
   cli::JsonWriter json(out);
   json.BeginObject().Key("what").String("none");
@@ -227,7 +230,7 @@ std::string NoneJson(const plan::RequestOptions& options,
   }
   // Bands the exclusions leave without a frequency (the search finds none).
   if (!options.Grouped() && built.request.candidates.empty() &&
-      !plan::AllExcludes(options).empty()) {
+      !settled.excludes().empty()) {
     json.BeginObject().Key("what").String("noChannel");
     json.Key("group").Number(0).EndObject();
   }
@@ -264,11 +267,12 @@ std::string PlanRefusalJson(std::span<const std::string_view> args) {
   if (check.error != plan::OptionsError::kNone) {
     return OptionsJson(options, check);
   }
-  const plan::BuiltRequest built = plan::BuildPlanRequest(options);
+  const plan::SettledRequest settled(options);
+  const plan::BuiltRequest built = settled.Build();
   if (built.error != plan::BuildError::kNone) return BuildJson(built);
-  if (auto small = TooSmallJson(options)) return *small;
-  if (auto broken = FixedBrokenJson(options)) return *broken;
-  return NoneJson(options, built);
+  if (auto small = TooSmallJson(settled)) return *small;
+  if (auto broken = FixedBrokenJson(settled)) return *broken;
+  return NoneJson(settled, built);
 }
 
 }  // namespace zelmar::web

@@ -24,6 +24,7 @@
 #include "plan_show.h"
 #include "zelmar/engine.h"
 #include "zelmar/planner.h"
+#include "zelmar/show/request.h"
 
 namespace {
 
@@ -201,7 +202,8 @@ std::int32_t zelmar_show_file(std::uint32_t sheet) {
   view.spares = request->spares;
   view.proven = request->proven;
   zelmar::plan_cli::PlanReport report;
-  zelmar::plan_cli::AttachShow(request->options,
+  const zelmar::plan::SettledRequest settled(request->options);
+  zelmar::plan_cli::AttachShow(request->options, settled,
                                request->plan.empty() ? nullptr : &view, report);
   output = sheet != 0 ? report.csv_text : report.show_text;
   return 0;

@@ -1,5 +1,5 @@
-// The options of a front end as a request, and the band and label of a
-// carrier.
+// The options of a front end as a request built once: its rules, bands and
+// exclusions, the planner's request, and the band and label of a carrier.
 #include <algorithm>
 #include <span>
 
@@ -55,12 +55,12 @@ BuildError AssignCountedBands(const GroupOptions& group,
   return BuildError::kNone;
 }
 
-BuiltRequest BuildOneGroup(const RequestOptions& options) {
+BuiltRequest BuildOneGroup(const SettledRequest& settled) {
   BuiltRequest built;
+  const RequestOptions& options = settled.options();
   const GroupOptions& group = options.first();
-  const std::vector<Range> excludes = AllExcludes(options);
-  const std::vector<ResolvedBand> resolved =
-      ResolveBands(group, options.tv_edge);
+  const std::vector<Range>& excludes = settled.excludes();
+  const std::vector<ResolvedBand>& resolved = settled.bands(0);
   Candidates candidates =
       BuildCandidates(BandsOf(resolved), excludes, kMaxCandidates);
   if (candidates.too_many) {
@@ -81,11 +81,11 @@ BuiltRequest BuildOneGroup(const RequestOptions& options) {
 }
 
 // One pool per counted band, or one for the whole group.
-BuildError AddPools(const RequestOptions& options, std::size_t g,
-                    const std::vector<Range>& excludes, GroupRequest& request) {
-  const GroupOptions& group = options.groups[g];
-  const std::vector<ResolvedBand> resolved =
-      ResolveBands(group, options.tv_edge);
+BuildError AddPools(const SettledRequest& settled, std::size_t g,
+                    GroupRequest& request) {
+  const GroupOptions& group = settled.options().groups[g];
+  const std::vector<Range>& excludes = settled.excludes();
+  const std::vector<ResolvedBand>& resolved = settled.bands(g);
   if (!group.Counted()) {
     Candidates channels = BuildCandidates(BandsOf(resolved), excludes);
     if (channels.too_many) return BuildError::kTooManyCandidates;
@@ -105,17 +105,17 @@ BuildError AddPools(const RequestOptions& options, std::size_t g,
   return BuildError::kNone;
 }
 
-BuiltRequest BuildGroups(const RequestOptions& options) {
+BuiltRequest BuildGroups(const SettledRequest& settled) {
   BuiltRequest built;
+  const RequestOptions& options = settled.options();
   GroupRequest& request = built.group_request;
-  request.groups = RulesOf(options);
+  request.groups = settled.rules();
   request.threads = options.threads;
-  const std::vector<Range> excludes = AllExcludes(options);
   for (std::size_t g = 0; g < options.groups.size(); ++g) {
     for (Khz f : options.groups[g].fixed) {
       request.fixed.push_back(Carrier{f, static_cast<int>(g)});
     }
-    built.error = AddPools(options, g, excludes, request);
+    built.error = AddPools(settled, g, request);
     if (built.error != BuildError::kNone) {
       built.group = g;
       return built;
@@ -144,38 +144,36 @@ std::vector<ResolvedBand> ResolveBands(const GroupOptions& group, Khz tv_edge) {
   return resolved;
 }
 
-std::vector<Range> AllExcludes(const RequestOptions& options) {
-  std::vector<Range> all = options.excludes;
-  all.insert(all.end(), options.scan_excludes.begin(),
-             options.scan_excludes.end());
-  return all;
+SettledRequest::SettledRequest(const RequestOptions& options)
+    : options_(options) {
+  for (const GroupOptions& g : options.groups) {
+    rules_.push_back(GroupRules{g.rules, g.apart});
+    bands_.push_back(ResolveBands(g, options.tv_edge));
+  }
+  excludes_ = options.excludes;
+  excludes_.insert(excludes_.end(), options.scan_excludes.begin(),
+                   options.scan_excludes.end());
 }
 
-Candidates GroupChannels(const RequestOptions& options, std::size_t group) {
-  return BuildCandidates(
-      BandsOf(ResolveBands(options.groups[group], options.tv_edge)),
-      AllExcludes(options));
+Candidates SettledRequest::Channels(std::size_t group) const {
+  return BuildCandidates(BandsOf(bands_[group]), excludes_);
+}
+
+BuiltRequest SettledRequest::Build() const {
+  return options_.Grouped() ? BuildGroups(*this) : BuildOneGroup(*this);
 }
 
 BuiltRequest BuildPlanRequest(const RequestOptions& options) {
-  return options.Grouped() ? BuildGroups(options) : BuildOneGroup(options);
+  return SettledRequest(options).Build();
 }
 
-std::vector<GroupRules> RulesOf(const RequestOptions& options) {
-  std::vector<GroupRules> rules;
-  for (const GroupOptions& g : options.groups) {
-    rules.push_back(GroupRules{g.rules, g.apart});
-  }
-  return rules;
-}
-
-std::string BandNameOf(const RequestOptions& options, const Carrier& carrier) {
-  const GroupOptions& group = options.groups[carrier.group];
+std::string SettledRequest::BandNameOf(const Carrier& carrier) const {
+  const GroupOptions& group = options_.groups[carrier.group];
   if (std::find(group.fixed.begin(), group.fixed.end(), carrier.khz) !=
       group.fixed.end()) {
     return "fixed";
   }
-  for (const ResolvedBand& r : ResolveBands(group, options.tv_edge)) {
+  for (const ResolvedBand& r : bands_[carrier.group]) {
     const Band& b = r.band;
     const Khz f = carrier.khz;
     if (f < b.low || f > b.high || (f - b.low) % b.step) continue;
@@ -194,24 +192,24 @@ std::string BandNameOf(const RequestOptions& options, const Carrier& carrier) {
   return "?";
 }
 
-std::vector<std::string> LabelsOf(const RequestOptions& options,
-                                  std::span<const Carrier> plan) {
+std::vector<std::string> SettledRequest::LabelsOf(
+    std::span<const Carrier> plan) const {
   std::vector<std::string> labels;
-  std::vector<int> numbered(options.groups.size(), 0);
+  std::vector<int> numbered(options_.groups.size(), 0);
   for (const Carrier& c : plan) {
-    const std::string& label = options.groups[c.group].label;
+    const std::string& label = options_.groups[c.group].label;
     const int n = ++numbered[c.group];
     labels.push_back(label.empty() ? "" : label + std::to_string(n));
   }
   return labels;
 }
 
-std::vector<std::string> SpareLabelsOf(const RequestOptions& options,
-                                       std::span<const Carrier> spares) {
+std::vector<std::string> SettledRequest::SpareLabelsOf(
+    std::span<const Carrier> spares) const {
   std::vector<std::string> labels;
-  std::vector<int> numbered(options.groups.size(), 0);
+  std::vector<int> numbered(options_.groups.size(), 0);
   for (const Carrier& c : spares) {
-    const std::string& label = options.groups[c.group].label;
+    const std::string& label = options_.groups[c.group].label;
     const std::string n = std::to_string(++numbered[c.group]);
     labels.push_back(label.empty() ? "spare " + n : label + " spare " + n);
   }

@@ -95,12 +95,6 @@ struct ResolvedBand {
 };
 std::vector<ResolvedBand> ResolveBands(const GroupOptions& group, Khz tv_edge);
 
-// Every excluded range of the request: typed and scanned.
-std::vector<Range> AllExcludes(const RequestOptions& options);
-
-// The channels of a group, exclusions removed (at most kMaxCandidates).
-Candidates GroupChannels(const RequestOptions& options, std::size_t group);
-
 enum class BuildError {
   kNone,
   kTooManyCandidates,  // more than kMaxCandidates channels
@@ -119,28 +113,57 @@ struct BuiltRequest {
   Khz shared_channel = 0;
 };
 
-// The candidates (the bands' channels less the exclusions), the counted
-// bands, the fixed carriers, the rules and the count; for several groups,
-// one pool per counted band (or per group) instead. Whether the request is
-// one the search takes is CheckRequest's (CheckGroupRequest's) to say.
+// A request as its answers read it: settled options (scans applied) and
+// what is built of them once, each group's rules and bands and every
+// exclusion, so that no answer builds them again. It reads the options it
+// was made from, which must outlive it.
+class SettledRequest {
+ public:
+  explicit SettledRequest(const RequestOptions& options);
+  SettledRequest(RequestOptions&&) = delete;  // would outlive its options
+
+  const RequestOptions& options() const { return options_; }
+  // The rules of every group, in order.
+  const std::vector<GroupRules>& rules() const { return rules_; }
+  // Whether any group checks `family`.
+  bool Checks(Family family) const { return FamilyChecked(rules_, family); }
+  // A group's candidate bands, as ResolveBands gives them.
+  const std::vector<ResolvedBand>& bands(std::size_t group) const {
+    return bands_[group];
+  }
+  // Every excluded range: typed, then scanned.
+  const std::vector<Range>& excludes() const { return excludes_; }
+
+  // The channels of a group, exclusions removed (at most kMaxCandidates).
+  Candidates Channels(std::size_t group) const;
+
+  // The candidates (the bands' channels less the exclusions), the counted
+  // bands, the fixed carriers, the rules and the count; for several
+  // groups, one pool per counted band (or per group) instead. Whether the
+  // request is one the search takes is CheckRequest's
+  // (CheckGroupRequest's) to say.
+  BuiltRequest Build() const;
+
+  // Where a carrier of a group came from: "fixed", "B ch 3", "TV ch 21",
+  // "band 806:807" (the option's text), or "?". Named per carrier rather
+  // than per candidate, of which there may be a million.
+  std::string BandNameOf(const Carrier& carrier) const;
+  // The labels of a plan's carriers (ascending by frequency): each group's
+  // label and its carriers numbered upwards from 1; none for a group
+  // without a label.
+  std::vector<std::string> LabelsOf(std::span<const Carrier> plan) const;
+  // The labels of spares, numbered per group: "HH spare 1", ... ("spare 1"
+  // for a group without a label).
+  std::vector<std::string> SpareLabelsOf(std::span<const Carrier> spares) const;
+
+ private:
+  const RequestOptions& options_;
+  std::vector<GroupRules> rules_;
+  std::vector<std::vector<ResolvedBand>> bands_;
+  std::vector<Range> excludes_;
+};
+
+// SettledRequest(options).Build(), for a front end that only searches.
 BuiltRequest BuildPlanRequest(const RequestOptions& options);
-
-// The rules of every group, in order.
-std::vector<GroupRules> RulesOf(const RequestOptions& options);
-
-// Where a carrier of a group came from: "fixed", "B ch 3", "TV ch 21",
-// "band 806:807" (the option's text), or "?". Named per carrier rather than
-// per candidate, of which there may be a million.
-std::string BandNameOf(const RequestOptions& options, const Carrier& carrier);
-
-// The labels of a plan's carriers (ascending by frequency): each group's
-// label and its carriers numbered upwards from 1; none for a group without
-// a label.
-std::vector<std::string> LabelsOf(const RequestOptions& options,
-                                  std::span<const Carrier> plan);
-// The labels of spares, numbered per group: "HH spare 1", ... ("spare 1"
-// for a group without a label).
-std::vector<std::string> SpareLabelsOf(const RequestOptions& options,
-                                       std::span<const Carrier> spares);
 
 }  // namespace zelmar::plan

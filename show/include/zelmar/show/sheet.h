@@ -31,7 +31,7 @@ struct PlanSheet {
 };
 
 // The sheet of a plan (ascending) and its spares, as planned for `request`.
-PlanSheet MakeSheet(const RequestOptions& request,
+PlanSheet MakeSheet(const SettledRequest& request,
                     std::span<const Carrier> plan,
                     std::span<const Carrier> spares, bool proven);
 
