@@ -85,27 +85,15 @@ std::string BuildJson(const plan::BuiltRequest& built) {
   return out;
 }
 
-std::size_t ChannelCount(std::span<const plan::ResolvedBand> resolved,
-                         std::span<const plan::Range> excludes,
-                         std::size_t option) {
-  std::vector<plan::Band> bands;
-  for (const plan::ResolvedBand& r : resolved) {
-    if (r.option == option) bands.push_back(r.band);
-  }
-  return plan::BuildCandidates(bands, excludes).channels.size();
-}
-
 // A counted band asked for more carriers than it has channels: no search
 // can help, though one would only say so at its time limit.
 std::optional<std::string> TooSmallJson(const plan::SettledRequest& settled) {
   const plan::RequestOptions& options = settled.options();
-  const std::vector<plan::Range>& excludes = settled.excludes();
   for (std::size_t g = 0; g < options.groups.size(); ++g) {
     const plan::GroupOptions& group = options.groups[g];
     if (!group.Counted()) continue;
-    const std::vector<plan::ResolvedBand>& resolved = settled.bands(g);
     for (std::size_t o = 0; o < group.bands.size(); ++o) {
-      const std::size_t channels = ChannelCount(resolved, excludes, o);
+      const std::size_t channels = settled.OptionChannels(g, o).size();
       const int count = *group.bands[o].count;
       if (static_cast<std::size_t>(count) <= channels) continue;
       std::string out;

@@ -14,30 +14,18 @@ std::vector<Band> BandsOf(std::span<const ResolvedBand> resolved) {
   return bands;
 }
 
-// The channels of one option of a group, exclusions removed.
-std::vector<Khz> OptionChannels(std::span<const ResolvedBand> resolved,
-                                std::span<const Range> excludes,
-                                std::size_t option) {
-  std::vector<Band> own;
-  for (const ResolvedBand& r : resolved) {
-    if (r.option == option) own.push_back(r.band);
-  }
-  return BuildCandidates(own, excludes).channels;
-}
-
 // Each counted option's channels form its counted band; no channel may be
 // in two.
-BuildError AssignCountedBands(const GroupOptions& group,
-                              std::span<const ResolvedBand> resolved,
-                              std::span<const Range> excludes,
+BuildError AssignCountedBands(const SettledRequest& settled,
                               BuiltRequest& built) {
+  const GroupOptions& group = settled.options().first();
   PlanRequest& request = built.request;
   const std::vector<Khz>& channels = request.candidates;
   const std::size_t nobody = group.bands.size();
   std::vector<std::size_t> owner(channels.size(), nobody);
   request.groups.assign(channels.size(), 0);
   for (std::size_t o = 0; o < group.bands.size(); ++o) {
-    for (Khz f : OptionChannels(resolved, excludes, o)) {
+    for (Khz f : settled.OptionChannels(0, o)) {
       const std::size_t i =
           std::lower_bound(channels.begin(), channels.end(), f) -
           channels.begin();
@@ -59,10 +47,7 @@ BuiltRequest BuildOneGroup(const SettledRequest& settled) {
   BuiltRequest built;
   const RequestOptions& options = settled.options();
   const GroupOptions& group = options.first();
-  const std::vector<Range>& excludes = settled.excludes();
-  const std::vector<ResolvedBand>& resolved = settled.bands(0);
-  Candidates candidates =
-      BuildCandidates(BandsOf(resolved), excludes, kMaxCandidates);
+  Candidates candidates = settled.Channels(0);
   if (candidates.too_many) {
     built.error = BuildError::kTooManyCandidates;
     return built;
@@ -70,7 +55,7 @@ BuiltRequest BuildOneGroup(const SettledRequest& settled) {
   PlanRequest& request = built.request;
   request.candidates = std::move(candidates.channels);
   if (group.Counted()) {
-    built.error = AssignCountedBands(group, resolved, excludes, built);
+    built.error = AssignCountedBands(settled, built);
     if (built.error != BuildError::kNone) return built;
   }
   request.fixed = group.fixed;
@@ -84,10 +69,8 @@ BuiltRequest BuildOneGroup(const SettledRequest& settled) {
 BuildError AddPools(const SettledRequest& settled, std::size_t g,
                     GroupRequest& request) {
   const GroupOptions& group = settled.options().groups[g];
-  const std::vector<Range>& excludes = settled.excludes();
-  const std::vector<ResolvedBand>& resolved = settled.bands(g);
   if (!group.Counted()) {
-    Candidates channels = BuildCandidates(BandsOf(resolved), excludes);
+    Candidates channels = settled.Channels(g);
     if (channels.too_many) return BuildError::kTooManyCandidates;
     const int fixed = static_cast<int>(group.fixed.size());
     const int count = group.max ? 0 : std::max(group.count - fixed, 0);
@@ -99,7 +82,7 @@ BuildError AddPools(const SettledRequest& settled, std::size_t g,
   }
   for (std::size_t o = 0; o < group.bands.size(); ++o) {
     request.pools.push_back(Pool{static_cast<int>(g),
-                                 OptionChannels(resolved, excludes, o),
+                                 settled.OptionChannels(g, o),
                                  *group.bands[o].count});
   }
   return BuildError::kNone;
@@ -157,6 +140,15 @@ SettledRequest::SettledRequest(const RequestOptions& options)
 
 Candidates SettledRequest::Channels(std::size_t group) const {
   return BuildCandidates(BandsOf(bands_[group]), excludes_);
+}
+
+std::vector<Khz> SettledRequest::OptionChannels(std::size_t group,
+                                                std::size_t option) const {
+  std::vector<Band> own;
+  for (const ResolvedBand& r : bands_[group]) {
+    if (r.option == option) own.push_back(r.band);
+  }
+  return BuildCandidates(own, excludes_).channels;
 }
 
 BuiltRequest SettledRequest::Build() const {

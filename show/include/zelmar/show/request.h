@@ -136,6 +136,8 @@ class SettledRequest {
 
   // The channels of a group, exclusions removed (at most kMaxCandidates).
   Candidates Channels(std::size_t group) const;
+  // The channels of one band option of a group, exclusions removed.
+  std::vector<Khz> OptionChannels(std::size_t group, std::size_t option) const;
 
   // The candidates (the bands' channels less the exclusions), the counted
   // bands, the fixed carriers, the rules and the count; for several
