@@ -83,7 +83,7 @@ int main() {
       return 1;
     }
     const zelmar::plan::ScanOccupancy occupancy = zelmar::plan::Occupied(
-        reading.scan, std::nullopt, zelmar::plan::kDefaultScanGuard);
+        {&reading.scan, 1}, std::nullopt, zelmar::plan::kDefaultScanGuard);
     best = std::min(
         best, std::chrono::duration<double>(Clock::now() - start).count());
     bins = reading.scan.bins.size();

@@ -5,6 +5,7 @@
 #include "cli.h"
 #include "json_writer.h"
 #include "plan_words.h"
+#include "scan_report.h"
 #include "zelmar/show/request.h"
 
 namespace zelmar::plan_cli {
@@ -69,11 +70,26 @@ Rig RigOf(const PlanOptions& options, const std::optional<std::string>& input,
   return rig;
 }
 
+// The carriers that lie in a signal the scans show: a broken rule each.
+struct Signals {
+  std::vector<std::pair<plan::Carrier, InSignal>> in;
+};
+
+Signals SignalsOf(const PlanOptions& options,
+                  const std::vector<plan::Carrier>& rig) {
+  Signals signals;
+  for (const plan::Carrier& c : rig) {
+    if (auto in = SignalNear(options, c.khz)) signals.in.emplace_back(c, *in);
+  }
+  return signals;
+}
+
 std::string AnalysisText(const PlanOptions& options,
                          const plan::SettledRequest& request,
                          const std::vector<plan::Carrier>& rig,
                          const plan::GroupFigures& figures,
-                         const plan::GroupViolations& violations) {
+                         const plan::GroupViolations& violations,
+                         const Signals& signals) {
   const std::vector<std::string> labels = request.LabelsOf(rig);
   std::string t = "carriers: " + std::to_string(rig.size()) + "\n";
   for (std::size_t i = 0; i < rig.size(); ++i) {
@@ -97,9 +113,14 @@ std::string AnalysisText(const PlanOptions& options,
                    DescribeProduct(figures.tightest[k]->product) + ")\n"
              : "none (too few carriers)\n";
   }
-  const std::size_t n = violations.listed.size();
+  const std::size_t n = violations.listed.size() + signals.in.size();
   t += "violations: " + std::string(violations.more ? "more than " : "") +
        std::to_string(n) + "\n";
+  for (const auto& [carrier, in] : signals.in) {
+    t += "  the scans: " + FormatKhz(carrier.khz) + " MHz" +
+         InGroup(options, carrier.group) + " lies " +
+         DescribeInSignal(options, in) + "\n";
+  }
   for (const plan::Finding& f : violations.listed) {
     t += "  " + DescribeFinding(options, f) + "\n";
   }
@@ -110,7 +131,8 @@ std::string AnalysisJson(const PlanOptions& options,
                          const plan::SettledRequest& request,
                          const std::vector<plan::Carrier>& rig,
                          const plan::GroupFigures& figures,
-                         const plan::GroupViolations& violations) {
+                         const plan::GroupViolations& violations,
+                         const Signals& signals) {
   std::string out;
   cli::JsonWriter json(out);
   json.BeginObject().Key("carriers").BeginArray();
@@ -134,11 +156,20 @@ std::string AnalysisJson(const PlanOptions& options,
     json.EndObject();
   }
   json.Key("violations").BeginArray();
+  for (const auto& [carrier, in] : signals.in) {
+    json.BeginObject().Key("kind").String("signal");
+    json.Key("carrier").String(FormatKhz(carrier.khz));
+    json.Key("group").String(options.groups[carrier.group].name);
+    WriteInSignal(options, in, json);
+    json.EndObject();
+  }
   for (const plan::Finding& f : violations.listed) {
     WriteFinding(options, f, json);
   }
   json.EndArray().Key("truncated").Bool(violations.more);
-  json.Key("valid").Bool(violations.listed.empty()).EndObject();
+  json.Key("valid")
+      .Bool(violations.listed.empty() && signals.in.empty())
+      .EndObject();
   return out + "\n";
 }
 
@@ -155,12 +186,14 @@ PlanReport RunAnalysis(const PlanOptions& options,
       plan::MeasureGroups(sorted, request.rules());
   const plan::GroupViolations violations = plan::FindGroupViolations(
       sorted, request.rules(), kMaxAnalysedViolations);
+  const Signals signals = SignalsOf(options, sorted);
   PlanReport report;
-  report.status = violations.listed.empty() ? kExitOk : kExitNoPlan;
-  report.out =
-      options.json
-          ? AnalysisJson(options, request, sorted, figures, violations)
-          : AnalysisText(options, request, sorted, figures, violations);
+  report.status =
+      violations.listed.empty() && signals.in.empty() ? kExitOk : kExitNoPlan;
+  report.out = options.json ? AnalysisJson(options, request, sorted, figures,
+                                           violations, signals)
+                            : AnalysisText(options, request, sorted, figures,
+                                           violations, signals);
   return report;
 }
 

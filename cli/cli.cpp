@@ -129,10 +129,12 @@ std::string VersionLine(std::string_view program) {
 
 std::string VersionText() { return VersionLine(kCheckProgramName); }
 
-std::string QuoteForMessage(std::string_view text) {
+namespace {
+
+std::string Quote(std::string_view text, std::size_t most) {
   bool shortened = false;
-  if (text.size() > kMaxQuoted) {
-    std::size_t cut = kMaxQuoted;
+  if (text.size() > most) {
+    std::size_t cut = most;
     // Do not split a UTF-8 sequence: back off over continuation bytes.
     while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
       --cut;
@@ -154,6 +156,16 @@ std::string QuoteForMessage(std::string_view text) {
   }
   if (shortened) quoted += "...";
   return quoted;
+}
+
+}  // namespace
+
+std::string QuoteForMessage(std::string_view text) {
+  return Quote(text, kMaxQuoted);
+}
+
+std::string QuoteWhole(std::string_view text) {
+  return Quote(text, text.size());
 }
 
 bool LineReader::Refill() {

@@ -58,6 +58,8 @@ std::string VersionText();
 // Makes an argument printable on one line of an error message: control bytes
 // become \xNN and very long arguments are shortened.
 std::string QuoteForMessage(std::string_view text);
+// The same, never shortened: for file names, which a user must find whole.
+std::string QuoteWhole(std::string_view text);
 
 // Splits a byte stream into lines: a line ends at "\n", which is not part of
 // it; bytes after the last "\n" form one more line, unless reading failed

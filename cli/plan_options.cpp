@@ -14,6 +14,10 @@ std::string PlanMessage(std::string_view text) {
   return cli::Message(text, kProgramName);
 }
 
+std::string QuoteFile(std::string_view name) {
+  return "'" + cli::QuoteWhole(name) + "'";
+}
+
 std::string QuoteArgument(std::string_view text) {
   std::string quoted(1, '\'');
   quoted += cli::QuoteForMessage(text);
@@ -36,7 +40,8 @@ struct Seen {
 };
 struct SeenOnce {
   bool time = false, edge = false, threads = false, threshold = false,
-       scan_guard = false, show = false, save = false, csv = false;
+       scan_unit = false, scan_guard = false, show = false, save = false,
+       csv = false;
   Seen group;                          // of the group being read
   bool grouped = false;                // a --group was given
   plan::GroupOptions defaults;         // the rules given before the first group
@@ -52,7 +57,7 @@ bool TakesValue(std::string_view name) {
          name == "--time-limit" || name == "--threads" || name == "--group" ||
          name == "--spares" || name == "--scan" || name == "--scan-threshold" ||
          name == "--scan-guard" || name == "--show" || name == "--save" ||
-         name == "--csv";
+         name == "--csv" || name == "--scan-unit";
 }
 
 void Once(ArgumentReader& reader, std::string_view name, bool& seen) {
@@ -284,6 +289,13 @@ void ReadValueOption(ArgumentReader& reader, std::string_view name,
   } else if (name == "--scan-threshold") {
     Once(reader, name, seen.threshold);
     options.scan_threshold = ReadLevel(reader, value);
+  } else if (name == "--scan-unit") {
+    Once(reader, name, seen.scan_unit);
+    options.scan_unit = plan::ReadScanUnit(value);
+    if (!options.scan_unit) {
+      reader.Fail("--scan-unit " + QuoteArgument(value) +
+                  ": expected MHz, kHz, Hz or GHz");
+    }
   } else if (name == "--scan-guard") {
     Once(reader, name, seen.scan_guard);
     if (auto g = reader.Number(name, value, value, true))

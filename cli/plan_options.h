@@ -37,8 +37,13 @@ struct PlanOptions : plan::RequestOptions {
   std::vector<plan::Khz> rig;
   // Venue scans and what of them counts as taken.
   std::vector<std::string> scans;
-  std::optional<double> scan_threshold;  // dBm; none: the median + 10 dB
+  std::optional<double> scan_threshold;  // dBm; none: each scan's floor
   plan::Khz scan_guard = plan::kDefaultScanGuard;
+  // The scans' frequency unit where a file does not say it; none: told
+  // from the magnitudes.
+  std::optional<plan::ScanUnit> scan_unit;
+  // What the scans took, each scan's part with its levels, once read.
+  std::optional<plan::ScanOccupancy> scan_taken;
   std::string show;  // --show FILE: the request (and plan) of a show file
   std::string save;  // --save FILE: the request and its plan
   std::string csv;   // --csv FILE ("-": standard output): the crew's sheet
@@ -67,5 +72,7 @@ std::string PlanVersionText();
 std::string PlanMessage(std::string_view text);
 // An argument in quotes, made printable on one line.
 std::string QuoteArgument(std::string_view text);
+// A file name in quotes, printable and whole.
+std::string QuoteFile(std::string_view name);
 
 }  // namespace zelmar::plan_cli

@@ -1,11 +1,13 @@
 #include "plan_report.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 
 #include "cli.h"
 #include "json_writer.h"
 #include "plan_words.h"
+#include "scan_report.h"
 #include "zelmar/show/request.h"
 
 namespace zelmar::plan_cli {
@@ -144,6 +146,22 @@ void WriteSpares(const PlanOptions& options,
   json.EndArray();
 }
 
+// Each carrier's place in a signal the scans show, if any.
+std::vector<std::optional<InSignal>> SignalsOf(
+    const PlanOptions& options, std::span<const plan::Carrier> carriers) {
+  std::vector<std::optional<InSignal>> signals;
+  for (const plan::Carrier& c : carriers) {
+    signals.push_back(SignalNear(options, c.khz));
+  }
+  return signals;
+}
+
+std::size_t CountIn(const std::vector<std::optional<InSignal>>& signals) {
+  return static_cast<std::size_t>(
+      std::count_if(signals.begin(), signals.end(),
+                    [](const auto& s) { return s.has_value(); }));
+}
+
 bool WantsSpares(const PlanOptions& options) {
   for (const plan::GroupOptions& g : options.groups) {
     if (g.spares > 0) return true;
@@ -171,8 +189,26 @@ std::string FoundJson(const PlanOptions& options,
   WriteGroupsAndLabels(options, view.plan, request.LabelsOf(view.plan), json);
   if (WantsSpares(options)) WriteSpares(options, request, view, json);
   if (!view.scan_json.empty()) json.Key("scan").Raw(view.scan_json);
+  const auto signals = SignalsOf(options, view.plan);
+  if (!options.scan_excludes.empty()) {
+    json.Key("in_signal").BeginArray();
+    for (const auto& in : signals) {
+      if (!in) {
+        json.Null();
+        continue;
+      }
+      json.BeginObject();
+      WriteInSignal(options, *in, json);
+      json.EndObject();
+    }
+    json.EndArray();
+  }
   json.Key("proven").Bool(view.proven).Key("result");
-  verified.checked ? json.String(verified.verdict) : json.Null();
+  if (!verified.checked) {
+    json.Null();
+  } else {
+    json.String(CountIn(signals) > 0 ? kInSignalText : verified.verdict);
+  }
   json.EndObject();
   return out + "\n";
 }
@@ -233,6 +269,7 @@ std::string FoundFigures(const PlanOptions& options,
                          const PlanView& view, const VerifiedPlan& verified,
                          bool by_interrupt) {
   const std::vector<std::string> labels = request.LabelsOf(view.plan);
+  const auto signals = SignalsOf(options, view.plan);
   std::string e = "count: " + std::to_string(view.plan.size()) + "\n";
   for (std::size_t i = 0; i < view.plan.size(); ++i) {
     const plan::Carrier& c = view.plan[i];
@@ -240,7 +277,9 @@ std::string FoundFigures(const PlanOptions& options,
     if (options.Grouped()) {
       e += labels[i] + "  " + GroupNameOf(options, c.group) + "  ";
     }
-    e += request.BandNameOf(c) + "\n";
+    e += request.BandNameOf(c);
+    if (signals[i]) e += "  " + DescribeInSignal(options, *signals[i]);
+    e += "\n";
   }
   const auto margin = plan::MeasurePlan(Frequencies(view.plan)).margins[0];
   e += "margin: " +
@@ -251,6 +290,12 @@ std::string FoundFigures(const PlanOptions& options,
   e += view.proven    ? "proven best: yes\n"
        : by_interrupt ? "proven best: no (interrupted)\n"
                       : "proven best: no (time limit reached)\n";
+  if (const std::size_t in = CountIn(signals); in > 0) {
+    e += "not low risk: " + std::to_string(in) +
+         (in == 1 ? " carrier lies" : " carriers lie") +
+         " in a signal the scans show\n";
+    return verified.checked ? e + cli::LfLineEnds(kInSignalText) : e;
+  }
   if (verified.checked) return e + cli::LfLineEnds(verified.verdict);
   return e +
          "verified by the planner's own rules (zelmar-check has 12 fields)\n";

@@ -287,7 +287,13 @@ PlanReport RunPlan(const PlanOptions& given, const PlanInputs& inputs,
   }
   // From here on the request is read, never built again.
   const plan::SettledRequest request(options);
-  if (options.analyze) return RunAnalysis(options, request, inputs.rig, saved);
+  if (options.analyze) {
+    PlanReport report = RunAnalysis(options, request, inputs.rig, saved);
+    if (!options.json && report.status != kExitUsage) {
+      report.err.insert(0, scan.text);
+    }
+    return report;
+  }
   const plan::BuiltRequest built = request.Build();
   if (built.error != plan::BuildError::kNone) {
     return UsageReport(DescribeBuildError(options, built));

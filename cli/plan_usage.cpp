@@ -67,15 +67,20 @@ Device groups (handhelds, bodypacks, in-ear monitors):
                           victim's window) per family in order.
 
 Venue scans:
-  --scan FILE             exclude what a scan shows above the threshold:
-                          RF Explorer CSV (one sweep: MHz,dBm per line; or
-                          several sweeps), rtl_power / hackrf_sweep CSV
-                          (date, time, Hz low, Hz high, Hz step, samples,
-                          dB...) or MHz;dBm lists (a decimal comma allowed),
-                          recognised from the content; several scans give
-                          the highest level per frequency
+  --scan FILE             exclude what a scan shows above its threshold:
+                          frequency,level lines (one or more levels per
+                          line), sweeps under a row of frequencies (RF
+                          Explorer), rtl_power / hackrf_sweep CSV, the
+                          kHz;RF level export, Start/Stop level rows;
+                          recognised from the content; -inf and nan levels
+                          are left out; each scan is taken at its own
+                          threshold and the ranges of all are excluded
   --scan-threshold DBM    a bin above this level is taken (default: 10 dB
-                          above the scans' median level)
+                          above each scan's own noise floor, the lowest
+                          cluster of its levels)
+  --scan-unit UNIT        MHz, kHz, Hz or GHz: the frequencies' unit where a
+                          file does not name it (default: told from the
+                          magnitudes; a file that leaves it open is refused)
   --scan-guard G          MHz kept free on each side of a taken bin (default
                           0.1)
 

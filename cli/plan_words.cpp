@@ -83,15 +83,10 @@ std::string GroupNameOf(const PlanOptions& options, int group) {
   return QuoteArgument(options.groups[group].name);
 }
 
-namespace {
-
-// " ('HH')" after a carrier of a named group, else nothing.
 std::string InGroup(const PlanOptions& options, int group) {
   if (options.groups[group].name.empty()) return "";
   return " (" + GroupNameOf(options, group) + ")";
 }
-
-}  // namespace
 
 std::string DescribeFinding(const PlanOptions& options,
                             const plan::Finding& f) {

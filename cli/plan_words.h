@@ -29,5 +29,7 @@ void WriteFinding(const PlanOptions& options, const plan::Finding& f,
 
 // The name of a carrier's group as messages give it: 'HH'.
 std::string GroupNameOf(const PlanOptions& options, int group);
+// " ('HH')" after a carrier of a named group, else nothing.
+std::string InGroup(const PlanOptions& options, int group);
 
 }  // namespace zelmar::plan_cli

@@ -1,5 +1,6 @@
 #include "scan_report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -19,22 +20,56 @@ std::string RangeText(const plan::Range& r) {
   return FormatKhz(r.low) + "-" + FormatKhz(r.high) + " MHz";
 }
 
+std::string UnitText(const plan::Scan& scan) {
+  std::string t = " in " + std::string(plan::ScanUnitName(scan.unit));
+  switch (scan.unit_from) {
+    case plan::UnitSource::kFormat:
+      return t;
+    case plan::UnitSource::kHeader:
+      return t + " (named in its header)";
+    case plan::UnitSource::kGiven:
+      return t + " (--scan-unit)";
+    case plan::UnitSource::kMagnitudes:
+      break;
+  }
+  return t + " (told from the magnitudes)";
+}
+
+std::string FloorText(const plan::ScanTaken& taken) {
+  if (taken.floor.status == plan::NoiseFloor::Status::kFound) {
+    return "noise floor " + FormatDbm(taken.floor.dbm) + " dBm";
+  }
+  return "noise floor not told (" + plan::DescribeNoiseFloor(taken.floor) + ")";
+}
+
 std::string SummaryText(const PlanOptions& options,
                         const std::vector<plan::Scan>& scans,
                         const plan::ScanOccupancy& taken) {
   std::string t;
   for (std::size_t i = 0; i < scans.size(); ++i) {
-    t += "scan " + QuoteArgument(options.scans[i]) + ": " +
-         std::string(plan::ScanFormatName(scans[i].format)) + ", " +
-         std::to_string(scans[i].bins.size()) + " bins\n";
-  }
-  t += "scan threshold: " + FormatDbm(taken.threshold_dbm) + " dBm";
-  if (taken.threshold_from_median) {
-    t += " (10 dB above the median level " + FormatDbm(taken.median_dbm) +
-         " dBm; --scan-threshold sets it)";
+    const plan::Scan& scan = scans[i];
+    const plan::ScanTaken& part = taken.scans[i];
+    t += "scan " + QuoteFile(options.scans[i]) + ": " +
+         std::string(plan::ScanFormatName(scan.format)) + UnitText(scan) +
+         ", " + std::to_string(scan.bins.size()) + " bins\n";
+    if (scan.unmeasured > 0) {
+      t += "  " + std::to_string(scan.unmeasured) +
+           (scan.unmeasured == 1 ? " level" : " levels") +
+           " measured nothing (-inf, nan) and left out\n";
+    }
+    if (scan.footer_lines > 0) {
+      t += "  " + std::to_string(scan.footer_lines) +
+           " footer lines after the readings passed over\n";
+    }
+    t += "  " + FloorText(part) + ", threshold " +
+         FormatDbm(part.threshold_dbm) + " dBm" +
+         (part.threshold_from_floor
+              ? " (10 dB above the floor; --scan-threshold sets it)"
+              : " (--scan-threshold)") +
+         "\n";
   }
   const std::size_t ranges = taken.excluded.size();
-  t += "\nscans took " + FormatKhz(taken.excluded_khz) + " MHz in " +
+  t += "scans took " + FormatKhz(taken.excluded_khz) + " MHz in " +
        std::to_string(ranges) +
        (ranges == 1 ? " range (with " : " ranges (with ") +
        FormatKhz(options.scan_guard) + " MHz on each side)";
@@ -54,15 +89,25 @@ std::string SummaryJson(const PlanOptions& options,
   cli::JsonWriter json(out);
   json.BeginObject().Key("files").BeginArray();
   for (std::size_t i = 0; i < scans.size(); ++i) {
+    const plan::Scan& scan = scans[i];
+    const plan::ScanTaken& part = taken.scans[i];
     json.BeginObject().Key("name").String(options.scans[i]);
-    json.Key("format").String(plan::ScanFormatName(scans[i].format));
-    json.Key("bins")
-        .Number(static_cast<std::int64_t>(scans[i].bins.size()))
-        .EndObject();
+    json.Key("format").String(plan::ScanFormatName(scan.format));
+    json.Key("unit").String(plan::ScanUnitName(scan.unit));
+    json.Key("bins").Number(static_cast<std::int64_t>(scan.bins.size()));
+    json.Key("unmeasured").Number(static_cast<std::int64_t>(scan.unmeasured));
+    json.Key("floor_dbm");
+    part.floor.status == plan::NoiseFloor::Status::kFound
+        ? json.String(FormatDbm(part.floor.dbm))
+        : json.Null();
+    json.Key("threshold_dbm").String(FormatDbm(part.threshold_dbm));
+    json.Key("from_floor").Bool(part.threshold_from_floor);
+    json.Key("low").String(FormatKhz(part.low));
+    json.Key("high").String(FormatKhz(part.high)).EndObject();
   }
-  json.EndArray().Key("threshold_dbm").String(FormatDbm(taken.threshold_dbm));
-  json.Key("from_median").Bool(taken.threshold_from_median);
-  json.Key("median_dbm").String(FormatDbm(taken.median_dbm));
+  json.EndArray().Key("threshold_dbm");
+  options.scan_threshold ? json.String(FormatDbm(*options.scan_threshold))
+                         : json.Null();
   json.Key("guard").String(FormatKhz(options.scan_guard));
   json.Key("excluded_mhz").String(FormatKhz(taken.excluded_khz));
   json.Key("excluded").BeginArray();
@@ -98,7 +143,7 @@ std::string FormatDbm(double dbm) {
 
 std::string ScanErrorMessage(std::string_view name,
                              const plan::ScanReading& reading) {
-  std::string message = QuoteArgument(name);
+  std::string message = QuoteFile(name);
   if (reading.line > 0) {
     message += ", line ";
     message += std::to_string(reading.line);
@@ -108,21 +153,63 @@ std::string ScanErrorMessage(std::string_view name,
     message += QuoteArgument(reading.text);
   }
   message += ": ";
-  message += plan::DescribeScanError(reading.error);
+  message += plan::DescribeScanReading(reading);
   return message;
 }
 
-plan::ScanOccupancy TakeScans(PlanOptions& options,
-                              std::span<const plan::Scan> scans) {
-  // One scan is taken as it is: a merged copy of a million bins would
-  // double what the run holds.
+std::optional<std::string> TakeScans(PlanOptions& options,
+                                     std::span<const plan::Scan> scans) {
   plan::ScanOccupancy taken =
-      scans.size() == 1
-          ? plan::Occupied(scans[0], options.scan_threshold, options.scan_guard)
-          : plan::Occupied(plan::MergeScans(scans), options.scan_threshold,
-                           options.scan_guard);
+      plan::Occupied(scans, options.scan_threshold, options.scan_guard);
+  if (taken.floor_unknown) {
+    const std::size_t i = *taken.floor_unknown;
+    return "scan " + QuoteFile(options.scans[i]) +
+           ": its noise floor cannot be told from its signals (" +
+           plan::DescribeNoiseFloor(taken.scans[i].floor) +
+           "); --scan-threshold DBM says the level above which a bin is taken";
+  }
   options.scan_excludes = taken.excluded;
-  return taken;
+  options.scan_taken = std::move(taken);
+  return std::nullopt;
+}
+
+std::optional<InSignal> SignalNear(const PlanOptions& options, plan::Khz khz) {
+  const auto range = std::find_if(
+      options.scan_excludes.begin(), options.scan_excludes.end(),
+      [khz](const plan::Range& r) { return r.low <= khz && khz <= r.high; });
+  if (range == options.scan_excludes.end()) return std::nullopt;
+  InSignal in{*range, std::nullopt};
+  if (options.scan_taken) {
+    in.hit = plan::SignalAt(*options.scan_taken, khz, options.scan_guard);
+  }
+  return in;
+}
+
+std::string DescribeInSignal(const PlanOptions& options, const InSignal& in) {
+  if (!in.hit) {
+    return "in a signal: inside " + RangeText(in.taken) +
+           ", which the show's scans took";
+  }
+  const plan::SignalHit& hit = *in.hit;
+  return "in a signal: scan " + QuoteFile(options.scans[hit.scan]) + " shows " +
+         FormatDbm(hit.range.peak_dbm) + " dBm at " +
+         RangeText(hit.range.range) + ", above its threshold " +
+         FormatDbm(hit.threshold_dbm) + " dBm";
+}
+
+void WriteInSignal(const PlanOptions& options, const InSignal& in,
+                   cli::JsonWriter& json) {
+  json.Key("scan");
+  in.hit ? json.String(options.scans[in.hit->scan]) : json.Null();
+  const plan::Range& r = in.hit ? in.hit->range.range : in.taken;
+  json.Key("low")
+      .String(FormatKhz(r.low))
+      .Key("high")
+      .String(FormatKhz(r.high));
+  json.Key("peak_dbm");
+  in.hit ? json.String(FormatDbm(in.hit->range.peak_dbm)) : json.Null();
+  json.Key("threshold_dbm");
+  in.hit ? json.String(FormatDbm(in.hit->threshold_dbm)) : json.Null();
 }
 
 std::optional<std::string> ApplyScans(PlanOptions& options,
@@ -130,15 +217,15 @@ std::optional<std::string> ApplyScans(PlanOptions& options,
                                       ScanSummary& summary) {
   std::vector<plan::Scan> scans;
   for (std::size_t i = 0; i < texts.size(); ++i) {
-    plan::ScanReading reading = plan::ReadScan(texts[i]);
+    plan::ScanReading reading = plan::ReadScan(texts[i], options.scan_unit);
     if (reading.error != plan::ScanError::kNone) {
       return ScanErrorMessage(options.scans[i], reading);
     }
     scans.push_back(std::move(reading.scan));
   }
-  const plan::ScanOccupancy taken = TakeScans(options, scans);
-  summary.text = SummaryText(options, scans, taken);
-  summary.json = SummaryJson(options, scans, taken);
+  if (auto error = TakeScans(options, scans)) return error;
+  summary.text = SummaryText(options, scans, *options.scan_taken);
+  summary.json = SummaryJson(options, scans, *options.scan_taken);
   return std::nullopt;
 }
 

@@ -1,4 +1,5 @@
-// From a scan's levels to the ranges a plan keeps clear of.
+// From scans' levels to the ranges a plan keeps clear of: each scan taken
+// at its own threshold, then the ranges of all of them as one.
 #include <algorithm>
 #include <cstddef>
 #include <optional>
@@ -10,28 +11,6 @@
 
 namespace zelmar::plan {
 namespace {
-
-double MedianLevel(const std::vector<ScanBin>& bins) {
-  if (bins.empty()) return 0;
-  std::vector<double> levels;
-  levels.reserve(bins.size());
-  for (const ScanBin& bin : bins) levels.push_back(bin.dbm);
-  const auto middle = levels.begin() + levels.size() / 2;
-  std::nth_element(levels.begin(), middle, levels.end());
-  if (levels.size() % 2 == 1) return *middle;
-  // Halved first, so that no sum of two levels can overflow.
-  return *std::max_element(levels.begin(), middle) / 2 + *middle / 2;
-}
-
-// Appends `range` to ascending `ranges`, merged with the last where they
-// overlap or touch (no kilohertz between them).
-void AppendMerged(std::vector<Range>& ranges, Range range) {
-  if (!ranges.empty() && range.low <= ranges.back().high + 1) {
-    ranges.back().high = std::max(ranges.back().high, range.high);
-  } else {
-    ranges.push_back(range);
-  }
-}
 
 // The bins above the threshold, merged where they overlap or touch; in the
 // order of the bins, so ascending.
@@ -51,46 +30,122 @@ std::vector<OccupiedRange> OccupiedRanges(const std::vector<ScanBin>& bins,
   return occupied;
 }
 
+// Ascending ranges merged where they overlap or touch (no kilohertz
+// between them), the highest peak kept.
+std::vector<OccupiedRange> MergeRanges(std::vector<OccupiedRange> ranges) {
+  std::stable_sort(ranges.begin(), ranges.end(),
+                   [](const OccupiedRange& a, const OccupiedRange& b) {
+                     return a.range.low < b.range.low;
+                   });
+  std::vector<OccupiedRange> merged;
+  for (const OccupiedRange& r : ranges) {
+    if (!merged.empty() && r.range.low <= merged.back().range.high + 1) {
+      OccupiedRange& last = merged.back();
+      last.range.high = std::max(last.range.high, r.range.high);
+      last.peak_dbm = std::max(last.peak_dbm, r.peak_dbm);
+    } else {
+      merged.push_back(r);
+    }
+  }
+  return merged;
+}
+
+Range Guarded(const Range& r, Khz guard) {
+  return {std::max<Khz>(r.low - guard, 0), std::min(r.high + guard, kMaxKhz)};
+}
+
+ScanTaken Take(const Scan& scan, std::optional<double> threshold_dbm) {
+  ScanTaken taken;
+  taken.floor = FindNoiseFloor(scan);
+  taken.threshold_from_floor = !threshold_dbm.has_value();
+  taken.threshold_dbm =
+      threshold_dbm.value_or(taken.floor.dbm + kThresholdAboveFloor);
+  if (!scan.bins.empty()) {
+    taken.low = scan.bins.front().low;
+    for (const ScanBin& bin : scan.bins) {
+      taken.high = std::max(taken.high, bin.high);
+    }
+  }
+  return taken;
+}
+
 }  // namespace
 
 Scan MergeScans(std::span<const Scan> scans) {
   Scan merged;
   if (scans.empty()) return merged;
   merged.format = scans.front().format;
+  merged.unit = scans.front().unit;
+  merged.unit_from = scans.front().unit_from;
   std::size_t total = 0;
   for (const Scan& scan : scans) total += scan.bins.size();
   merged.bins.reserve(total);
   for (const Scan& scan : scans) {
     merged.bins.insert(merged.bins.end(), scan.bins.begin(), scan.bins.end());
+    merged.unmeasured += scan.unmeasured;
   }
   KeepHighest(merged.bins, BinKey{});
   return merged;
 }
 
-ScanOccupancy Occupied(const Scan& scan, std::optional<double> threshold_dbm,
-                       Khz guard) {
+ScanOccupancy Occupied(std::span<const Scan> scans,
+                       std::optional<double> threshold_dbm, Khz guard) {
   ScanOccupancy result;
-  result.median_dbm = MedianLevel(scan.bins);
-  result.threshold_from_median = !threshold_dbm.has_value();
-  result.threshold_dbm =
-      threshold_dbm.value_or(result.median_dbm + kThresholdAboveMedian);
-  std::vector<OccupiedRange> occupied =
-      OccupiedRanges(scan.bins, result.threshold_dbm);
+  for (std::size_t i = 0; i < scans.size(); ++i) {
+    result.scans.push_back(Take(scans[i], threshold_dbm));
+    if (!threshold_dbm && !result.floor_unknown &&
+        result.scans.back().floor.status != NoiseFloor::Status::kFound) {
+      result.floor_unknown = i;
+    }
+  }
+  if (result.floor_unknown) return result;
+  std::vector<OccupiedRange> all;
+  for (std::size_t i = 0; i < scans.size(); ++i) {
+    ScanTaken& taken = result.scans[i];
+    taken.occupied = OccupiedRanges(scans[i].bins, taken.threshold_dbm);
+    all.insert(all.end(), taken.occupied.begin(), taken.occupied.end());
+  }
+  std::vector<OccupiedRange> merged = MergeRanges(std::move(all));
   guard = std::clamp<Khz>(guard, 0, kMaxKhz);
-  for (const OccupiedRange& range : occupied) {
-    AppendMerged(result.excluded,
-                 {std::max<Khz>(range.range.low - guard, 0),
-                  std::min(range.range.high + guard, kMaxKhz)});
+  for (const OccupiedRange& r : merged) {
+    const Range g = Guarded(r.range, guard);
+    if (!result.excluded.empty() && g.low <= result.excluded.back().high + 1) {
+      result.excluded.back().high =
+          std::max(result.excluded.back().high, g.high);
+    } else {
+      result.excluded.push_back(g);
+    }
   }
-  for (const Range& range : result.excluded) {
-    result.excluded_khz += range.high - range.low;
-  }
-  std::stable_sort(occupied.begin(), occupied.end(),
+  for (const Range& r : result.excluded) result.excluded_khz += r.high - r.low;
+  std::stable_sort(merged.begin(), merged.end(),
                    [](const OccupiedRange& a, const OccupiedRange& b) {
                      return a.peak_dbm > b.peak_dbm;
                    });
-  result.strongest = std::move(occupied);
+  result.strongest = std::move(merged);
   return result;
+}
+
+std::optional<SignalHit> SignalAt(const ScanOccupancy& occupancy, Khz khz,
+                                  Khz guard) {
+  guard = std::clamp<Khz>(guard, 0, kMaxKhz);
+  std::optional<SignalHit> hit;
+  for (std::size_t i = 0; i < occupancy.scans.size(); ++i) {
+    const ScanTaken& taken = occupancy.scans[i];
+    // The ranges are ascending and apart, so are their ends with the guard:
+    // the first whose guarded high end reaches khz is the only candidate
+    // besides those after it that start below khz + guard.
+    auto it = std::lower_bound(taken.occupied.begin(), taken.occupied.end(),
+                               khz, [&](const OccupiedRange& r, Khz f) {
+                                 return Guarded(r.range, guard).high < f;
+                               });
+    for (; it != taken.occupied.end() && Guarded(it->range, guard).low <= khz;
+         ++it) {
+      if (!hit || it->peak_dbm > hit->range.peak_dbm) {
+        hit = SignalHit{i, *it, taken.threshold_dbm};
+      }
+    }
+  }
+  return hit;
 }
 
 }  // namespace zelmar::plan

@@ -40,8 +40,26 @@ constexpr std::int64_t Pow10(int n) {
   return p;
 }
 
-// Saturates well above kMaxMilliHz and far below overflow.
-constexpr std::int64_t kDigitCap = kMaxMilliHz * 10;
+// "inf", "infinity", "nan", "nan(...)" in any case, and the Windows C
+// library's "1.#INF", "1.#IND", "1.#QNAN" with their roundings to fewer
+// decimals ("1.#J", "1.#IO", "1.#R"), each with an optional sign.
+bool IsUnmeasured(std::string_view field) {
+  if (!field.empty() && (field.front() == '-' || field.front() == '+')) {
+    field.remove_prefix(1);
+  }
+  if (EqualsLower(field, "inf") || EqualsLower(field, "infinity") ||
+      EqualsLower(field, "nan")) {
+    return true;
+  }
+  if (field.size() > 4 && EqualsLower(field.substr(0, 4), "nan(") &&
+      field.back() == ')') {
+    return true;
+  }
+  if (!field.starts_with("1.#") || field.size() == 3) return false;
+  return std::all_of(field.begin() + 3, field.end(), [](char c) {
+    return (c >= 'A' && c <= 'Z') || IsDigit(c) || c == '$';
+  });
+}
 
 }  // namespace
 
@@ -82,24 +100,49 @@ char SeparatorOf(std::string_view line) {
   return ',';
 }
 
-FrequencyReading ReadFrequency(std::string_view field, bool comma,
-                               int unit_decimals) {
+FrequencyReading ReadFrequency(std::string_view field, bool comma) {
   using Status = FrequencyReading::Status;
   if (field.empty() || DecimalEnd(field, comma) != field.size()) return {};
   std::int64_t whole = 0;
   std::size_t i = 0;
   for (; i < field.size() && IsDigit(field[i]); ++i) {
-    whole = std::min(whole * 10 + (field[i] - '0'), kDigitCap);
+    whole = std::min(whole * 10 + (field[i] - '0'), kMaxWhole);
   }
+  if (whole >= kMaxWhole) return {Status::kTooHigh, 0};
   std::int64_t part = 0;
   int decimals = 0;
-  for (++i; i < field.size() && decimals < unit_decimals; ++i, ++decimals) {
+  for (++i; i < field.size() && decimals < kMicroDecimals; ++i, ++decimals) {
     part = part * 10 + (field[i] - '0');
   }
-  const std::int64_t unit = Pow10(unit_decimals);
-  part *= Pow10(unit_decimals - decimals);
-  if (whole > (kMaxMilliHz - part) / unit) return {Status::kTooHigh, 0};
-  return {Status::kOk, whole * unit + part};
+  part *= Pow10(kMicroDecimals - decimals);
+  return {Status::kOk, whole * kMicroPerUnit + part};
+}
+
+std::optional<std::int64_t> ToMilliHz(std::int64_t micro, ScanUnit unit) {
+  // Millihertz per millionth of the unit, or millionths per millihertz.
+  switch (unit) {
+    case ScanUnit::kGhz:
+    case ScanUnit::kMhz:
+    case ScanUnit::kKhz: {
+      const std::int64_t per = unit == ScanUnit::kGhz   ? 1'000'000
+                               : unit == ScanUnit::kMhz ? 1'000
+                                                        : 1;
+      if (micro > kMaxMilliHz / per) return std::nullopt;
+      return micro * per;
+    }
+    case ScanUnit::kHz:
+      break;
+  }
+  if (micro / 1000 > kMaxMilliHz) return std::nullopt;
+  return micro / 1000;
+}
+
+LevelReading ReadLevelField(std::string_view field, bool comma) {
+  using Status = LevelReading::Status;
+  if (const std::optional<double> dbm = ReadLevel(field, comma)) {
+    return {Status::kLevel, *dbm};
+  }
+  return {IsUnmeasured(field) ? Status::kUnmeasured : Status::kNotLevel, 0};
 }
 
 std::optional<double> ReadLevel(std::string_view field, bool comma) {
@@ -124,6 +167,12 @@ std::optional<double> ReadLevel(std::string_view field, bool comma) {
   return negative ? -value : value;
 }
 
+bool EqualsLower(std::string_view text, std::string_view lower) {
+  return text.size() == lower.size() &&
+         std::equal(text.begin(), text.end(), lower.begin(),
+                    [](char a, char b) { return Lower(a) == b; });
+}
+
 bool IsDate(std::string_view field) {
   return !field.empty() && IsDigit(field.front()) &&
          std::all_of(field.begin(), field.end(), [](char c) {
@@ -140,6 +189,16 @@ bool IsTime(std::string_view field) {
 
 bool IsDigits(std::string_view field) {
   return !field.empty() && std::all_of(field.begin(), field.end(), IsDigit);
+}
+
+std::string Quoted(std::string_view field) {
+  return "\"" + CutLine(field) + "\"";
+}
+
+std::string_view TrimLine(std::string_view line, char separator) {
+  line = Trim(line);
+  if (line.ends_with(separator)) line = Trim(line.substr(0, line.size() - 1));
+  return line;
 }
 
 std::string CutLine(std::string_view line) {

@@ -9,15 +9,22 @@
 #include <string_view>
 
 #include "zelmar/planner.h"
+#include "zelmar/show/scan.h"
 
 namespace zelmar::plan::scan_text {
 
 // Frequencies are held in millihertz: every MHz or Hz text with up to nine
-// or three decimals is then exact, and so are sums of a hop's steps.
+// or three decimals is then exact, and so are sums of a hop's steps. Before
+// a file's unit is known they are held in millionths of the unit.
 inline constexpr std::int64_t kMilliHzPerKhz = 1'000'000;
 inline constexpr std::int64_t kMaxMilliHz = kMaxKhz * kMilliHzPerKhz;
-inline constexpr int kMhzDecimals = 9;  // millihertz per MHz: 10^9
-inline constexpr int kHzDecimals = 3;
+inline constexpr std::int64_t kMicroPerUnit = 1'000'000;
+inline constexpr int kMicroDecimals = 6;
+// A number's whole part is read up to here; from here on it is too high in
+// every unit (10^12 Hz is above kMaxKhz).
+inline constexpr std::int64_t kMaxWhole = 1'000'000'000'000;
+static_assert(kMaxWhole / 1000 > kMaxKhz);
+static_assert(kMaxWhole * kMicroPerUnit < (std::int64_t{1} << 62));
 
 struct Line {
   std::string_view text;  // without its line end
@@ -57,17 +64,35 @@ char SeparatorOf(std::string_view line);
 
 struct FrequencyReading {
   enum class Status { kOk, kNotNumber, kTooHigh } status = Status::kNotNumber;
-  std::int64_t milli_hz = 0;
+  std::int64_t micro = 0;  // millionths of the unit, further decimals cut
 };
 
 // Digits, optionally a decimal mark ('.', or ',' too when `comma`) and
-// digits, in MHz (kMhzDecimals) or Hz (kHzDecimals); decimals past the
-// millihertz are cut. kTooHigh above kMaxMilliHz.
-FrequencyReading ReadFrequency(std::string_view field, bool comma,
-                               int unit_decimals);
+// digits. kTooHigh from kMaxWhole units on.
+FrequencyReading ReadFrequency(std::string_view field, bool comma);
 
-// An optional sign, digits, optionally a decimal mark and digits.
+// Millionths of `unit` in millihertz; none above kMaxMilliHz.
+std::optional<std::int64_t> ToMilliHz(std::int64_t micro, ScanUnit unit);
+
+// A level: an optional sign, digits, optionally a decimal mark and digits;
+// or one of the texts of nothing measured.
+struct LevelReading {
+  enum class Status {
+    kLevel,
+    kUnmeasured,
+    kNotLevel
+  } status = Status::kNotLevel;
+  double dbm = 0;
+};
+LevelReading ReadLevelField(std::string_view field, bool comma);
+// Only a number.
 std::optional<double> ReadLevel(std::string_view field, bool comma);
+
+// ASCII letters in lower case; `lower` already is.
+constexpr char Lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+bool EqualsLower(std::string_view text, std::string_view lower);
 
 // The date and time fields of an SDR sweep line: "2024-05-01", "12:00:00"
 // or "12:00:00.123456".
@@ -77,5 +102,11 @@ bool IsDigits(std::string_view field);
 
 // The line cut to kScanLineTextBytes, not inside a UTF-8 character.
 std::string CutLine(std::string_view line);
+// A field in quotes for a message, cut the same way.
+std::string Quoted(std::string_view field);
+
+// The text without the spaces and tabs around it, and without one
+// separator at its end.
+std::string_view TrimLine(std::string_view line, char separator);
 
 }  // namespace zelmar::plan::scan_text
