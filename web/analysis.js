@@ -25,6 +25,7 @@ function zelmarAnalysis(app, form, scans, picture) {
   function violationText(v) {
     const t = T();
     if (v.kind === "spacing") return t.crowded(v.carriers[0], v.carriers[1], v.distance, v.least);
+    if (v.kind === "signal") return `${v.carrier} MHz: ${t.picture.inSignal(v)}`;
     return t.hit(t.family[v.kind] || v.kind, v.carriers.join(", "), v.product, v.victim, v.distance, v.window);
   }
 

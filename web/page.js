@@ -38,7 +38,7 @@
   // scans draw it again.
   const scans = zelmarScans(app, (filesChanged) => {
     if (filesChanged) picture.redrawWithScans(picture.shown() ? null : form.args(), scans.args(), scans.pairs());
-    else picture.setScan(scans.threshold(), scans.excluded());
+    else picture.setScan(scans.parts(), scans.excluded());
   });
   const search = zelmarPlanSearch(app, form, check, scans, picture);
   const files = zelmarShowFiles(app, form, scans, picture, (show, args) => search.showSaved(show, args));

@@ -73,7 +73,7 @@ std::string ApplyFiles(PageRequest& request, PageFiles& files) {
   if (!options.show.empty()) {
     const std::string* text = files.Text(options.show);
     if (text == nullptr) {
-      return plan_cli::QuoteArgument(options.show) + ": not read";
+      return plan_cli::QuoteFile(options.show) + ": not read";
     }
     std::vector<plan::Carrier> saved;
     if (auto error = plan_cli::LoadShow(*text, options, saved)) return *error;
@@ -83,15 +83,16 @@ std::string ApplyFiles(PageRequest& request, PageFiles& files) {
   std::vector<plan::Scan> scans;
   for (const std::string& name : options.scans) {
     if (files.Text(name) == nullptr) {
-      return plan_cli::QuoteArgument(name) + ": not read";
+      return plan_cli::QuoteFile(name) + ": not read";
     }
-    const plan::ScanReading& reading = files.Scan(name);
+    const plan::ScanReading& reading = files.Scan(name, options.scan_unit);
     if (reading.error != plan::ScanError::kNone) {
       return plan_cli::ScanErrorMessage(name, reading);
     }
     scans.push_back(reading.scan);
   }
-  request.taken = plan_cli::TakeScans(options, scans);
+  if (auto error = plan_cli::TakeScans(options, scans)) return *error;
+  request.taken = options.scan_taken;
   request.trace =
       scans.size() == 1 ? std::move(scans[0]) : plan::MergeScans(scans);
   return "";
@@ -114,13 +115,21 @@ const std::string* PageFiles::Text(const std::string& name) const {
   return it == texts_.end() ? nullptr : &it->second;
 }
 
-const plan::ScanReading& PageFiles::Scan(const std::string& name) {
+const plan::ScanReading& PageFiles::Scan(const std::string& name,
+                                         std::optional<plan::ScanUnit> unit) {
   auto it = scans_.find(name);
+  if (it != scans_.end() && it->second.unit != unit) {
+    scans_.erase(it);
+    it = scans_.end();
+  }
   if (it == scans_.end()) {
     const std::string* text = Text(name);
-    it = scans_.emplace(name, plan::ReadScan(text ? *text : "")).first;
+    it = scans_
+             .emplace(name,
+                      Reading{unit, plan::ReadScan(text ? *text : "", unit)})
+             .first;
   }
-  return it->second;
+  return it->second.reading;
 }
 
 namespace {
@@ -165,7 +174,7 @@ PageSearch MakePageSearch(std::span<const std::string_view> args,
     const std::string* text = files.Text(name);
     if (text == nullptr && search.error.empty()) {
       search.error =
-          plan_cli::PlanMessage(plan_cli::QuoteArgument(name) + ": not read");
+          plan_cli::PlanMessage(plan_cli::QuoteFile(name) + ": not read");
     }
     return text;
   };

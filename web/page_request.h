@@ -25,12 +25,18 @@ class PageFiles {
   void Put(std::string name, std::string bytes);
   void Clear();
   const std::string* Text(const std::string& name) const;
-  // The reading of the file as a scan (an error reading when absent).
-  const plan::ScanReading& Scan(const std::string& name);
+  // The reading of the file as a scan in `unit` (an error reading when
+  // absent).
+  const plan::ScanReading& Scan(const std::string& name,
+                                std::optional<plan::ScanUnit> unit);
 
  private:
+  struct Reading {
+    std::optional<plan::ScanUnit> unit;
+    plan::ScanReading reading;
+  };
   std::map<std::string, std::string> texts_;
-  std::map<std::string, plan::ScanReading> scans_;
+  std::map<std::string, Reading> scans_;
 };
 
 // After the arguments, "--" and pairs of texts that the page adds:

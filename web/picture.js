@@ -13,6 +13,7 @@
 //   group, band              tooltip field names
 //   spare, fixed             carrier kinds (spare also names the spare row)
 //   scanLevel, threshold     the scan's scale title and threshold label
+//   floor, inSignal          the noise floor's label; a carrier in a signal
 //   none                     a family without a closest product
 function zelmarPicture() {
   "use strict";
@@ -161,10 +162,10 @@ function zelmarPicture() {
       if (st && scene.selected !== null) fillTip();
       fit();
     }
-    function setScan(threshold, scanExcludes) {
+    function setScan(parts, scanExcludes) {
       const st = scene.st;
       if (!st) return;
-      if (st.scan) st.scan.threshold = threshold;
+      if (st.scan) st.scan.parts = parts;
       st.excludes = st.data.excludes.filter((e) => !e.scan).concat(scanExcludes.map((e) => ({ low: e.low, high: e.high, scan: true })));
       invalidate();
     }

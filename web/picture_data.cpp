@@ -108,6 +108,37 @@ void WriteBands(const plan::SettledRequest& settled, cli::JsonWriter& json,
   json.EndArray();
 }
 
+// "threshold" (the one given, or null) and "scans": each scan's name, span,
+// floor (null where not told) and threshold, for the lines on the trace.
+void WriteScanParts(const PageRequest& request, cli::JsonWriter& json) {
+  const plan_cli::PlanOptions& options = request.options;
+  json.Key("threshold");
+  if (options.scan_threshold) {
+    json.Raw(plan_cli::FormatDbm(*options.scan_threshold));
+  } else {
+    json.Null();
+  }
+  json.Key("scans").BeginArray();
+  for (std::size_t i = 0; request.taken && i < request.taken->scans.size();
+       ++i) {
+    const plan::ScanTaken& part = request.taken->scans[i];
+    json.BeginObject().Key("name").String(options.scans[i]);
+    json.Key("low");
+    Mhz(json, part.low);
+    json.Key("high");
+    Mhz(json, part.high);
+    json.Key("floor");
+    if (part.floor.status == plan::NoiseFloor::Status::kFound) {
+      json.Raw(plan_cli::FormatDbm(part.floor.dbm));
+    } else {
+      json.Null();
+    }
+    json.Key("threshold").Raw(plan_cli::FormatDbm(part.threshold_dbm));
+    json.EndObject();
+  }
+  json.EndArray();
+}
+
 void WriteAir(const PageRequest& request, cli::JsonWriter& json,
               const Drawn& drawn) {
   json.Key("tv").BeginArray();
@@ -132,10 +163,8 @@ void WriteAir(const PageRequest& request, cli::JsonWriter& json,
     json.Null();
     return;
   }
-  json.BeginObject()
-      .Key("threshold")
-      .Raw(plan_cli::FormatDbm(request.taken->threshold_dbm));
-  json.Key("median").Raw(plan_cli::FormatDbm(request.taken->median_dbm));
+  json.BeginObject();
+  WriteScanParts(request, json);
   // The points themselves go beside the JSON, as numbers (see ScanTrace).
   json.Key("points").Number(
       static_cast<std::int64_t>(request.trace->bins.size()));
@@ -164,7 +193,16 @@ void WriteCarriers(const PageRequest& request,
     json.Key("band").String(settled.BandNameOf(c));
     json.Key("fixed").Bool(!spare && std::count(group.fixed.begin(),
                                                 group.fixed.end(), c.khz) > 0);
-    json.Key("spare").Bool(spare).Key("windows").BeginObject();
+    json.Key("spare").Bool(spare).Key("in_signal");
+    if (const auto in = plan_cli::SignalNear(options, c.khz)) {
+      json.BeginObject();
+      plan_cli::WriteInSignal(options, *in, json);
+      json.Key("text").String(plan_cli::DescribeInSignal(options, *in));
+      json.EndObject();
+    } else {
+      json.Null();
+    }
+    json.Key("windows").BeginObject();
     for (plan::Family f : plan::kFamilies) {
       const auto w = plan::WindowOf(rules[c.group].rules, f);
       if (!w) continue;
@@ -264,13 +302,8 @@ std::vector<double> ScanTrace(const PageRequest& request) {
 std::string ScanRangesJson(const PageRequest& request) {
   std::string out;
   cli::JsonWriter json(out);
-  json.BeginObject().Key("threshold");
-  if (request.taken) {
-    json.Raw(plan_cli::FormatDbm(request.taken->threshold_dbm));
-    json.Key("median").Raw(plan_cli::FormatDbm(request.taken->median_dbm));
-  } else {
-    json.Null().Key("median").Null();
-  }
+  json.BeginObject();
+  WriteScanParts(request, json);
   json.Key("excludes").BeginArray();
   for (const Range& r : request.options.scan_excludes) {
     json.BeginArray().String(FormatKhz(r.low)).String(FormatKhz(r.high));

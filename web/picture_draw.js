@@ -145,11 +145,20 @@ function zelmarPictureDraw(scene, prep, geometry, placeTip) {
       ctx.fillStyle = "rgba(32,50,74,0.13)";
       ctx.fill();
     }
-    const ty = crisp(Math.min(bottom, Math.max(top, y(s.threshold))));
-    ctx.strokeStyle = "#c98a00";
-    ctx.lineWidth = 1.5;
-    ctx.setLineDash([6, 4]);
-    ctx.beginPath(); ctx.moveTo(r.x0, ty); ctx.lineTo(r.x1, ty); ctx.stroke();
+    // Each scan's threshold (dashed) and floor (dotted) over its own span.
+    for (const p of s.parts) {
+      if (p.high < v.lo || p.low > v.hi) continue;
+      const x0 = Math.max(r.x0, px(p.low)), x1 = Math.min(r.x1, px(p.high));
+      const line = (level, dash, colour, width) => {
+        const ly = crisp(Math.min(bottom, Math.max(top, y(level))));
+        ctx.strokeStyle = colour;
+        ctx.lineWidth = width;
+        ctx.setLineDash(dash);
+        ctx.beginPath(); ctx.moveTo(x0, ly); ctx.lineTo(x1, ly); ctx.stroke();
+      };
+      if (p.floor !== null) line(p.floor, [2, 3], "#5b8a5b", 1);
+      line(p.threshold, [6, 4], "#c98a00", 1.5);
+    }
     ctx.setLineDash([]);
   }
   function drawFamilies(v, px, r) {
@@ -203,6 +212,11 @@ function zelmarPictureDraw(scene, prep, geometry, placeTip) {
       ctx.lineWidth = 1.5;
       if (c.spare) { ctx.fillStyle = "#fff"; ctx.beginPath(); ctx.arc(x, L.spareY, 3.5, 0, 7); ctx.fill(); ctx.stroke(); }
       else if (c.fixed) ctx.fillRect(x - 3.5, L.spareY - 3.5, 7, 7);
+      // A carrier in a signal the scans show: a red warning triangle.
+      if (c.in_signal) {
+        ctx.fillStyle = "#c0392b";
+        ctx.beginPath(); ctx.moveTo(x, L.spareY - 7); ctx.lineTo(x - 5, L.spareY + 2); ctx.lineTo(x + 5, L.spareY + 2); ctx.closePath(); ctx.fill();
+      }
       const label = c.label || c.text, half = ctx.measureText(label).width / 2 + 2;
       if (x - half < labelEnd || x - half < r.x0 || x + half > r.x1) continue;
       ctx.fillStyle = c.spare ? "#6b7380" : hue;
@@ -268,8 +282,13 @@ function zelmarPictureDraw(scene, prep, geometry, placeTip) {
     ctx.fillStyle = "#56657a";
     ctx.fillText(texts.scanLevel, first.x0 + 4, L.scanTop);
     const bottom = L.plotBottom - 1, top = L.scanTop;
-    const y = Math.min(bottom, Math.max(top, bottom - ((s.threshold - s.min) * (bottom - top)) / (s.max - s.min)));
-    const label = `${texts.threshold} ${s.threshold} dBm`, w = ctx.measureText(label).width;
+    if (!s.parts.length) return;
+    const first_part = s.parts[0];
+    const y = Math.min(bottom, Math.max(top, bottom - ((first_part.threshold - s.min) * (bottom - top)) / (s.max - s.min)));
+    const thresholds = [...new Set(s.parts.map((p) => p.threshold))].join(" / ");
+    const floors = [...new Set(s.parts.filter((p) => p.floor !== null).map((p) => p.floor))].join(" / ");
+    const label = `${texts.threshold} ${thresholds} dBm` + (floors ? ` · ${texts.floor} ${floors} dBm` : "");
+    const w = ctx.measureText(label).width;
     const ly = y - 15 < top ? y + 3 : y - 15;
     ctx.fillStyle = "rgba(255,255,255,0.85)";
     ctx.fillRect(last.x1 - w - 8, ly - 1, w + 6, 13);

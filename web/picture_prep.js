@@ -72,10 +72,16 @@ function zelmarPicturePrep() {
       f[i] = scan.trace[2 * i];
       level[i] = scan.trace[2 * i + 1];
     }
-    let min = scan.threshold, max = scan.threshold;
+    // Each scan's floor and threshold over its own span, drawn as lines.
+    const parts = scan.scans;
+    let min = Infinity, max = -Infinity;
     for (const l of level) { if (l < min) min = l; if (l > max) max = l; }
+    for (const p of parts) {
+      for (const l of [p.floor, p.threshold]) if (l !== null) { min = Math.min(min, l); max = Math.max(max, l); }
+    }
+    if (!Number.isFinite(min)) { min = -100; max = -50; }
     if (max - min < 10) { min -= 5; max += 5; }
-    return { f, level, min, max, threshold: scan.threshold };
+    return { f, level, min, max, parts };
   }
 
   // Everything a frame needs, sorted once so a frame only binary-searches.

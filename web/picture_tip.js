@@ -45,6 +45,7 @@ function zelmarPictureTip(scene, prep, geometry, invalidate) {
     // A request without groups has one group without a name: not shown.
     const named = group && group.name ? `${texts.group}: ${group.name} · ` : "";
     const facts = el("div", "zp-facts", `${named}${texts.band}: ${c.band || "—"}${kinds ? " · " + kinds : ""}`);
+    if (c.in_signal) facts.append(el("div", "zp-signal", texts.inSignal(c.in_signal)));
     tip.classList.toggle("zp-wide", scene.W >= 640);
     tip.hidden = false;
     const fill = (most, docked) => {

@@ -41,7 +41,7 @@ function zelmarPlanPicture(app) {
     const args = [], pairs = [];
     const from = shown ? shown.args : fallback || [];
     for (let i = 0; i < from.length; i++) {
-      if (from[i] === "--scan" || from[i] === "--scan-threshold") i++;
+      if (["--scan", "--scan-threshold", "--scan-unit"].includes(from[i])) i++;
       else args.push(from[i]);
     }
     for (let i = 0; shown && i + 1 < shown.pairs.length; i += 2) {
@@ -63,7 +63,7 @@ function zelmarPlanPicture(app) {
     redrawWithScans,
     draw,
     shown: () => shown,
-    setScan(threshold, excludes) { if (view && shown && shown.data.scan) view.setScan(threshold, excludes); },
+    setScan(parts, excludes) { if (view && shown && shown.data.scan) view.setScan(parts, excludes); },
     render() {
       if (!view) return;
       view.setTexts(T().picture);

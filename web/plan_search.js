@@ -150,7 +150,7 @@ function zelmarPlanSearch(app, form, check, scans, picture) {
     if (best) box.append(planList(best.plan, "p-progress-plan"));
   }
 
-  function planList(plan, id = "p-plan", bands = [], labels = []) {
+  function planList(plan, id = "p-plan", bands = [], labels = [], signals = []) {
     const list = document.createElement("ol");
     list.className = "plan";
     list.id = id;
@@ -171,6 +171,12 @@ function zelmarPlanSearch(app, form, check, scans, picture) {
         band.className = "band";
         band.textContent = bandName(bands[i]);
         item.append(band);
+      }
+      if (signals[i]) {
+        const signal = document.createElement("span");
+        signal.className = "signal";
+        signal.textContent = T().picture.inSignal(signals[i]);
+        item.append(signal);
       }
       list.append(item);
     });
@@ -207,7 +213,10 @@ function zelmarPlanSearch(app, form, check, scans, picture) {
     const s = planShown;
     if (s && s.outcome && s.outcome.count > 0) {
       say(T().planOf(s.outcome.count));
-      box.append(planList(s.outcome.plan, "p-plan", s.outcome.bands, s.outcome.labels));
+      const signals = s.outcome.in_signal || [];
+      box.append(planList(s.outcome.plan, "p-plan", s.outcome.bands, s.outcome.labels, signals));
+      const inSignal = signals.filter(Boolean).length;
+      if (inSignal) say(T().notLowRisk(inSignal), "error");
       for (const [family, margin] of Object.entries(s.outcome.margins)) {
         say(T().familyMargin(T().family[family] || family, margin), "margin");
       }

@@ -6,7 +6,7 @@ function zelmarScans(app, onChange) {
   "use strict";
   const { $, T } = app;
   let files = [];          // {name, bytes}, in the order given
-  let threshold = null;    // dBm text; null: the median + 10 dB
+  let threshold = null;    // dBm text; null: each scan's floor + 10 dB
   let showRanges = [];     // "LOW:HIGH" texts a show's scans took
   let taken = null;        // the module's answer for the current scans
   let error = null;        // [file name, message] of a refused file
@@ -27,7 +27,7 @@ function zelmarScans(app, onChange) {
       const started = performance.now();
       app.zelmar.putFile(name, bytes);
       // "--max": any valid request; only the scans matter here.
-      const answer = app.zelmar.scanRanges(["--max", "--scan", name]);
+      const answer = app.zelmar.scanRanges(["--max", ...unitArgs(), "--scan", name]);
       app.timing.scanRead = performance.now() - started;
       if (answer.status !== 0) {
         error = [file.name, answer.text.replace(/^zelmar-plan: /, "")];
@@ -54,8 +54,12 @@ function zelmarScans(app, onChange) {
     onChange(filesChanged);
   }
 
+  // The unit chosen for files that do not tell their own.
+  const unitArgs = () => ($("p-scan-unit").value ? ["--scan-unit", $("p-scan-unit").value] : []);
+  $("p-scan-unit").addEventListener("change", () => update(true));
+
   function args() {
-    const list = files.flatMap((f) => ["--scan", f.name]);
+    const list = [...(files.length ? unitArgs() : []), ...files.flatMap((f) => ["--scan", f.name])];
     if (files.length && threshold !== null) list.push("--scan-threshold", threshold);
     return list;
   }
@@ -93,15 +97,18 @@ function zelmarScans(app, onChange) {
         slider.min = Math.floor(taken.levels[0]);
         slider.max = Math.ceil(taken.levels[1]);
       }
-      slider.value = taken.threshold;
-      $("p-threshold-value").textContent = T().thresholdValue(taken.threshold.toFixed(1),
-        threshold === null ? taken.median.toFixed(1) : null);
+      slider.value = taken.threshold !== null ? taken.threshold : taken.scans[0].threshold;
+      const parts = taken.scans.map((p) => ({ name: p.name, threshold: p.threshold.toFixed(1),
+        floor: p.floor === null ? null : p.floor.toFixed(1) }));
+      $("p-threshold-value").textContent = threshold === null ? T().thresholdValue(null, parts)
+        : T().thresholdValue(Number(threshold).toFixed(1), null);
     }
     // A link holds the form, not the scans: said where the scans are.
     $("p-scan-note").textContent = taken ? `${T().scanTaken(taken.mhz, taken.excludes.length)} ${T().scanNoLink}`
       : showRanges.length ? `${T().showScanTaken(showRanges.length)} ${T().scanNoLink}` : "";
     $("p-scan-ranges").textContent = taken ? taken.excludes.map(([l, h]) => `${l}–${h}`).join(", ") : "";
-    $("p-scan-error").textContent = error ? T().scanRefused(error[0], error[1]) : "";
+    $("p-scan-error").textContent = !error ? ""
+      : T().scanRefused(error[0], error[1]) + (error[1].includes("--scan-unit") ? ` ${T().scanUnitHint}` : "");
   }
 
   return {
@@ -112,7 +119,8 @@ function zelmarScans(app, onChange) {
     files: () => files.map((f) => [f.name, f.bytes]),
     // The scanned ranges now taken, for the picture: [{low, high}] in MHz.
     excluded: () => (taken ? taken.excludes.map(([l, h]) => ({ low: Number(l), high: Number(h) })) : []),
-    threshold: () => (taken ? taken.threshold : null),
+    // Each scan's span and threshold now, for the lines on the picture.
+    parts: () => (taken ? taken.scans : []),
     fromShow(show) {
       files = [];
       threshold = null;

@@ -78,7 +78,9 @@ module.exports = ({ planToolPath, planTool, fillPlanForm, runPlan, shownPlan, sh
         return want;
       };
       const auto = await scanned(["--scan", first]);
-      assert.match(await page.textContent("#p-threshold-value"), new RegExp(auto.scan.median_dbm));
+      // Each scan's own floor and the threshold 10 dB above it, as zelmar-plan says.
+      const shown = await page.textContent("#p-threshold-value");
+      assert.ok(shown.includes(auto.scan.files[0].floor_dbm) && shown.includes(auto.scan.files[0].threshold_dbm), shown);
       await page.evaluate(() => {
         const slider = document.getElementById("p-threshold");
         slider.value = "-75";
@@ -96,6 +98,13 @@ module.exports = ({ planToolPath, planTool, fillPlanForm, runPlan, shownPlan, sh
       const got = await runPlan(page, { count: "4" });
       assert.deepEqual(got.plan, both.plan);
       assert.equal((await marks(page)).excludes.filter((e) => e.scan).length, both.scan.excluded.length);
+      // A fixed carrier on the first scan's strongest signal: marked beside it, never called low risk.
+      const scans = ["--scan", first, "--scan", second, "--scan-threshold", "-75.0"];
+      const onSignal = JSON.parse(planTool(["--count", "4", "--fixed", "806.5", ...scans]));
+      assert.equal(onSignal.in_signal[onSignal.plan.indexOf("806.500")].peak_dbm, "-60.0");
+      await runPlan(page, { count: "4", fixed: "806.5" });
+      assert.match(await page.textContent("#p-plan"), /806\.500[^]*電波の中/);
+      assert.match(await page.textContent("#p-outcome"), /混信の恐れがあります/);
     }],
 
     ["the picture's carriers, windows and products are the plan's, at their places", async ({ page }) => {
