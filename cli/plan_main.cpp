@@ -31,7 +31,7 @@ std::string ReadInputs(const PlanOptions& options, PlanInputs& inputs) {
   std::string error;
   const auto read = [&](const std::string& path) {
     auto text = zelmar::platform::ReadWholeFile(path, error);
-    if (!text) error = PlanMessage(QuoteArgument(path) + ": " + error);
+    if (!text) error = PlanMessage(QuoteFile(path) + ": " + error);
     return text;
   };
   if (!options.show.empty()) {
@@ -66,7 +66,7 @@ std::string WriteOutputs(const PlanOptions& options, const PlanReport& report) {
   const auto write = [&](const std::string& path, const std::string& bytes) {
     if (path.empty() || path == "-") return true;
     if (zelmar::platform::WriteWholeFile(path, bytes, error)) return true;
-    error = PlanMessage(QuoteArgument(path) + ": " + error);
+    error = PlanMessage(QuoteFile(path) + ": " + error);
     return false;
   };
   if (!report.show_text.empty() && !write(options.save, report.show_text)) {

@@ -270,7 +270,7 @@ PlanReport RunPlan(const PlanOptions& given, const PlanInputs& inputs,
   std::vector<plan::Carrier> saved;
   if (!options.show.empty()) {
     if (!inputs.show)
-      return UsageReport(QuoteArgument(options.show) + ": not read");
+      return UsageReport(QuoteFile(options.show) + ": not read");
     if (auto error = LoadShow(*inputs.show, options, saved)) {
       return UsageReport(*error);
     }

@@ -30,7 +30,7 @@ std::optional<std::string> SavedCarriers(const PlanOptions& options,
 std::optional<std::string> LoadShow(const std::string& text,
                                     PlanOptions& options,
                                     std::vector<plan::Carrier>& saved) {
-  const std::string file = QuoteArgument(options.show);
+  const std::string file = QuoteFile(options.show);
   const plan::ShowReading reading = plan::ReadShow(text);
   if (reading.error != plan::ShowError::kNone) {
     std::string where = file;

@@ -132,6 +132,16 @@ TEST(PlanScans, AnUnreadableScanNamesItsFileAndLine) {
     EXPECT_NE(report.err.find(says), std::string::npos) << report.err;
     EXPECT_EQ(report.show_text, "");
   }
+  // A long file name is named whole.
+  const std::string name = "venues/" + std::string(90, 'x') + "/scan.csv";
+  const PlanReport named = test::RunArgs({"--max", "--scan", name}, {},
+                                         PlanInputs{{}, {"bad\n"}, {}});
+  EXPECT_NE(named.err.find("'" + name + "', line 1"), std::string::npos)
+      << named.err;
+  EXPECT_EQ(test::Parse({"--max", "--scan-unit", "mhz"}).error, "");
+  EXPECT_NE(test::Parse({"--max", "--scan-unit", "Hertz"})
+                .error.find("expected MHz, kHz, Hz or GHz"),
+            std::string::npos);
   EXPECT_NE(test::Parse({"--max", "--scan-threshold", "-8O"})
                 .error.find("expected a level in dBm"),
             std::string::npos);

@@ -40,6 +40,9 @@ TEST(ScanRead, ReadsEachFormat) {
        ScanFormat::kFrequencyLevelCsv,
        {{805950, 806050, -70}, {806050, 806150, -80}}},
       {"806.5,-50", ScanFormat::kFrequencyLevelCsv, {{806500, 806500, -50}}},
+      {"\"Frequency (MHz)\",\"Level\"\n\"806.5\", \"-50\"\n",
+       ScanFormat::kFrequencyLevelCsv,
+       {{806500, 806500, -50}}},
       // A frequency with a level per sweep: the highest.
       {"806.0,-95,5\n806.1,-80,-85\n",
        ScanFormat::kFrequencyRows,

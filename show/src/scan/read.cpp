@@ -68,8 +68,7 @@ bool HasTwoNumbers(std::string_view line) {
   while (numbers < 2 && (numbers == 0 || unmeasured == 0)) {
     const std::size_t end = std::min(line.find_first_of(",;\t"), line.size());
     std::string_view field = line.substr(0, end);
-    while (field.starts_with(' ')) field.remove_prefix(1);
-    while (field.ends_with(' ')) field.remove_suffix(1);
+    field = scan_text::Unquoted(field);
     switch (scan_text::ReadLevelField(field, false).status) {
       case scan_text::LevelReading::Status::kLevel:
         ++numbers;

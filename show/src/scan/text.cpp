@@ -85,13 +85,23 @@ bool Fields::Next(std::string_view& field) {
   if (done_) return false;
   const std::size_t at = rest_.find(separator_);
   if (at == std::string_view::npos) {
-    field = Trim(rest_);
+    field = rest_;
     done_ = true;
   } else {
-    field = Trim(rest_.substr(0, at));
+    field = rest_.substr(0, at);
     rest_.remove_prefix(at + 1);
   }
+  field = Unquoted(field);
   return true;
+}
+
+std::string_view Unquoted(std::string_view field) {
+  field = Trim(field);
+  // Spreadsheets quote fields: "806.125" is 806.125.
+  if (field.size() >= 2 && field.front() == '"' && field.back() == '"') {
+    field = Trim(field.substr(1, field.size() - 2));
+  }
+  return field;
 }
 
 char SeparatorOf(std::string_view line) {

@@ -46,7 +46,8 @@ class LineCursor {
 };
 
 // The fields of a line between separators, spaces and tabs around each
-// taken off. A line has at least one field.
+// taken off, and double quotes around a field. A line has at least one
+// field.
 class Fields {
  public:
   Fields(std::string_view line, char separator)
@@ -58,6 +59,10 @@ class Fields {
   char separator_;
   bool done_ = false;
 };
+
+// A field without the spaces and tabs around it and the double quotes
+// around those.
+std::string_view Unquoted(std::string_view field);
 
 // ';' when the line has one, else a tab when it has one, else ','.
 char SeparatorOf(std::string_view line);

@@ -5,8 +5,8 @@
 //
 // What ReadScan accepts. The format is told from the content, never from a
 // file name. Lines end in LF or CR LF; a UTF-8 BOM at the start, empty lines
-// (nothing but spaces and tabs), spaces around fields and one separator at
-// the end of a line are passed over.
+// (nothing but spaces and tabs), spaces and double quotes around fields and
+// one separator at the end of a line are passed over.
 //
 //  frequency,level CSV: "806.062,-95.5" on each line (RF Explorer's one
 //    sweep, coordination software's exports, peak-hold lists).
