@@ -26,6 +26,10 @@ using Result = Searcher::Result;
 
 constexpr int kConstructAttempts = 8;
 constexpr std::uint64_t kFirstPlanNodes = 100'000;
+// Moves in a row without a larger plan after which the local search of
+// large plans gives way to the exact search; it grows with the budgets
+// where the two take turns.
+constexpr std::uint64_t kGrowStall = 2'000;
 
 void Fill(PlanOutcome& outcome, const Result& result) {
   outcome.status = PlanOutcome::Status::kFound;
@@ -104,25 +108,38 @@ struct Largest {
   int size = 0;
   Result plan;
 };
-Largest FindLargest(Searcher& searcher, int fixed_count, int limit) {
+// `grown`: the largest plan a local search found, which the exact search
+// goes on from.
+Largest FindLargest(Searcher& searcher, int fixed_count, int limit,
+                    const Result& grown) {
   constexpr std::uint64_t kHuge = std::uint64_t{1} << 60;
   Largest largest;
   largest.size = fixed_count;
   if (fixed_count > 0) largest.plan = searcher.Run(FirstOf(fixed_count, 0));
-  for (int size = fixed_count + 1; size <= limit; ++size) {
-    // Searches of growing budgets; between them, bounds on spans are
-    // refined with as many nodes as the search that was cut.
+  if (grown.found && grown.size > largest.size) {
+    largest.size = grown.size;
+    largest.plan = grown;
+  }
+  for (int size = largest.size + 1; size <= limit; ++size) {
+    // Searches of growing budgets; between them, the local search goes on
+    // from the largest plan in hand, and bounds on spans are refined with
+    // as many nodes as the search that was cut.
     Result r;
     for (std::uint64_t budget = 50'000;; budget = std::min(budget * 4, kHuge)) {
       r = searcher.Run(FirstOf(size, 0, budget));
       if (r.found || !searcher.cut() || searcher.stopped()) break;
       r = searcher.Construct(size, kConstructAttempts);
       if (r.found || searcher.stopped()) break;
+      r = searcher.Grow(largest.plan, limit, kGrowStall * (budget / 50'000));
+      if (r.found && r.size >= size) break;
+      r = {};
+      if (searcher.stopped()) break;
       if (searcher.SpansWorthwhile()) searcher.RefineSpans(0, size, budget);
     }
     if (!r.found) break;
-    largest.size = size;
+    largest.size = r.size;
     largest.plan = r;
+    size = r.size;
   }
   return largest;
 }
@@ -138,15 +155,24 @@ std::optional<int> GolombMost(const PlanRequest& request,
 
 // The most carriers (up to `limit`) of any valid plan, by the dense search
 // where it applies.
+// A local search goes first: the largest plan it finds is the answer
+// wherever the exact search ends before it reaches that size.
 Largest LargestOf(Searcher& searcher, RasterClimb* climb, const Rules& rules,
                   int fixed_count, int limit) {
-  if (climb == nullptr) return FindLargest(searcher, fixed_count, limit);
+  const Result grown = searcher.Grow({}, limit, kGrowStall);
+  if (climb == nullptr) {
+    return FindLargest(searcher, fixed_count, limit, grown);
+  }
   const DenseLargest dense =
       climb->Largest(limit, std::numeric_limits<std::uint64_t>::max());
   Largest largest;
   largest.size = dense.size;
   if (!dense.plan.empty()) {
     largest.plan = ResultOf(dense.plan, ScoreOf(dense.plan, rules));
+  }
+  if (grown.found && grown.size > largest.size) {
+    largest.size = grown.size;
+    largest.plan = grown;
   }
   return largest;
 }
@@ -358,6 +384,10 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
     start = searcher.Run(FirstOf(target, 0, kFirstPlanNodes));
     if (!start.found && searcher.cut() && !budget.stopped()) {
       start = searcher.Construct(target, kConstructAttempts);
+      if (!start.found && !budget.stopped()) {
+        start = searcher.Grow({}, target, kGrowStall * 32);
+        if (start.size < target) start = {};
+      }
       if (!start.found && !budget.stopped()) {
         start = WholeFirst(searcher, climb, request.rules, target);
       }

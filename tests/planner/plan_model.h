@@ -178,6 +178,21 @@ struct Answer {
   std::optional<int> largest;  // when there is no plan (none with counts)
 };
 
+// First fit: the fixed carriers, then each channel in ascending order that
+// keeps the plan valid, up to `most` carriers.
+inline std::vector<Khz> FirstFit(const std::vector<Khz>& channels,
+                                 const std::vector<Khz>& fixed,
+                                 const plan::Rules& rules,
+                                 std::size_t most = plan::kMaxCarriers) {
+  std::vector<Khz> plan = fixed;
+  for (Khz c : channels) {
+    if (plan.size() >= most) break;
+    plan.push_back(c);
+    if (!Judge(plan, rules).valid) plan.pop_back();
+  }
+  return plan;
+}
+
 // count 0: as many carriers as fit. A carrier taken away never makes a
 // valid plan invalid, so sizes are tried upwards until one has no plan.
 inline Answer Solve(const std::vector<Khz>& channels,

@@ -116,6 +116,12 @@ class Searcher {
   // Not found when every attempt ran into a dead end.
   Result Construct(int target, int attempts);
 
+  // The largest valid plan (up to `most` carriers) a local search finds
+  // from `from` (a valid plan, or none): first fit, then one carrier out
+  // and two in, until `stall` moves in a row add none. Not found for
+  // requests with counted bands.
+  Result Grow(const Result& from, int most, std::uint64_t stall);
+
   bool stopped() const { return stopped_; }
   Khz raster() const { return raster_; }
   bool cut() const { return cut_; }  // the last run ended early
@@ -176,6 +182,13 @@ class Searcher {
   using Groups = std::array<int, kMaxCarriers>;
   struct ChaseStyle;
   struct AimStyle;
+
+  // grow.cpp: whether x keeps the spacing and every window with the
+  // carriers of `level`; the first candidate from index `from` on (around
+  // the end) that does so with `chosen`, not one of `tabu`.
+  bool Joins(const Level& level, std::span<const Khz> sorted, Khz x) const;
+  std::optional<Khz> FirstJoining(std::span<const Khz> chosen, std::size_t from,
+                                  std::span<const Khz> tabu);
 
   // exact.cpp
   Khz FirstAllowed(const Level& level, Khz x) const;
