@@ -155,14 +155,20 @@ std::optional<int> GolombMost(const PlanRequest& request,
 
 // The most carriers (up to `limit`) of any valid plan, by the dense search
 // where it applies.
-// A local search goes first: the largest plan it finds is the answer
-// wherever the exact search ends before it reaches that size.
+// The largest plan a local search finds is the answer wherever the exact
+// search ends before it reaches that size. The search of many candidates
+// gets its turns where the exact one is cut; on a narrow raster the dense
+// search runs to its end, so the walk goes first, for as many moves in a
+// row without a larger plan as there are candidates (at most kGrowStall):
+// small requests, proven at once, hardly pay for it.
 Largest LargestOf(Searcher& searcher, RasterClimb* climb, const Rules& rules,
-                  int fixed_count, int limit) {
-  const Result grown = searcher.Grow({}, limit, kGrowStall);
+                  int fixed_count, int limit, std::size_t candidates) {
   if (climb == nullptr) {
-    return FindLargest(searcher, fixed_count, limit, grown);
+    return FindLargest(searcher, fixed_count, limit,
+                       searcher.Grow({}, limit, 0));
   }
+  const Result grown =
+      searcher.Grow({}, limit, std::min<std::uint64_t>(kGrowStall, candidates));
   const DenseLargest dense =
       climb->Largest(limit, std::numeric_limits<std::uint64_t>::max());
   Largest largest;
@@ -197,8 +203,8 @@ PlanOutcome& NoPlan(PlanOutcome& outcome, const Budget& budget,
     outcome.proven = !budget.stopped();
     return outcome;
   }
-  const Largest largest =
-      LargestOf(searcher, climb, request.rules, fixed_count, below);
+  const Largest largest = LargestOf(searcher, climb, request.rules, fixed_count,
+                                    below, request.candidates.size());
   if (!budget.stopped()) {
     outcome.largest = largest.size;
     outcome.proven = true;
@@ -348,7 +354,8 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
   Result start;
   if (target == 0) {
     const Largest largest =
-        LargestOf(searcher, climb, request.rules, fixed_count, most);
+        LargestOf(searcher, climb, request.rules, fixed_count, most,
+                  request.candidates.size());
     if (largest.size == 0) {
       if (budget.stopped()) return finish(outcome);
       outcome.largest = 0;
