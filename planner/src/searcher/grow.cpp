@@ -30,6 +30,7 @@ bool Searcher::Joins(const Level& level, std::span<const Khz> sorted,
 std::optional<Khz> Searcher::FirstJoining(std::span<const Khz> chosen,
                                           std::size_t from,
                                           std::span<const Khz> tabu) {
+  if (Charge(chosen.size())) return std::nullopt;
   const Level& level =
       stack_[Build(chosen.data(), static_cast<int>(chosen.size()))];
   std::copy(level.carriers, level.carriers + level.n, sorted_.begin());
@@ -37,7 +38,10 @@ std::optional<Khz> Searcher::FirstJoining(std::span<const Khz> chosen,
   const std::span<const Khz> sorted(sorted_.data(),
                                     static_cast<std::size_t>(level.n));
   const std::size_t n = cand_.size();
+  // Each candidate scanned is charged, so that a stop ends even a scan of
+  // a million.
   for (std::size_t k = 0; k < n; ++k) {
+    if (Charge(1)) return std::nullopt;
     const Khz x = cand_[(from + k) % n];
     if (std::find(tabu.begin(), tabu.end(), x) != tabu.end()) continue;
     if (Joins(level, sorted, x)) return x;
@@ -73,7 +77,8 @@ Searcher::Result Searcher::Grow(const Result& from, int most,
   };
   // First fit, from `start` on around the candidates.
   const auto fill = [&](std::size_t start) {
-    while (static_cast<int>(chosen.size()) < free_most && !Tick()) {
+    while (static_cast<int>(chosen.size()) < free_most && !stopped_ &&
+           !Tick()) {
       const std::optional<Khz> x = FirstJoining(chosen, start, {});
       if (!x) break;
       chosen.push_back(*x);
@@ -87,7 +92,7 @@ Searcher::Result Searcher::Grow(const Result& from, int most,
   for (std::uint64_t since = 0; since < stall && !chosen.empty() &&
                                 static_cast<int>(chosen.size()) < free_most;
        ++since) {
-    if (Tick()) break;
+    if (stopped_ || Tick()) break;
     const std::size_t out = random.Below(chosen.size());
     const Khz left = chosen[out];
     chosen.erase(chosen.begin() + static_cast<std::ptrdiff_t>(out));
