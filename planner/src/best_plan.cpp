@@ -120,7 +120,10 @@ Largest FindLargest(Searcher& searcher, int fixed_count, int limit,
     largest.size = grown.size;
     largest.plan = grown;
   }
-  for (int size = largest.size + 1; size <= limit; ++size) {
+  // Stopped already (in the local search), the plan in hand is the answer
+  // the progress last showed.
+  for (int size = largest.size + 1; size <= limit && !searcher.stopped();
+       ++size) {
     // Searches of growing budgets; between them, the local search goes on
     // from the largest plan in hand, and bounds on spans are refined with
     // as many nodes as the search that was cut.
@@ -130,7 +133,8 @@ Largest FindLargest(Searcher& searcher, int fixed_count, int limit,
       if (r.found || !searcher.cut() || searcher.stopped()) break;
       r = searcher.Construct(size, kConstructAttempts);
       if (r.found || searcher.stopped()) break;
-      r = searcher.Grow(largest.plan, limit, kGrowStall * (budget / 50'000));
+      r = searcher.Grow(largest.plan, limit, kGrowStall * (budget / 50'000),
+                        true);
       if (r.found && r.size >= size) break;
       r = {};
       if (searcher.stopped()) break;
@@ -154,23 +158,24 @@ std::optional<int> GolombMost(const PlanRequest& request,
 }
 
 // The most carriers (up to `limit`) of any valid plan, by the dense search
-// where it applies.
-// The largest plan a local search finds is the answer wherever the exact
-// search ends before it reaches that size. The search of many candidates
-// gets its turns where the exact one is cut; on a narrow raster the dense
-// search runs to its end, so the walk goes first, for as many moves in a
-// row without a larger plan as there are candidates (at most kGrowStall):
+// where it applies. The largest plan a local search finds is the answer
+// wherever the exact search ends before it reaches that size. The search of
+// many candidates gets its turns where the exact one is cut; on a narrow raster
+// the dense search runs to its end, so the walk goes first, for as many moves
+// in a row without a larger plan as there are candidates (at most kGrowStall):
 // small requests, proven at once, hardly pay for it.
 Largest LargestOf(Searcher& searcher, RasterClimb* climb, const Rules& rules,
                   int fixed_count, int limit, std::size_t candidates) {
   if (climb == nullptr) {
     return FindLargest(searcher, fixed_count, limit,
-                       searcher.Grow({}, limit, 0));
+                       searcher.Grow({}, limit, 0, true));
   }
-  const Result grown =
-      searcher.Grow({}, limit, std::min<std::uint64_t>(kGrowStall, candidates));
+  const Result grown = searcher.Grow(
+      {}, limit, std::min<std::uint64_t>(kGrowStall, candidates), true);
   const DenseLargest dense =
-      climb->Largest(limit, std::numeric_limits<std::uint64_t>::max());
+      searcher.stopped()
+          ? DenseLargest{}
+          : climb->Largest(limit, std::numeric_limits<std::uint64_t>::max());
   Largest largest;
   largest.size = dense.size;
   if (!dense.plan.empty()) {
@@ -392,7 +397,7 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
     if (!start.found && searcher.cut() && !budget.stopped()) {
       start = searcher.Construct(target, kConstructAttempts);
       if (!start.found && !budget.stopped()) {
-        start = searcher.Grow({}, target, kGrowStall * 32);
+        start = searcher.Grow({}, target, kGrowStall * 32, false);
         if (start.size < target) start = {};
       }
       if (!start.found && !budget.stopped()) {

@@ -30,7 +30,6 @@ bool Searcher::Joins(const Level& level, std::span<const Khz> sorted,
 std::optional<Khz> Searcher::FirstJoining(std::span<const Khz> chosen,
                                           std::size_t from,
                                           std::span<const Khz> tabu) {
-  if (Charge(chosen.size())) return std::nullopt;
   const Level& level =
       stack_[Build(chosen.data(), static_cast<int>(chosen.size()))];
   std::copy(level.carriers, level.carriers + level.n, sorted_.begin());
@@ -38,19 +37,22 @@ std::optional<Khz> Searcher::FirstJoining(std::span<const Khz> chosen,
   const std::span<const Khz> sorted(sorted_.data(),
                                     static_cast<std::size_t>(level.n));
   const std::size_t n = cand_.size();
-  // Each candidate scanned is charged, so that a stop ends even a scan of
-  // a million.
-  for (std::size_t k = 0; k < n; ++k) {
-    if (Charge(1)) return std::nullopt;
+  // The candidates scanned are charged once the scan ends (a scan of a
+  // million takes some tens of milliseconds), so that the plan it adds to
+  // is noted before the stop is asked.
+  std::size_t k = 0;
+  std::optional<Khz> found;
+  for (; k < n && !found; ++k) {
     const Khz x = cand_[(from + k) % n];
     if (std::find(tabu.begin(), tabu.end(), x) != tabu.end()) continue;
-    if (Joins(level, sorted, x)) return x;
+    if (Joins(level, sorted, x)) found = x;
   }
-  return std::nullopt;
+  if (Charge(k)) return std::nullopt;
+  return found;
 }
 
 Searcher::Result Searcher::Grow(const Result& from, int most,
-                                std::uint64_t stall) {
+                                std::uint64_t stall, bool note) {
   Result best;
   budget_end_ = 0;
   cut_ = false;
@@ -74,6 +76,7 @@ Searcher::Result Searcher::Grow(const Result& from, int most,
     std::copy(level.carriers, level.carriers + level.n, best.plan.begin());
     std::sort(best.plan.begin(), best.plan.begin() + level.n);
     best.score = level.score;
+    if (note) NoteBest(best);
   };
   // First fit, from `start` on around the candidates.
   const auto fill = [&](std::size_t start) {
@@ -82,6 +85,7 @@ Searcher::Result Searcher::Grow(const Result& from, int most,
       const std::optional<Khz> x = FirstJoining(chosen, start, {});
       if (!x) break;
       chosen.push_back(*x);
+      record();
     }
   };
   fill(0);

@@ -119,8 +119,9 @@ class Searcher {
   // The largest valid plan (up to `most` carriers) a local search finds
   // from `from` (a valid plan, or none): first fit, then one carrier out
   // and two in, until `stall` moves in a row add none. Not found for
-  // requests with counted bands.
-  Result Grow(const Result& from, int most, std::uint64_t stall);
+  // requests with counted bands. `note`: each larger plan is the search's
+  // best so far (for the largest plan, not for a count).
+  Result Grow(const Result& from, int most, std::uint64_t stall, bool note);
 
   bool stopped() const { return stopped_; }
   Khz raster() const { return raster_; }
