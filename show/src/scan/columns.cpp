@@ -239,9 +239,8 @@ ScanReading ReadStartStopRows(LineCursor& lines, const Line& header,
     readings.Add({f, levels[i]}, header);
   }
   readings.CountUnmeasured(unmeasured);
-  Context own = context;
-  own.named.reset();
-  return readings.Finish(ScanFormat::kStartStopRows, own, std::nullopt, line);
+  return readings.Finish(ScanFormat::kStartStopRows, context, std::nullopt,
+                         line);
 }
 
 }  // namespace zelmar::plan::scan_read

@@ -21,6 +21,15 @@ using scan_text::LineCursor;
 
 inline constexpr double kUnmeasured = -std::numeric_limits<double>::infinity();
 
+// An SDR sweep line's fields before its levels: date, time, Hz low, Hz
+// high, Hz step, samples.
+inline constexpr std::size_t kSdrLevelsFrom = 6;
+
+// About the fewest bytes a line of one reading takes ("806.06,-95" and a
+// line end): storage reserved up front, so that a large scan is not copied
+// while it grows. Pages reserved but never written cost no memory.
+inline constexpr std::size_t kBytesPerPointLine = 12;
+
 // A frequency as read, in millionths of its unit, and its highest level;
 // kUnmeasured while no reading of it measured anything.
 struct Point {

@@ -99,7 +99,7 @@ ScanReading ReadKhzExport(LineCursor& lines, LineCursor block,
                         " is neither dBm nor dBuV");
     }
   }
-  PointReadings readings(Expected(context.text_size, 12));
+  PointReadings readings(Expected(context.text_size, kBytesPerPointLine));
   std::size_t unmeasured = 0;
   Line line = columns;
   Line last = columns;

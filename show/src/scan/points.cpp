@@ -20,11 +20,6 @@ using scan_text::FrequencyReading;
 using scan_text::kMilliHzPerKhz;
 using scan_text::LevelReading;
 
-// About the fewest bytes a line of one reading takes ("806.06,-95" and a
-// line end): storage reserved up front, so that a large scan is not copied
-// while it grows. Pages reserved but never written cost no memory.
-constexpr std::size_t kBytesPerPointLine = 12;
-
 // The floor and the ceiling, in kilohertz, of half a sum of millihertz.
 Khz FloorHalfKhz(std::int64_t sum) {
   return std::max<std::int64_t>(sum, 0) / (2 * kMilliHzPerKhz);
@@ -110,13 +105,6 @@ bool ReadRow(std::string_view text, char separator, std::size_t levels,
     return false;
   }
   return true;
-}
-
-std::size_t FieldCount(std::string_view text, char separator) {
-  text = scan_text::TrimLine(text, separator);
-  return static_cast<std::size_t>(
-             std::count(text.begin(), text.end(), separator)) +
-         1;
 }
 
 }  // namespace
@@ -210,7 +198,7 @@ ScanReading PointReadings::Finish(ScanFormat format, const Context& context,
 
 ScanReading ReadPointRows(LineCursor& lines, Line line, char separator,
                           Context context) {
-  const std::size_t levels = FieldCount(line.text, separator) - 1;
+  const std::size_t levels = scan_text::FieldCount(line.text, separator) - 1;
   const ScanFormat format = levels > 1         ? ScanFormat::kFrequencyRows
                             : separator == ',' ? ScanFormat::kFrequencyLevelCsv
                                                : ScanFormat::kFrequencyLevel;

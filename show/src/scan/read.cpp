@@ -20,9 +20,6 @@ using scan_text::LineCursor;
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
-// Date, time, Hz low, Hz high, Hz step, samples, then the levels.
-constexpr std::size_t kSdrLevelsFrom = 6;
-
 enum class Layout { kSdr, kPoints, kColumns };
 
 // The layout the first data line (one with two numbers or more) opens: an
@@ -50,7 +47,7 @@ Layout Recognise(std::string_view line, char separator) {
     }
     last = r.micro;
   }
-  if (separator == ',' && count > kSdrLevelsFrom &&
+  if (separator == ',' && count > scan_read::kSdrLevelsFrom &&
       scan_text::IsDate(field[0]) && scan_text::IsTime(field[1])) {
     return Layout::kSdr;
   }
@@ -85,19 +82,12 @@ bool HasTwoNumbers(std::string_view line) {
   return numbers == 2 || (numbers == 1 && unmeasured > 0);
 }
 
-std::size_t FieldCount(std::string_view line, char separator) {
-  line = scan_text::TrimLine(line, separator);
-  return static_cast<std::size_t>(
-             std::count(line.begin(), line.end(), separator)) +
-         1;
-}
-
 // The unit the header line just before the data names for the first
 // column, when it has as many fields as the data line.
 std::optional<ScanUnit> NamedUnit(const std::optional<Line>& names,
                                   std::string_view data, char separator) {
-  if (!names ||
-      FieldCount(names->text, separator) != FieldCount(data, separator)) {
+  if (!names || scan_text::FieldCount(names->text, separator) !=
+                    scan_text::FieldCount(data, separator)) {
     return std::nullopt;
   }
   Fields fields(scan_text::TrimLine(names->text, separator), separator);

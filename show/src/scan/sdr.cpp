@@ -15,9 +15,6 @@ using scan_text::kMaxMilliHz;
 using scan_text::kMilliHzPerKhz;
 using scan_text::LevelReading;
 
-// Date, time, Hz low, Hz high, Hz step, samples, then the levels.
-constexpr std::size_t kLevelsFrom = 6;
-
 // About the fewest bytes a bin takes ("0.00, " of two-decimal levels).
 constexpr std::size_t kBytesPerBin = 6;
 
@@ -28,8 +25,8 @@ struct Hop {
 };
 
 bool ReadHop(Fields& fields, Hop& hop, ScanError& error, std::string& detail) {
-  std::string_view field[kLevelsFrom];
-  for (std::size_t i = 0; i < kLevelsFrom; ++i) {
+  std::string_view field[kSdrLevelsFrom];
+  for (std::size_t i = 0; i < kSdrLevelsFrom; ++i) {
     if (!fields.Next(field[i])) {
       detail = "has " + std::to_string(i) + " fields before its levels, not 6";
       return false;
@@ -81,7 +78,7 @@ bool ReadSdrLine(std::string_view line, BinSet& bins, std::size_t& unmeasured,
   for (std::string_view field; fields.Next(field); ++levels) {
     const LevelReading level = scan_text::ReadLevelField(field, false);
     if (level.status == LevelReading::Status::kNotLevel) {
-      detail = FieldFault(kLevelsFrom + levels + 1, field, "is no level");
+      detail = FieldFault(kSdrLevelsFrom + levels + 1, field, "is no level");
       return false;
     }
     if (hop.step > kMaxMilliHz - low) {

@@ -104,6 +104,13 @@ std::string_view Unquoted(std::string_view field) {
   return field;
 }
 
+std::size_t FieldCount(std::string_view line, char separator) {
+  line = TrimLine(line, separator);
+  return static_cast<std::size_t>(
+             std::count(line.begin(), line.end(), separator)) +
+         1;
+}
+
 char SeparatorOf(std::string_view line) {
   if (line.find(';') != std::string_view::npos) return ';';
   if (line.find('\t') != std::string_view::npos) return '\t';

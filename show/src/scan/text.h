@@ -64,6 +64,9 @@ class Fields {
 // around those.
 std::string_view Unquoted(std::string_view field);
 
+// The fields of a line (TrimLine'd) between separators.
+std::size_t FieldCount(std::string_view line, char separator);
+
 // ';' when the line has one, else a tab when it has one, else ','.
 char SeparatorOf(std::string_view line);
 

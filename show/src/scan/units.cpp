@@ -97,9 +97,10 @@ std::string NumberText(std::int64_t micro) {
 
 std::string DescribeAmbiguity(std::int64_t low, std::int64_t high) {
   return "its frequencies run from " + NumberText(low) + " to " +
-         NumberText(high) +
-         ", which fit no one unit (below 10000 in MHz, below 10000000 in "
-         "kHz, in Hz above); --scan-unit MHz, kHz or Hz says the unit";
+         NumberText(high) + ", which fit no one unit (below " +
+         std::to_string(kMhzBelow) + " in MHz, below " +
+         std::to_string(kKhzBelow) +
+         " in kHz, in Hz above); --scan-unit MHz, kHz or Hz says the unit";
 }
 
 }  // namespace scan_units
