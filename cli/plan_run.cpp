@@ -80,6 +80,8 @@ std::string_view DescribeGroupRequestError(plan::GroupRequestError error) {
       return "a frequency is not below 1000000 MHz";
     case E::kSpacingBelowCheck:
       return "a group's spacing is below the check's own 0.125 MHz";
+    case E::kBadNames:
+      return "the groups' names are not one per group";
   }
   return "refused";
 }

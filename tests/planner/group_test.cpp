@@ -76,6 +76,59 @@ TEST(Groups, TheSearchAgreesWithTheModel) {
   }
 }
 
+// The request with group g moved to place `to[g]`, its pools and fixed
+// carriers with it.
+GroupRequest Permuted(const GroupRequest& request, const std::vector<int>& to) {
+  GroupRequest moved = request;
+  for (std::size_t g = 0; g < to.size(); ++g) {
+    moved.groups[to[g]] = request.groups[g];
+    moved.names[to[g]] = request.names[g];
+  }
+  for (Pool& pool : moved.pools) pool.group = to[pool.group];
+  std::reverse(moved.pools.begin(), moved.pools.end());
+  for (Carrier& c : moved.fixed) c.group = to[c.group];
+  return moved;
+}
+
+TEST(Groups, TheOrderOfTheGroupsChangesNoAnswer) {
+  // Named in their given order, the model's ties (the lower group first)
+  // are the names'; every other order of the same groups gives the same
+  // plan, each carrier in the group of the same name.
+  Lcg r{20261210};
+  for (int round = 0; round < 80; ++round) {
+    GroupRequest request = RandomRequest(r);
+    const int groups = static_cast<int>(request.groups.size());
+    // Groups alike in all but their counts tie on the same frequencies.
+    if (r.Below(2) == 0) {
+      for (int g = 1; g < groups; ++g) {
+        request.groups[g] = request.groups[0];
+        request.pools[g].channels = request.pools[0].channels;
+      }
+    }
+    for (int g = 0; g < groups; ++g) {
+      request.names.push_back(std::string(1, static_cast<char>('a' + g)));
+    }
+    SCOPED_TRACE(round);
+    const GroupOutcome outcome = FindGroupPlan(request, {});
+    const model::GroupAnswer expected = model::BestGroupPlan(request);
+    if (outcome.status != PlanOutcome::Status::kFound) continue;
+    ASSERT_TRUE(expected.plan);
+    EXPECT_EQ(outcome.plan, *expected.plan);
+    std::vector<int> to(static_cast<std::size_t>(groups));
+    for (int g = 0; g < groups; ++g) to[g] = groups - 1 - g;
+    if (r.Below(2) == 0) std::rotate(to.begin(), to.begin() + 1, to.end());
+    const GroupOutcome moved = FindGroupPlan(Permuted(request, to), {});
+    ASSERT_EQ(moved.status, PlanOutcome::Status::kFound);
+    std::vector<Carrier> back = moved.plan;
+    for (Carrier& c : back) {
+      c.group = static_cast<int>(std::find(to.begin(), to.end(), c.group) -
+                                 to.begin());
+    }
+    EXPECT_EQ(back, outcome.plan);
+    EXPECT_EQ(moved.largest, outcome.largest);
+  }
+}
+
 TEST(Groups, FiguresViolationsAndSparesAgreeWithTheModel) {
   Lcg r{7};
   for (int round = 0; round < 300; ++round) {
@@ -139,6 +192,10 @@ TEST(Groups, RequestsOutsideTheRulesAreRefused) {
   narrow.groups.resize(1);
   narrow.groups[0].rules.spacing = 100;
   EXPECT_EQ(CheckGroupRequest(narrow), GroupRequestError::kSpacingBelowCheck);
+  GroupRequest unnamed = narrow;
+  unnamed.groups[0].rules.spacing = kDefaultSpacing;
+  unnamed.names = {"one", "two"};
+  EXPECT_EQ(CheckGroupRequest(unnamed), GroupRequestError::kBadNames);
 }
 
 }  // namespace

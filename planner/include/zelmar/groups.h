@@ -14,8 +14,9 @@
 //    guard).
 //  - A product's headroom is its distance beyond its victim's window. The
 //    best plan has the largest smallest 2tx3 headroom, then 3tx3, then
-//    2tx5, then the lowest frequencies. With one group the headroom is the
-//    margin less a constant, so the order is the planner's own.
+//    2tx5, then the lowest frequencies (see GroupRequest::names for plans
+//    of the same frequencies in different groups). With one group the headroom
+//    is the margin less a constant, so the order is the planner's own.
 #pragma once
 
 #include <array>
@@ -100,6 +101,12 @@ struct GroupRequest {
   std::vector<Pool> pools;
   std::vector<Carrier> fixed;
   int threads = 0;
+  // One per group, or none. The search takes the groups in the byte order
+  // of their names (groups of one name, or none, as given), so that the
+  // order in which a front end lists them changes nothing: a tie between
+  // plans of the same frequencies goes to the one whose lowest differing
+  // frequency belongs to the group named first.
+  std::vector<std::string> names;
 };
 
 enum class GroupRequestError {
@@ -110,6 +117,7 @@ enum class GroupRequestError {
   kBadPool,            // a pool of no group, unordered channels, count < 0
   kOutOfRange,         // a frequency, spacing, window or apart out of range
   kSpacingBelowCheck,  // a group's spacing below the check's
+  kBadNames,           // names given, but not one per group
 };
 GroupRequestError CheckGroupRequest(const GroupRequest& request);
 

@@ -23,6 +23,47 @@ void Fill(GroupOutcome& outcome, const Placed& p) {
   outcome.plan = Ascending(p.plan);
 }
 
+// The request with its groups in name order (see GroupRequest::names):
+// `given[g]` is the given index of group g of `request`.
+struct NameOrder {
+  GroupRequest request;
+  std::vector<int> given;
+};
+NameOrder InNameOrder(const GroupRequest& request) {
+  const int groups = static_cast<int>(request.groups.size());
+  NameOrder order;
+  order.given.resize(static_cast<std::size_t>(groups));
+  for (int g = 0; g < groups; ++g) order.given[g] = g;
+  if (!request.names.empty()) {
+    std::stable_sort(order.given.begin(), order.given.end(), [&](int a, int b) {
+      return request.names[a] < request.names[b];
+    });
+  }
+  std::vector<int> placed(static_cast<std::size_t>(groups));
+  for (int g = 0; g < groups; ++g) placed[order.given[g]] = g;
+  GroupRequest& r = order.request;
+  r.threads = request.threads;
+  for (int g = 0; g < groups; ++g) {
+    r.groups.push_back(request.groups[order.given[g]]);
+    if (!request.names.empty())
+      r.names.push_back(request.names[order.given[g]]);
+  }
+  // A group's pools keep their own order; the groups' follow the names.
+  for (int g = 0; g < groups; ++g) {
+    for (const Pool& pool : request.pools) {
+      if (pool.group != order.given[g]) continue;
+      r.pools.push_back(pool);
+      r.pools.back().group = g;
+    }
+  }
+  for (const Carrier& c : request.fixed)
+    r.fixed.push_back({c.khz, placed[c.group]});
+  r.fixed = Ascending(r.fixed);
+  return order;
+}
+
+GroupOutcome SearchInOrder(const GroupRequest& request, const StopCheck& stop);
+
 }  // namespace
 
 GroupOutcome FindGroupPlan(const GroupRequest& request, const StopCheck& stop) {
@@ -32,6 +73,23 @@ GroupOutcome FindGroupPlan(const GroupRequest& request, const StopCheck& stop) {
     outcome.status = PlanOutcome::Status::kRefused;
     return outcome;
   }
+  const NameOrder order = InNameOrder(request);
+  const std::vector<int>& given = order.given;
+  const StopCheck given_stop = [&](const SearchProgress& progress) {
+    if (!stop) return false;
+    SearchProgress told = progress;
+    for (int& g : told.best_groups) g = given[g];
+    return stop(told);
+  };
+  outcome = SearchInOrder(order.request, stop ? given_stop : StopCheck());
+  for (Carrier& c : outcome.plan) c.group = given[c.group];
+  return outcome;
+}
+
+namespace {
+
+GroupOutcome SearchInOrder(const GroupRequest& request, const StopCheck& stop) {
+  GroupOutcome outcome;
   if (!FindGroupViolations(request.fixed, request.groups, 1).listed.empty()) {
     outcome.status = PlanOutcome::Status::kFixedBroken;
     outcome.proven = true;
@@ -125,6 +183,8 @@ GroupOutcome FindGroupPlan(const GroupRequest& request, const StopCheck& stop) {
   outcome.nodes = budget.nodes();
   return outcome;
 }
+
+}  // namespace
 
 std::vector<Khz> FindSpares(std::span<const Carrier> plan,
                             std::span<const GroupRules> groups, int group,

@@ -153,6 +153,9 @@ GroupViolations FindGroupViolations(std::span<const Carrier> plan,
 GroupRequestError CheckGroupRequest(const GroupRequest& request) {
   const int groups = static_cast<int>(request.groups.size());
   if (groups > kMaxDeviceGroups) return GroupRequestError::kTooManyGroups;
+  if (!request.names.empty() && request.names.size() != request.groups.size()) {
+    return GroupRequestError::kBadNames;
+  }
   for (const GroupRules& g : request.groups) {
     const Rules& r = g.rules;
     for (const std::optional<Khz>& w :

@@ -95,6 +95,7 @@ BuiltRequest BuildGroups(const SettledRequest& settled) {
   request.groups = settled.rules();
   request.threads = options.threads;
   for (std::size_t g = 0; g < options.groups.size(); ++g) {
+    request.names.push_back(options.groups[g].name);
     for (Khz f : options.groups[g].fixed) {
       request.fixed.push_back(Carrier{f, static_cast<int>(g)});
     }
