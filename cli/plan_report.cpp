@@ -203,7 +203,17 @@ std::string FoundJson(const PlanOptions& options,
     }
     json.EndArray();
   }
-  json.Key("proven").Bool(view.proven).Key("result");
+  json.Key("proven").Bool(view.proven);
+  json.Key("possible").BeginObject().Key("carriers");
+  if (view.possible.carriers) {
+    json.Number(static_cast<std::int64_t>(*view.possible.carriers));
+  } else {
+    json.Null();
+  }
+  json.Key(options.Grouped() ? "headroom" : "margin")
+      .OptionalString(KhzText(view.possible.figure))
+      .EndObject();
+  json.Key("result");
   if (!verified.checked) {
     json.Null();
   } else {
@@ -261,6 +271,44 @@ std::string SpareLines(const PlanOptions& options,
   return e;
 }
 
+// Beside an unproven plan, what the search has ruled out: "ruled out: more
+// than 26 carriers; a 2tx3 margin above 0.300 MHz (this plan's)".
+std::string RuledOutLine(const PlanOptions& options,
+                         const plan::SettledRequest& request,
+                         const PlanView& view) {
+  std::vector<std::string> parts;
+  if (const auto& most = view.possible.carriers) {
+    std::string part = "more than " + std::to_string(*most) +
+                       (*most == 1 ? " carrier" : " carriers");
+    for (std::size_t g = 0; options.Grouped() && g < options.groups.size();
+         ++g) {
+      if (options.groups[g].max) {
+        part = "more than " + std::to_string(*most) + " new " +
+               (*most == 1 ? "carrier" : "carriers") + " in group " +
+               GroupNameOf(options, static_cast<int>(g));
+      }
+    }
+    parts.push_back(part);
+  }
+  if (const auto& figure = view.possible.figure) {
+    const plan::PlanFigures figures = plan::MeasurePlan(Frequencies(view.plan));
+    const std::string_view what =
+        options.Grouped() ? "a 2tx3 headroom above " : "a 2tx3 margin above ";
+    std::string part = std::string(what) + FormatKhz(*figure) + " MHz";
+    const bool reached =
+        options.Grouped()
+            ? view.possible.figure ==
+                  plan::MeasureGroups(view.plan, request.rules()).headroom[0]
+            : view.possible.figure == figures.margins[0];
+    if (reached) part += " (this plan's is the largest)";
+    parts.push_back(part);
+  }
+  if (parts.empty()) return "";
+  std::string line = "ruled out: " + parts[0];
+  for (std::size_t i = 1; i < parts.size(); ++i) line += "; " + parts[i];
+  return line + "\n";
+}
+
 // Standard error of a plan for people: the count, each carrier's band (and
 // with groups its label and group), the margins with their closest
 // products, the spares, whether proven, the verdict.
@@ -290,6 +338,7 @@ std::string FoundFigures(const PlanOptions& options,
   e += view.proven    ? "proven best: yes\n"
        : by_interrupt ? "proven best: no (interrupted)\n"
                       : "proven best: no (time limit reached)\n";
+  if (!view.proven) e += RuledOutLine(options, request, view);
   if (const std::size_t in = CountIn(signals); in > 0) {
     e += "not low risk: " + std::to_string(in) +
          (in == 1 ? " carrier lies" : " carriers lie") +

@@ -63,11 +63,21 @@ PlanReport FixedBrokenReport(const PlanOptions& options,
 PlanReport NoPlanReport(const PlanOptions& options, bool proven,
                         const std::optional<int>& largest, bool by_interrupt);
 
+// What a search has not ruled out (nullopt: nothing known): no valid plan
+// holds more than `carriers` (for as many as fit), and none of the
+// answer's size has a larger 2tx3 margin (one group) or headroom (groups)
+// than `figure`.
+struct NotRuledOut {
+  std::optional<int> carriers;
+  std::optional<plan::Khz> figure;
+};
+
 // A plan and what goes with it.
 struct PlanView {
   std::vector<plan::Carrier> plan;    // ascending
   std::vector<plan::Carrier> spares;  // group by group, best first
   bool proven = false;
+  NotRuledOut possible;
   std::string scan_json;  // the scans' summary as a JSON object, if any
 };
 

@@ -184,12 +184,18 @@ struct Searched {
   std::vector<plan::Carrier> plan;
   bool proven = false;
   std::optional<int> largest;
+  NotRuledOut possible;
 };
 
 Searched SearchOneGroup(const plan::PlanRequest& request,
                         const plan::StopCheck& stop) {
   const plan::PlanOutcome outcome = plan::FindBestPlan(request, stop);
-  Searched searched{outcome.status, "", {}, outcome.proven, outcome.largest};
+  Searched searched{outcome.status,
+                    "",
+                    {},
+                    outcome.proven,
+                    outcome.largest,
+                    {outcome.most_possible, outcome.margin_possible}};
   if (outcome.status == plan::PlanOutcome::Status::kRefused) {
     searched.refusal = DescribeRequestError(outcome.error);
   }
@@ -200,8 +206,10 @@ Searched SearchOneGroup(const plan::PlanRequest& request,
 Searched SearchGroups(const plan::GroupRequest& request,
                       const plan::StopCheck& stop) {
   const plan::GroupOutcome outcome = plan::FindGroupPlan(request, stop);
-  Searched searched{outcome.status, "", outcome.plan, outcome.proven,
-                    outcome.largest};
+  Searched searched{
+      outcome.status,  "",
+      outcome.plan,    outcome.proven,
+      outcome.largest, {outcome.most_possible, outcome.headroom_possible}};
   if (outcome.status == plan::PlanOutcome::Status::kRefused) {
     searched.refusal = DescribeGroupRequestError(outcome.error);
   }
@@ -249,6 +257,7 @@ PlanReport ReportOutcome(const PlanOptions& options,
   }
   view.plan = searched.plan;
   view.proven = searched.proven;
+  view.possible = searched.possible;
   return ReportFound(options, request, view, by_interrupt);
 }
 

@@ -221,6 +221,16 @@ function zelmarPlanSearch(app, form, check, scans, picture) {
         say(T().familyMargin(T().family[family] || family, margin), "margin");
       }
       say(s.kind === "stopped" ? T().stopped : s.outcome.proven ? T().proven : T().unproven);
+      const possible = s.outcome.possible;
+      if (s.kind !== "stopped" && !s.outcome.proven && possible) {
+        const headroom = "headroom" in possible;
+        const figure = headroom ? possible.headroom : possible.margin;
+        const own = headroom ? (s.outcome.headroom || {})["2tx3"] : s.outcome.margin;
+        if (possible.carriers !== null || figure !== null) {
+          const name = T().family["2tx3"] || "2tx3";
+          say(T().ruledOut(possible.carriers, figure, name, headroom, figure !== null && figure === own), "bound");
+        }
+      }
     } else if (s && s.kind === "outcome" && s.outcome.broken) {
       say(T().broken(s.outcome.broken), "error");
     } else if (s && s.kind === "outcome") {

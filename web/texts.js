@@ -65,6 +65,12 @@ function zelmarTexts() {
       planOf: (n) => `プラン（${n} 波）`,
       proven: "これ以上余裕の大きいプランはありません（最適）",
       unproven: "時間制限で打ち切りました。最良とは限りません。",
+      // What the search has ruled out, beside a plan not proven best.
+      ruledOut: (carriers, figure, name, headroom, reached) => "ここまでに確かめた上限: " + [
+        carriers === null ? null : `${carriers} 波まで`,
+        figure === null ? null : `${headroom ? "窓の外の余裕" : "最小離隔"} ${name} ${figure} MHz まで` +
+          (reached ? "（このプランはその上限に達しています）" : ""),
+      ].filter(Boolean).join("、"),
       stopped: "停止しました。それまでに見つかった最良のプランです（最良とは限りません）。",
       stoppedNone: "停止しました。まだプランは見つかっていませんでした。",
       none: (largest) => largest === null ? "時間内にプランが見つかりませんでした。" :
@@ -207,6 +213,11 @@ function zelmarTexts() {
       planOf: (n) => `Plan (${n} carriers)`,
       proven: "No plan has more clearance (optimal).",
       unproven: "Stopped by the time limit: not proven best.",
+      ruledOut: (carriers, figure, name, headroom, reached) => "Ruled out: " + [
+        carriers === null ? null : `more than ${carriers} carriers`,
+        figure === null ? null : `${headroom ? "a headroom" : "a clearance"} (${name}) above ${figure} MHz` +
+          (reached ? " (this plan's is the largest)" : ""),
+      ].filter(Boolean).join("; "),
       stopped: "Stopped. The best plan found until then (not proven best).",
       stoppedNone: "Stopped before any plan was found.",
       none: (largest) => largest === null ? "No plan found within the time limit." :

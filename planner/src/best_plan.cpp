@@ -14,8 +14,8 @@
 #include <thread>
 #endif
 
+#include "count_bounds.h"
 #include "dense/raster_climb.h"
-#include "golomb.h"
 #include "raster.h"
 #include "searcher/searcher.h"
 
@@ -103,10 +103,12 @@ Result ResultOf(std::span<const Khz> plan, const Score& score) {
 }
 
 // The most carriers (up to `limit`) of any valid plan, and the first such
-// plan found.
+// plan found; no valid plan holds more than `possible` carriers (`size`
+// where the search ran to its end).
 struct Largest {
   int size = 0;
   Result plan;
+  int possible = 0;
 };
 // `grown`: the largest plan a local search found, which the exact search
 // goes on from.
@@ -145,16 +147,8 @@ Largest FindLargest(Searcher& searcher, int fixed_count, int limit,
     largest.plan = r;
     size = r.size;
   }
+  largest.possible = searcher.stopped() ? limit : largest.size;
   return largest;
-}
-
-// With 3tx3 checked, every plan is a Golomb ruler on the raster: no more
-// carriers than the optimal rulers fit into the span of every candidate and
-// fixed carrier. Nullopt where 3tx3 is not checked or the table ends.
-std::optional<int> GolombMost(const PlanRequest& request,
-                              std::span<const Khz> fixed) {
-  if (!request.rules.window_3tx3) return std::nullopt;
-  return GolombMarksWithin(RasterOf(request.candidates, fixed).steps);
 }
 
 // The most carriers (up to `limit`) of any valid plan, by the dense search
@@ -178,6 +172,7 @@ Largest LargestOf(Searcher& searcher, RasterClimb* climb, const Rules& rules,
           : climb->Largest(limit, std::numeric_limits<std::uint64_t>::max());
   Largest largest;
   largest.size = dense.size;
+  largest.possible = dense.proven ? dense.size : limit;
   if (!dense.plan.empty()) {
     largest.plan = ResultOf(dense.plan, ScoreOf(dense.plan, rules));
   }
@@ -337,11 +332,8 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
     outcome.proven = true;
     return outcome;
   }
-  const int limit = static_cast<int>(std::min<std::size_t>(
-      kMaxCarriers, fixed.size() + request.candidates.size()));
-  const int golomb = GolombMost(request, fixed).value_or(kMaxCarriers);
-  const int most =
-      request.count > 0 ? request.count : std::max(std::min(limit, golomb), 1);
+  const int by_rules = MostByRules(request, fixed);
+  const int most = request.count > 0 ? request.count : std::max(by_rules, 1);
 
   Budget budget(stop);
   std::optional<RasterClimb> raster;
@@ -353,6 +345,13 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
   searcher.SetThreads(ThreadsOf(request));
   const auto finish = [&](PlanOutcome& o) -> PlanOutcome& {
     o.nodes = budget.nodes();
+    if (o.status != PlanOutcome::Status::kFound) return o;
+    if (o.proven) {
+      o.margin_possible = o.margin;
+      if (request.count == 0) o.most_possible = o.plan.size();
+    } else {
+      o.margin_possible = budget.bound();
+    }
     return o;
   };
   int target = request.count;
@@ -361,6 +360,7 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
     const Largest largest =
         LargestOf(searcher, climb, request.rules, fixed_count, most,
                   request.candidates.size());
+    outcome.most_possible = largest.possible;
     if (largest.size == 0) {
       if (budget.stopped()) return finish(outcome);
       outcome.largest = 0;
@@ -373,20 +373,22 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
     }
     target = largest.size;
     start = largest.plan;
-  } else if (target > golomb) {
-    // More carriers than any ruler of the span holds: no plan, proven at
-    // once. How many do fit is looked for a short while (the span is
-    // narrow, so the dense search takes it); not found then, it stays
-    // unknown.
-    if (climb == nullptr) {  // no candidates: the fixed carriers alone
-      return finish(NoPlan(outcome, budget, searcher, climb, request,
-                           fixed_count, std::min(golomb, target - 1)));
+  } else if (target > by_rules) {
+    // More carriers than the rules allow (count_bounds.h): no plan, proven
+    // at once. How many do fit is searched for as ever, but only a short
+    // while where the span is narrow (the dense search takes it); not found
+    // then, it stays unknown.
+    if (climb == nullptr) {
+      NoPlan(outcome, budget, searcher, climb, request, fixed_count,
+             std::min(by_rules, target - 1));
+      outcome.proven = true;
+      return finish(outcome);
     }
     outcome.proven = true;
     if (request.group_counts.empty()) {
       constexpr std::uint64_t kLargestWork = 16'000'000;
       const DenseLargest largest =
-          climb->Largest(std::min(golomb, target - 1), kLargestWork);
+          climb->Largest(std::min(by_rules, target - 1), kLargestWork);
       if (largest.proven) outcome.largest = largest.size;
     }
     return finish(outcome);

@@ -88,6 +88,11 @@ class Budget {
       }
     });
   }
+  std::optional<Khz> bound() {
+    std::optional<Khz> bound;
+    Locked([&] { bound = progress_.bound; });
+    return bound;
+  }
 
  private:
   void Look() {

@@ -27,7 +27,7 @@ using test::RunJson;
 
 // A found plan: its shape, its figures, and the check's verdict on it.
 void ExpectPlanShape(const json& j) {
-  ASSERT_EQ(j.size(), 11u);
+  ASSERT_EQ(j.size(), 12u);
   ASSERT_EQ(j["bands"].size(), j["plan"].size());
   ASSERT_EQ(j["groups"].size(), j["plan"].size());
   ASSERT_EQ(j["labels"].size(), j["plan"].size());
@@ -46,6 +46,11 @@ void ExpectPlanShape(const json& j) {
   const auto margin = plan::MeasurePlan(khz).margins[0];
   EXPECT_EQ(j["margin"], margin ? json(plan::FormatKhz(*margin)) : json());
   EXPECT_TRUE(j["proven"].is_boolean());
+  // What is not ruled out is, for a proven plan, the plan itself.
+  ASSERT_TRUE(j["possible"].is_object());
+  if (j["proven"] == true && j["possible"].contains("margin")) {
+    EXPECT_EQ(j["possible"]["margin"], j["margin"]);
+  }
 }
 
 TEST(PlanCli, BBandPlansInJson) {
@@ -218,6 +223,17 @@ TEST(PlanCli, StoppedSearchesAreNotProven) {
               kExitNoPlan, stop_now),
       json::parse(R"({"plan": [], "count": 0, "largest": null,
                             "proven": false})"));
+  // Cut at once, as many as fit are at most what the rules allow: 64 MHz
+  // hold no 27 carriers whose differences lie more than 0.15 MHz apart.
+  const std::vector<std::string> mics = {
+      "--max",   "--band", "597:661:0.025", "--spacing", "0.4",
+      "--guard", "0.2",    "--window",      "3tx3=0.15"};
+  j = RunJson(mics, kExitOk, stop_now);
+  EXPECT_EQ(j["proven"], false);
+  EXPECT_EQ(j["possible"]["carriers"], 26);
+  EXPECT_NE(
+      RunArgs(mics, stop_now).err.find("\nruled out: more than 26 carriers\n"),
+      std::string::npos);
 }
 
 TEST(PlanCli, RefusesBadArgumentsWithOneLine) {

@@ -73,7 +73,48 @@ TEST(Groups, TheSearchAgreesWithTheModel) {
     ASSERT_EQ(outcome.status, PlanOutcome::Status::kFound);
     EXPECT_EQ(outcome.plan, *expected.plan);
     EXPECT_EQ(outcome.largest, expected.largest);
+    EXPECT_EQ(outcome.most_possible, expected.largest);
+    EXPECT_EQ(outcome.headroom_possible,
+              MeasureGroups(outcome.plan, request.groups).headroom[0]);
   }
+}
+
+TEST(Groups, WhatACutSearchRulesOutNoPlanHas) {
+  // Groups of three carriers, so that each alone has a margin, stopped
+  // after a few looks: no plan of the model's has more headroom than the
+  // search rules out.
+  Lcg r{20261211};
+  int bounded = 0;
+  for (int round = 0; round < 150; ++round) {
+    GroupRequest request = RandomRequest(r);
+    request.groups.resize(2);  // a third would take the model too long
+    std::erase_if(request.pools, [](const Pool& p) { return p.group > 1; });
+    for (Pool& pool : request.pools) {
+      if (pool.count != 0) pool.count = 3;
+      pool.channels.clear();
+      const Khz low = 800'000 + 500 * pool.group + 125 * r.Below(3);
+      for (Khz k = 0; k < 8; ++k) pool.channels.push_back(low + 250 * k);
+    }
+    request.fixed.clear();
+    int looks = 0;
+    const int allowed = r.Below(3);
+    const GroupOutcome outcome = FindGroupPlan(
+        request, [&](const SearchProgress&) { return ++looks > allowed; });
+    const model::GroupAnswer expected = model::BestGroupPlan(request);
+    SCOPED_TRACE(round);
+    if (outcome.status != PlanOutcome::Status::kFound || !expected.plan) {
+      continue;
+    }
+    const auto best = MeasureGroups(*expected.plan, request.groups).headroom[0];
+    if (outcome.headroom_possible && best) {
+      ++bounded;
+      EXPECT_GE(*outcome.headroom_possible, *best);
+    }
+    if (outcome.most_possible && expected.largest) {
+      EXPECT_GE(*outcome.most_possible, *expected.largest);
+    }
+  }
+  EXPECT_GT(bounded, 10);
 }
 
 // The request with group g moved to place `to[g]`, its pools and fixed

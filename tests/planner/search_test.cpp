@@ -65,6 +65,10 @@ void ExpectModelAnswerWith(const PlanRequest& r, const model::Counts& counts,
     ASSERT_EQ(got.status, PlanOutcome::Status::kFound);
     EXPECT_EQ(Show(got.plan), Show(want.plan));
     EXPECT_EQ(got.margin, want.margin);
+    EXPECT_EQ(got.margin_possible, got.margin);
+    if (r.count == 0) {
+      EXPECT_EQ(got.most_possible, static_cast<int>(got.plan.size()));
+    }
     // Every family's margin, and a witness at it.
     const PlanFigures figures = MeasurePlan(got.plan);
     for (Family f : kFamilies) {
@@ -425,6 +429,49 @@ TEST(PlanSearch, TheLargestPlanIsNeverSmallerThanFirstFits) {
     const PlanOutcome counted = FindBestPlan(r, for_a_while(Clock::now()));
     EXPECT_EQ(counted.status, PlanOutcome::Status::kFound);
   }
+}
+
+TEST(PlanSearch, WhatACutSearchRulesOutNoPlanHas) {
+  // Searches stopped after a few looks at the stop check: the carriers and
+  // the 2tx3 margin they say no plan exceeds are never below the model's.
+  std::mt19937 random(20261211);
+  const auto pick = [&](std::initializer_list<Khz> values) {
+    return *(values.begin() + random() % values.size());
+  };
+  int cut = 0;
+  for (int trial = 0; trial < 60; ++trial) {
+    PlanRequest r;
+    const Khz step = pick({25, 50, 125});
+    for (int i = 0; i < 13; ++i) r.candidates.push_back(700'000 + step * i);
+    r.rules.spacing = pick({125, 150, 200});
+    r.rules.guard = pick({0, 25, 50});
+    if (random() % 2) r.rules.window_3tx3 = pick({0, 25});
+    r.count = trial % 3 == 0 ? 0 : 3 + static_cast<int>(random() % 3);
+    r.threads = 1;
+    int looks = 0;
+    const int allowed = static_cast<int>(random() % 4);
+    const PlanOutcome got = FindBestPlan(
+        r, [&](const SearchProgress&) { return ++looks > allowed; });
+    if (got.status != PlanOutcome::Status::kFound) continue;
+    SCOPED_TRACE("trial " + std::to_string(trial) + " " + Show(got.plan));
+    cut += !got.proven;
+    const model::Answer truth =
+        model::Solve(r.candidates, r.fixed, r.rules, r.count);
+    if (r.count == 0) {
+      ASSERT_TRUE(got.most_possible);
+      EXPECT_GE(*got.most_possible, static_cast<int>(truth.plan.size()));
+    }
+    if (!got.margin_possible) continue;
+    EXPECT_GE(*got.margin_possible, got.margin.value_or(0));
+    const auto best =
+        model::BestOf(r.candidates, r.fixed, r.rules, got.plan.size());
+    ASSERT_TRUE(best);
+    const auto margin = model::Judge(*best, r.rules).margin;
+    if (margin) {
+      EXPECT_GE(*got.margin_possible, *margin);
+    }
+  }
+  EXPECT_GT(cut, 10);  // or the stops came too late to test the bounds
 }
 
 TEST(PlanSearch, StopsSoonOnAMillionCandidates) {

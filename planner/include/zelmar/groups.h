@@ -127,6 +127,11 @@ struct GroupOutcome {
   std::vector<Carrier> plan;  // ascending by frequency
   bool proven = false;
   std::optional<int> largest;  // the open pool's most carriers, when proven
+  // What is not yet ruled out (as PlanOutcome's; nullopt: no bound known):
+  // no valid plan holds more carriers than `most_possible` (with an open
+  // pool), nor has a larger 2tx3 headroom than `headroom_possible`.
+  std::optional<int> most_possible;
+  std::optional<Khz> headroom_possible;
   std::uint64_t nodes = 0;
 };
 

@@ -239,6 +239,12 @@ struct PlanOutcome {
   bool proven = false;         // the search ran to its end
   std::optional<int> largest;  // kNone: most carriers of any valid plan
                                // (nullopt when the search was stopped)
+  // What is not yet ruled out, for an answer that is not proven (and equal
+  // to the answer where it is): with count 0, no valid plan holds more
+  // carriers than `most_possible`; no plan of the answer's size has a 2tx3
+  // margin above `margin_possible` (nullopt: no bound known).
+  std::optional<int> most_possible;
+  std::optional<Khz> margin_possible;
   std::uint64_t nodes = 0;
 };
 

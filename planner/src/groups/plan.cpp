@@ -23,6 +23,20 @@ void Fill(GroupOutcome& outcome, const Placed& p) {
   outcome.plan = Ascending(p.plan);
 }
 
+// The least of what the seeds rule out.
+struct Bounds {
+  std::optional<Khz> headroom;
+  std::optional<int> open;
+  void Take(const Seed& seed) {
+    Lower(headroom, seed.headroom_possible);
+    Lower(open, seed.open_possible);
+  }
+  template <class T>
+  static void Lower(std::optional<T>& bound, const std::optional<T>& value) {
+    if (value && (!bound || *value < *bound)) bound = value;
+  }
+};
+
 // The request with its groups in name order (see GroupRequest::names):
 // `given[g]` is the given index of group g of `request`.
 struct NameOrder {
@@ -101,6 +115,8 @@ GroupOutcome SearchInOrder(const GroupRequest& request, const StopCheck& stop) {
   const int open = search.open();
   Placed best = search.Greedy(random);
   const Seed seed = SeedFromGroups(request, budget, kSeedWork);
+  Bounds bounds;
+  bounds.Take(seed);
   const Placed seeded = search.Seeded(seed);
   if (seeded.found &&
       (!best.found || OpenCount(seeded, open) > OpenCount(best, open) ||
@@ -164,8 +180,9 @@ GroupOutcome SearchInOrder(const GroupRequest& request, const StopCheck& stop) {
     // Each round the groups planned alone get twice the work: where they
     // lie apart, the one-group search's plans beat the walks'.
     seed_work *= 2;
-    const Placed reseeded =
-        search.Seeded(SeedFromGroups(request, budget, seed_work));
+    const Seed next = SeedFromGroups(request, budget, seed_work);
+    bounds.Take(next);
+    const Placed reseeded = search.Seeded(next);
     if (reseeded.found && OpenCount(reseeded, open) == open_count &&
         BetterGroupPlan(reseeded.plan, reseeded.score, best.plan, best.score)) {
       best = reseeded;
@@ -180,6 +197,18 @@ GroupOutcome SearchInOrder(const GroupRequest& request, const StopCheck& stop) {
   Fill(outcome, best);
   outcome.proven = proven;
   if (proven && open >= 0) outcome.largest = open_count;
+  const std::optional<Khz> headroom = Searcher::MarginOf(best.score.m[0]);
+  if (proven) {
+    outcome.headroom_possible = headroom;
+    if (open >= 0) outcome.most_possible = open_count;
+  } else {
+    outcome.headroom_possible = bounds.headroom;
+    if (open >= 0 && size_known) {
+      outcome.most_possible = open_count;
+    } else if (open >= 0 && bounds.open) {
+      outcome.most_possible = std::max(*bounds.open, open_count);
+    }
+  }
   outcome.nodes = budget.nodes();
   return outcome;
 }

@@ -53,6 +53,30 @@ int PoolOf(const GroupRequest& request, const std::vector<int>& pools, Khz f) {
   return -1;
 }
 
+// What group g alone (request `one`) rules out for the whole.
+void NoteAlone(const GroupRequest& request, int g, const PlanRequest& one,
+               const PlanOutcome& outcome, Seed& seed) {
+  const auto lower = [](auto& bound, auto value) {
+    if (!bound || value < *bound) bound = value;
+  };
+  if (one.count == 0) {
+    const int fixed = static_cast<int>(one.fixed.size());
+    if (outcome.status == PlanOutcome::Status::kFound &&
+        outcome.most_possible) {
+      lower(seed.open_possible, *outcome.most_possible - fixed);
+    } else if (outcome.status == PlanOutcome::Status::kNone &&
+               outcome.largest) {
+      lower(seed.open_possible, *outcome.largest - fixed);
+    }
+    return;
+  }
+  if (outcome.status == PlanOutcome::Status::kFound &&
+      outcome.margin_possible) {
+    lower(seed.headroom_possible,
+          *outcome.margin_possible - request.groups[g].rules.guard);
+  }
+}
+
 }  // namespace
 
 Seed SeedFromGroups(const GroupRequest& request, Budget& budget,
@@ -75,6 +99,7 @@ Seed SeedFromGroups(const GroupRequest& request, Budget& budget,
       return budget.Spend(Budget::kLookInterval) || spent >= work;
     };
     const PlanOutcome outcome = FindBestPlan(one, stop);
+    NoteAlone(request, g, one, outcome, seed);
     if (outcome.status != PlanOutcome::Status::kFound) return seed;
     for (Khz f : outcome.plan) {
       if (std::find(one.fixed.begin(), one.fixed.end(), f) != one.fixed.end()) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "budget.h"
@@ -16,6 +17,14 @@ struct Seed {
   std::vector<Carrier> plan;  // the fixed carriers, then the pools'
   std::vector<int> pool;      // per carrier: its pool, -1 for fixed ones
   bool found = false;         // every group had a plan of its own
+  // What the groups planned alone rule out for the whole (nullopt: nothing
+  // known). A plan's carriers of one group, its fixed ones among them, are
+  // a valid plan of that group alone, and the products among them are
+  // judged by that group's own window: no plan of the whole has a 2tx3
+  // headroom above a counted group's best margin alone less its window,
+  // nor more new carriers in the open pool than its group alone holds.
+  std::optional<Khz> headroom_possible;
+  std::optional<int> open_possible;
 };
 
 // Spends at most `work` units of `budget` on each group.
