@@ -118,7 +118,7 @@ module.exports = ({ planTool, fillPlanForm, runPlan, shownPlan }) => {
       assert.deepEqual(progress.families.map((t) => /^最小離隔 (\S+)/.exec(t)[1]), ["2波3次", "3波3次"]);
       await page.waitForFunction(() => document.getElementById("p-outcome").dataset.state === "outcome");
       // Not proven in 2 s: beside it, the clearance not yet ruled out.
-      assert.match(await page.textContent("#p-outcome .bound"), /^ここまでに確かめた上限: 最小離隔 2波3次 [0-9]+\.[0-9]{3} MHz まで/);
+      assert.match(await page.textContent("#p-outcome .bound"), /^ここまでに確かめた上限: 最小離隔 2波3次 \(2a−b\) [0-9]+\.[0-9]{3} MHz まで/);
       // On a phone the outcome comes into view; a link brings it back.
       await page.setViewportSize({ width: 360, height: 740 });
       const want = await runPlan(page, { count: "5", w3tx3: "0" });
