@@ -30,6 +30,11 @@ constexpr std::uint64_t kFirstPlanNodes = 100'000;
 // large plans gives way to the exact search; it grows with the budgets
 // where the two take turns.
 constexpr std::uint64_t kGrowStall = 2'000;
+// Moves in a row without fewer broken rules after which the walk on broken
+// rules gives up a size; it too grows with the budgets.
+constexpr std::uint64_t kConflictStall = 2'000;
+// The dense search's first turn at the largest plan, in its units of work.
+constexpr std::uint64_t kDenseFirstWork = 4'000'000;
 
 void Fill(PlanOutcome& outcome, const Result& result) {
   outcome.status = PlanOutcome::Status::kFound;
@@ -135,6 +140,10 @@ Largest FindLargest(Searcher& searcher, int fixed_count, int limit,
       if (r.found || !searcher.cut() || searcher.stopped()) break;
       r = searcher.Construct(size, kConstructAttempts);
       if (r.found || searcher.stopped()) break;
+      r = searcher.WalkConflicts(largest.plan, size, limit,
+                                 kConflictStall * (budget / 50'000), true);
+      if (r.found && r.size >= size) break;
+      if (searcher.stopped()) break;
       r = searcher.Grow(largest.plan, limit, kGrowStall * (budget / 50'000),
                         true);
       if (r.found && r.size >= size) break;
@@ -151,6 +160,15 @@ Largest FindLargest(Searcher& searcher, int fixed_count, int limit,
   return largest;
 }
 
+// The larger of `grown` and what the walk on broken rules climbs to from it.
+Result Walked(Searcher& searcher, const Result& grown, int limit,
+              std::uint64_t stall) {
+  if (searcher.stopped() || grown.size >= limit) return grown;
+  const Result walked =
+      searcher.WalkConflicts(grown, grown.size + 1, limit, stall, true);
+  return walked.found && walked.size > grown.size ? walked : grown;
+}
+
 // The most carriers (up to `limit`) of any valid plan, by the dense search
 // where it applies. The largest plan a local search finds is the answer
 // wherever the exact search ends before it reaches that size. The search of
@@ -162,14 +180,22 @@ Largest LargestOf(Searcher& searcher, RasterClimb* climb, const Rules& rules,
                   int fixed_count, int limit, std::size_t candidates) {
   if (climb == nullptr) {
     return FindLargest(searcher, fixed_count, limit,
-                       searcher.Grow({}, limit, 0, true));
+                       Walked(searcher, searcher.Grow({}, limit, 0, true),
+                              limit, kConflictStall));
   }
-  const Result grown = searcher.Grow(
-      {}, limit, std::min<std::uint64_t>(kGrowStall, candidates), true);
-  const DenseLargest dense =
-      searcher.stopped()
-          ? DenseLargest{}
-          : climb->Largest(limit, std::numeric_limits<std::uint64_t>::max());
+  std::uint64_t stall = std::min<std::uint64_t>(kGrowStall, candidates);
+  Result grown =
+      Walked(searcher, searcher.Grow({}, limit, stall, true), limit, stall);
+  // The dense search and the walk take turns of growing work until the
+  // dense search runs to its end; each restart of it costs at most a
+  // quarter of the work that follows.
+  DenseLargest dense;
+  for (std::uint64_t cap = kDenseFirstWork; !searcher.stopped(); cap *= 4) {
+    dense = climb->Largest(limit, cap);
+    if (dense.proven || searcher.stopped()) break;
+    stall *= 4;
+    grown = Walked(searcher, grown, limit, stall);
+  }
   Largest largest;
   largest.size = dense.size;
   largest.possible = dense.proven ? dense.size : limit;
@@ -398,6 +424,10 @@ PlanOutcome FindBestPlan(const PlanRequest& request, const StopCheck& stop) {
     start = searcher.Run(FirstOf(target, 0, kFirstPlanNodes));
     if (!start.found && searcher.cut() && !budget.stopped()) {
       start = searcher.Construct(target, kConstructAttempts);
+      if (!start.found && !budget.stopped()) {
+        start = searcher.WalkConflicts({}, target, target, kConflictStall * 32,
+                                       false);
+      }
       if (!start.found && !budget.stopped()) {
         start = searcher.Grow({}, target, kGrowStall * 32, false);
         if (start.size < target) start = {};

@@ -123,6 +123,15 @@ class Searcher {
   // best so far (for the largest plan, not for a count).
   Result Grow(const Result& from, int most, std::uint64_t stall, bool note);
 
+  // A valid plan of `target` carriers found by a walk that moves one
+  // carrier at a time to break the fewest rules, from `from` (any plan, or
+  // none) filled up to that size; each valid plan met then grows by one
+  // carrier, up to `most`. A size gives way after `stall` moves in a row
+  // that break no fewer rules than its best. Returns the largest valid
+  // plan met; not found for requests with counted bands. `note`: as Grow.
+  Result WalkConflicts(const Result& from, int target, int most,
+                       std::uint64_t stall, bool note);
+
   bool stopped() const { return stopped_; }
   Khz raster() const { return raster_; }
   bool cut() const { return cut_; }  // the last run ended early

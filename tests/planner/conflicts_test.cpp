@@ -1,0 +1,136 @@
+// The count of broken rules that the walk on broken rules moves by, against
+// the model's literal count, on rasters with and without a table of steps.
+#include "searcher/conflicts.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "budget.h"
+#include "plan_model.h"
+#include "searcher/searcher.h"
+
+namespace zelmar::plan {
+namespace {
+
+struct Case {
+  Rules rules;
+  std::vector<Khz> candidates;
+  std::vector<Khz> carriers;  // some may be equal
+};
+
+// Rules of analog mics and in-ear monitors, and tighter and looser ones;
+// candidates on a 25 kHz raster of a few MHz, or a few spread over more
+// than a million 1 kHz steps.
+Case RandomCase(std::mt19937_64& rng) {
+  const auto pick = [&](Khz low, Khz high) {
+    return low +
+           static_cast<Khz>(rng() % static_cast<std::uint64_t>(high - low + 1));
+  };
+  Case c;
+  // Windows of whole raster steps as often as not, so that values fall on the
+  // edges of the windows.
+  const Khz unit = pick(0, 1) == 0 ? 25 : 1;
+  c.rules.spacing = pick(0, 400 / unit) * unit;
+  c.rules.guard = pick(0, 250 / unit) * unit;
+  if (pick(0, 2) > 0) c.rules.window_3tx3 = pick(0, 200 / unit) * unit;
+  if (pick(0, 2) == 0) c.rules.window_2tx5 = pick(0, 100 / unit) * unit;
+  if (pick(0, 3) > 0) {
+    const Khz low = pick(470, 700) * 1000;
+    for (Khz f = low; f <= low + 4'000; f += 25) c.candidates.push_back(f);
+  } else {
+    for (int i = 0; i < 60; ++i)
+      c.candidates.push_back(pick(100'000, 1'300'000));
+    c.candidates.push_back(100'000);
+    c.candidates.push_back(1'300'000);
+    std::sort(c.candidates.begin(), c.candidates.end());
+    c.candidates.erase(std::unique(c.candidates.begin(), c.candidates.end()),
+                       c.candidates.end());
+  }
+  for (Khz n = pick(0, 9); n > 0; --n) {
+    c.carriers.push_back(c.candidates[rng() % c.candidates.size()]);
+  }
+  return c;
+}
+
+TEST(ConflictCount, CountsWhatTheModelCounts) {
+  std::mt19937_64 rng(20261211);
+  for (int trial = 0; trial < 300; ++trial) {
+    const Case c = RandomCase(rng);
+    SCOPED_TRACE("trial " + std::to_string(trial));
+    ConflictCount count(c.rules, c.candidates);
+    std::vector<int> per;
+    const model::Broken want = model::BrokenRules(c.carriers, c.rules);
+    ASSERT_EQ(count.Broken(c.carriers, per), want.total);
+    EXPECT_EQ(per, want.per_carrier);
+    EXPECT_EQ(want.total == 0, model::Judge(c.carriers, c.rules).valid);
+  }
+}
+
+TEST(ConflictCount, CostsAreWhatACandidateAddsWithOrWithoutACarrier) {
+  std::mt19937_64 rng(20261212);
+  for (int trial = 0; trial < 150; ++trial) {
+    const Case c = RandomCase(rng);
+    SCOPED_TRACE("trial " + std::to_string(trial));
+    ConflictCount count(c.rules, c.candidates);
+    count.Load(c.carriers);
+    const std::size_t skip = c.carriers.empty() || rng() % 3 == 0
+                                 ? ConflictCount::kNoSkip
+                                 : rng() % c.carriers.size();
+    std::vector<Khz> others = c.carriers;
+    if (skip != ConflictCount::kNoSkip) {
+      others.erase(others.begin() + static_cast<std::ptrdiff_t>(skip));
+    }
+    std::vector<int> costs;
+    count.CostsWithout(skip, costs);
+    ASSERT_EQ(costs.size(), c.candidates.size());
+    const int before = model::BrokenRules(others, c.rules).total;
+    for (std::size_t i = 0; i < c.candidates.size(); i += 1 + rng() % 7) {
+      std::vector<Khz> with = others;
+      with.push_back(c.candidates[i]);
+      ASSERT_EQ(costs[i], model::BrokenRules(with, c.rules).total - before)
+          << "candidate " << FormatKhz(c.candidates[i]);
+    }
+  }
+}
+
+// The walk finds plans of the model's largest size on small bands, each
+// valid, and never a plan of a size that does not exist.
+TEST(ConflictWalk, FindsTheLargestPlansOfSmallBands) {
+  std::mt19937_64 rng(20261213);
+  const StopCheck never;
+  int asked = 0, found = 0;
+  for (int trial = 0; trial < 24; ++trial) {
+    PlanRequest r;
+    const Khz low = 600'000 + 1'000 * static_cast<Khz>(rng() % 50);
+    r.candidates =
+        BuildCandidates(std::vector<Band>{{low, low + 3'000, 125}}, {})
+            .channels;
+    r.rules.spacing = 200 + static_cast<Khz>(rng() % 200);
+    r.rules.guard = static_cast<Khz>(rng() % 150);
+    if (trial % 2 == 0) r.rules.window_3tx3 = static_cast<Khz>(rng() % 100);
+    if (trial % 3 == 0) r.rules.window_2tx5 = static_cast<Khz>(rng() % 60);
+    const model::Answer most = model::Solve(r.candidates, {}, r.rules, 0);
+    const int largest = most.largest.value_or(0);
+    SCOPED_TRACE("trial " + std::to_string(trial) + " largest " +
+                 std::to_string(largest));
+    Budget budget(never);
+    Searcher searcher(r, {}, largest + 1, budget);
+    const Searcher::Result at =
+        searcher.WalkConflicts({}, largest, largest, 20'000, false);
+    ++asked;
+    if (at.found) {
+      ++found;
+      const std::vector<Khz> plan(at.plan.begin(), at.plan.begin() + at.size);
+      EXPECT_EQ(at.size, largest);
+      EXPECT_TRUE(model::Judge(plan, r.rules).valid);
+    }
+    EXPECT_FALSE(
+        searcher.WalkConflicts({}, largest + 1, largest + 1, 2'000, false)
+            .found);
+  }
+  EXPECT_GE(found * 10, asked * 9);
+}
+
+}  // namespace
+}  // namespace zelmar::plan
