@@ -33,8 +33,10 @@ constexpr std::uint64_t kGrowStall = 2'000;
 // Moves in a row without fewer broken rules after which the walk on broken
 // rules gives up a size; it too grows with the budgets.
 constexpr std::uint64_t kConflictStall = 2'000;
-// The dense search's first turn at the largest plan, in its units of work.
-constexpr std::uint64_t kDenseFirstWork = 4'000'000;
+// The dense search's first turn at the largest plan, in its units of work,
+// and the turn after which they grow no more.
+constexpr std::uint64_t kDenseFirstWork = 64'000'000;
+constexpr std::uint64_t kLastDenseWork = std::uint64_t{1} << 60;
 
 void Fill(PlanOutcome& outcome, const Result& result) {
   outcome.status = PlanOutcome::Status::kFound;
@@ -173,9 +175,10 @@ Result Walked(Searcher& searcher, const Result& grown, int limit,
 // where it applies. The largest plan a local search finds is the answer
 // wherever the exact search ends before it reaches that size. The search of
 // many candidates gets its turns where the exact one is cut; on a narrow raster
-// the dense search runs to its end, so the walk goes first, for as many moves
-// in a row without a larger plan as there are candidates (at most kGrowStall):
-// small requests, proven at once, hardly pay for it.
+// the local search goes first, for as many moves in a row without a larger
+// plan as there are candidates (at most kGrowStall), and the walk on broken
+// rules for eight times as many (at most 16 kConflictStall), then takes turns
+// with the dense search: small requests, proven at once, hardly pay for it.
 Largest LargestOf(Searcher& searcher, RasterClimb* climb, const Rules& rules,
                   int fixed_count, int limit, std::size_t candidates) {
   if (climb == nullptr) {
@@ -183,14 +186,18 @@ Largest LargestOf(Searcher& searcher, RasterClimb* climb, const Rules& rules,
                        Walked(searcher, searcher.Grow({}, limit, 0, true),
                               limit, kConflictStall));
   }
-  std::uint64_t stall = std::min<std::uint64_t>(kGrowStall, candidates);
-  Result grown =
-      Walked(searcher, searcher.Grow({}, limit, stall, true), limit, stall);
+  const std::uint64_t grow_stall =
+      std::min<std::uint64_t>(kGrowStall, candidates);
+  std::uint64_t stall =
+      std::min<std::uint64_t>(kConflictStall * 16, 8 * candidates);
+  Result grown = Walked(searcher, searcher.Grow({}, limit, grow_stall, true),
+                        limit, stall);
   // The dense search and the walk take turns of growing work until the
   // dense search runs to its end; each restart of it costs at most a
   // quarter of the work that follows.
   DenseLargest dense;
-  for (std::uint64_t cap = kDenseFirstWork; !searcher.stopped(); cap *= 4) {
+  for (std::uint64_t cap = kDenseFirstWork; !searcher.stopped();
+       cap = std::min(cap, kLastDenseWork) * 4) {
     dense = climb->Largest(limit, cap);
     if (dense.proven || searcher.stopped()) break;
     stall *= 4;
