@@ -35,7 +35,7 @@ constexpr std::uint64_t kGrowStall = 2'000;
 constexpr std::uint64_t kConflictStall = 2'000;
 // The dense search's first turn at the largest plan, in its units of work,
 // and the turn after which they grow no more.
-constexpr std::uint64_t kDenseFirstWork = 64'000'000;
+constexpr std::uint64_t kDenseFirstWork = 16'000'000;
 constexpr std::uint64_t kLastDenseWork = std::uint64_t{1} << 60;
 
 void Fill(PlanOutcome& outcome, const Result& result) {
@@ -175,10 +175,9 @@ Result Walked(Searcher& searcher, const Result& grown, int limit,
 // where it applies. The largest plan a local search finds is the answer
 // wherever the exact search ends before it reaches that size. The search of
 // many candidates gets its turns where the exact one is cut; on a narrow raster
-// the local search goes first, for as many moves in a row without a larger
-// plan as there are candidates (at most kGrowStall), and the walk on broken
-// rules for eight times as many (at most 16 kConflictStall), then takes turns
-// with the dense search: small requests, proven at once, hardly pay for it.
+// the local searches go first, each for eight moves in a row without a larger
+// plan a candidate (at most 16 kConflictStall), then take turns with the dense
+// search: small requests, proven at once, hardly pay for them.
 Largest LargestOf(Searcher& searcher, RasterClimb* climb, const Rules& rules,
                   int fixed_count, int limit, std::size_t candidates) {
   if (climb == nullptr) {
@@ -186,22 +185,27 @@ Largest LargestOf(Searcher& searcher, RasterClimb* climb, const Rules& rules,
                        Walked(searcher, searcher.Grow({}, limit, 0, true),
                               limit, kConflictStall));
   }
-  const std::uint64_t grow_stall =
-      std::min<std::uint64_t>(kGrowStall, candidates);
+  // Each turn of the local searches: the iterated one, then the walk on
+  // broken rules from the largest plan it found.
+  const auto local_turn = [&](const Result& from, std::uint64_t stall) {
+    const Result grown = searcher.Grow(from, limit, stall, true);
+    return Walked(searcher, grown.found ? grown : from, limit, stall);
+  };
   std::uint64_t stall =
       std::min<std::uint64_t>(kConflictStall * 16, 8 * candidates);
-  Result grown = Walked(searcher, searcher.Grow({}, limit, grow_stall, true),
-                        limit, stall);
-  // The dense search and the walk take turns of growing work until the
-  // dense search runs to its end; each restart of it costs at most a
-  // quarter of the work that follows.
+  Result grown = local_turn({}, stall);
+  // The dense search and the local searches take turns of growing work
+  // until the dense search runs to its end; it goes on each turn where the
+  // last one stopped.
   DenseLargest dense;
   for (std::uint64_t cap = kDenseFirstWork; !searcher.stopped();
        cap = std::min(cap, kLastDenseWork) * 4) {
     dense = climb->Largest(limit, cap);
     if (dense.proven || searcher.stopped()) break;
+    // Where the dense search is ahead, its proof is near: it keeps the
+    // turn.
     stall *= 4;
-    grown = Walked(searcher, grown, limit, stall);
+    if (dense.size < grown.size) grown = local_turn(grown, stall);
   }
   Largest largest;
   largest.size = dense.size;

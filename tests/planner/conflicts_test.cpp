@@ -1,6 +1,6 @@
 // The count of broken rules that the walk on broken rules moves by, against
 // the model's literal count, on rasters with and without a table of steps.
-#include "searcher/conflicts.h"
+#include "conflicts.h"
 
 #include <gtest/gtest.h>
 
@@ -58,10 +58,10 @@ TEST(ConflictCount, CountsWhatTheModelCounts) {
   for (int trial = 0; trial < 300; ++trial) {
     const Case c = RandomCase(rng);
     SCOPED_TRACE("trial " + std::to_string(trial));
-    ConflictCount count(c.rules, c.candidates);
+    ConflictCount count(ConflictRules::OneGroup(c.rules), c.candidates);
     std::vector<int> per;
     const model::Broken want = model::BrokenRules(c.carriers, c.rules);
-    ASSERT_EQ(count.Broken(c.carriers, per), want.total);
+    ASSERT_EQ(count.Broken(c.carriers, {}, per), want.total);
     EXPECT_EQ(per, want.per_carrier);
     EXPECT_EQ(want.total == 0, model::Judge(c.carriers, c.rules).valid);
   }
@@ -72,7 +72,7 @@ TEST(ConflictCount, CostsAreWhatACandidateAddsWithOrWithoutACarrier) {
   for (int trial = 0; trial < 150; ++trial) {
     const Case c = RandomCase(rng);
     SCOPED_TRACE("trial " + std::to_string(trial));
-    ConflictCount count(c.rules, c.candidates);
+    ConflictCount count(ConflictRules::OneGroup(c.rules), c.candidates);
     count.Load(c.carriers);
     const std::size_t skip = c.carriers.empty() || rng() % 3 == 0
                                  ? ConflictCount::kNoSkip

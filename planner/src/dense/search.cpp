@@ -299,15 +299,26 @@ DenseLargest LargestIn(Problem& p, std::span<const Khz> fixed, int limit,
     out.proven = true;  // every plan holds the fixed carriers: none fits
     return out;
   }
+  int best = 0;
+  std::vector<int> best_plan;
+  std::size_t from = p.position.size();
+  // A table of the same radii left by a search that was stopped is exact
+  // where it was built: the search goes on where it ended.
+  if (keep != nullptr && keep->radii == RadiiOf(p) &&
+      keep->suffix.size() == p.suffix.size() && keep->from < from &&
+      keep->suffix[static_cast<std::size_t>(p.position[keep->from])] <=
+          most_new) {
+    p.suffix = keep->suffix;
+    from = keep->from;
+    best = p.suffix[static_cast<std::size_t>(p.position[from])];
+    best_plan = keep->plan;
+  }
   Doll doll(p, most_new, budget, threads);
   if (!doll.fixed_valid()) {
     out.proven = true;
     return out;
   }
-  int best = 0;
-  std::vector<int> best_plan;
   bool stopped = false;
-  std::size_t from = p.position.size();
   while (from > 0 && best < most_new) {
     const std::size_t i = from - 1;
     const Doll::Step step = doll.Try(p.position[i], best + 1, false, true);
@@ -325,7 +336,7 @@ DenseLargest LargestIn(Problem& p, std::span<const Khz> fixed, int limit,
   out.size = fixed_count + best;
   out.proven = !stopped;
   out.plan = Values(p, fixed, best_plan);
-  if (keep != nullptr && out.proven) {
+  if (keep != nullptr) {
     keep->radii = RadiiOf(p);
     keep->suffix = p.suffix;
     keep->from = from;

@@ -91,7 +91,8 @@ struct DenseLargest {
   std::vector<Khz> plan;
 };
 
-// Where `keep` is given and the search is proven, its table goes there.
+// Where `keep` is given, the search's table goes there, proven or not, and
+// a search asked again with the table a stopped one left goes on from it.
 DenseLargest DenseFindLargest(const PlanRequest& request,
                               std::span<const Khz> fixed, int limit,
                               Budget& budget, int threads,

@@ -4,6 +4,7 @@
 // Rounds of growing budgets alternate the two, as FindBestPlan does for
 // one group. And the spares beside a plan.
 #include <algorithm>
+#include <numeric>
 
 #include "groups/search.h"
 
@@ -77,6 +78,67 @@ NameOrder InNameOrder(const GroupRequest& request) {
 }
 
 GroupOutcome SearchInOrder(const GroupRequest& request, const StopCheck& stop);
+
+// The step of every channel and fixed carrier: headrooms differ by whole
+// steps of it.
+Khz StepOf(const GroupRequest& request) {
+  Khz origin = -1, step = 0;
+  const auto take = [&](Khz f) {
+    if (origin < 0) origin = f;
+    step = std::gcd(step, f > origin ? f - origin : origin - f);
+  };
+  for (const Carrier& c : request.fixed) take(c.khz);
+  for (const Pool& pool : request.pools) {
+    for (Khz f : pool.channels) take(f);
+  }
+  return std::max<Khz>(step, 1);
+}
+
+// A plan of 2tx3 headroom `ask` or more, as the repair finds it from
+// `from` within `moves` moves under every group's 2tx3 window widened by
+// ask - 1 kHz (a headroom of ask is a distance of more than the window
+// plus ask - 1), then scored under the request's own windows; not found
+// where the repair leaves a rule broken.
+Placed WithHeadroom(const GroupRequest& request, const GroupSearch& search,
+                    const Placed& from, Khz ask, int open_count,
+                    std::uint64_t moves, Budget& budget, Random& random) {
+  GroupRequest widened = request;
+  for (GroupRules& g : widened.groups) g.rules.guard += ask - 1;
+  GroupSearch wide(widened, budget);
+  Seed start;
+  start.plan = from.plan;
+  start.pool = from.pool;
+  start.found = true;
+  Placed p = wide.Repair(open_count, moves, random, &start);
+  if (!p.found) return {};
+  const std::optional<Score> score = search.tables().ScoreOf(p.plan);
+  if (!score) return {};
+  p.score = *score;
+  return p;
+}
+
+// Raises the 2tx3 headroom of `best` one step at a time while the repair
+// finds a plan of the next, up to what the seeds rule out: the walks move
+// one carrier to a better place, where a higher headroom often needs
+// several to move at once.
+void ClimbHeadroom(const GroupRequest& request, GroupSearch& search,
+                   Placed& best, const std::optional<Khz>& ruled_out,
+                   int open_count, std::uint64_t moves, Budget& budget,
+                   Random& random) {
+  const Khz step = StepOf(request);
+  while (!search.stopped() && best.score.m[0] != kNoMargin) {
+    const Khz ask = best.score.m[0] + step;
+    if (ruled_out && ask > *ruled_out) return;
+    const Placed up = WithHeadroom(request, search, best, ask, open_count,
+                                   moves, budget, random);
+    if (!up.found ||
+        !BetterGroupPlan(up.plan, up.score, best.plan, best.score)) {
+      return;
+    }
+    best = up;
+    search.Offer(best);
+  }
+}
 
 }  // namespace
 
@@ -188,6 +250,8 @@ GroupOutcome SearchInOrder(const GroupRequest& request, const StopCheck& stop) {
       best = reseeded;
       search.Offer(best);
     }
+    ClimbHeadroom(request, search, best, bounds.headroom, open_count, 4 * moves,
+                  budget, random);
     search.Walk(best, moves, random);
     if (search.Exact(false, open_count, nodes, best)) {
       proven = !search.stopped();

@@ -54,9 +54,9 @@ class GroupSearch {
   Placed Greedy(Random& random);
 
   // A valid plan with `open_count` carriers in the open pool, from a plan
-  // that breaks rules: one carrier of a broken rule at a time moves to the
-  // channel of its pool where it breaks the fewest. Not found when `moves`
-  // moves leave rules broken.
+  // that breaks rules, by the walk on broken rules (rule_walk.h) over every
+  // pool's channels. Not found when `moves` moves in a row break no fewer
+  // rules than the fewest.
   // A `start` (a seed) is where the repair begins, less any open-pool
   // carriers past `open_count`.
   Placed Repair(int open_count, std::uint64_t moves, Random& random,
@@ -107,10 +107,6 @@ class GroupSearch {
   // The carrier a walk moves next: at random, or one of the product that
   // holds the score down. Never a fixed one.
   std::size_t PickOut(const Placed& current, Random& random);
-  // The channel of `pool` where a carrier breaks the fewest rules beside
-  // `rest`, ties broken at random, `avoid` left out.
-  Khz FewestConflicts(std::span<const Carrier> rest, int pool, Khz avoid,
-                      Random& random, int& conflicts);
 
   const GroupRequest& request_;
   GroupTables tables_;

@@ -117,8 +117,9 @@ class Searcher {
   Result Construct(int target, int attempts);
 
   // The largest valid plan (up to `most` carriers) a local search finds
-  // from `from` (a valid plan, or none): first fit, then one carrier out
-  // and two in, until `stall` moves in a row add none. Not found for
+  // from `from` (a valid plan, or none): first fit, then one or two
+  // carriers out and the plan filled again, until `stall` moves in a row
+  // add none (grow.cpp). Not found for
   // requests with counted bands. `note`: each larger plan is the search's
   // best so far (for the largest plan, not for a count).
   Result Grow(const Result& from, int most, std::uint64_t stall, bool note);
@@ -192,13 +193,6 @@ class Searcher {
   using Groups = std::array<int, kMaxCarriers>;
   struct ChaseStyle;
   struct AimStyle;
-
-  // grow.cpp: whether x keeps the spacing and every window with the
-  // carriers of `level`; the first candidate from index `from` on (around
-  // the end) that does so with `chosen`, not one of `tabu`.
-  bool Joins(const Level& level, std::span<const Khz> sorted, Khz x) const;
-  std::optional<Khz> FirstJoining(std::span<const Khz> chosen, std::size_t from,
-                                  std::span<const Khz> tabu);
 
   // exact.cpp
   Khz FirstAllowed(const Level& level, Khz x) const;

@@ -1,4 +1,4 @@
-#include "searcher/conflicts.h"
+#include "conflicts.h"
 
 #include <algorithm>
 #include <numeric>
@@ -13,12 +13,31 @@ constexpr Khz kMostRankedSteps = Khz{1} << 20;
 
 Khz FloorDiv(Khz a, Khz b) { return a / b - (a % b != 0 && a < 0 ? 1 : 0); }
 Khz CeilDiv(Khz a, Khz b) { return -FloorDiv(-a, b); }
+Khz Abs(Khz v) { return v < 0 ? -v : v; }
 
 }  // namespace
 
-ConflictCount::ConflictCount(const Rules& rules,
-                             std::span<const Khz> candidates)
-    : rules_(rules), cand_(candidates) {
+ConflictRules ConflictRules::OneGroup(const Rules& rules) {
+  ConflictRules one;
+  one.window.push_back({rules.guard, rules.window_3tx3.value_or(-1),
+                        rules.window_2tx5.value_or(-1)});
+  one.spacing.push_back({rules.spacing});
+  return one;
+}
+
+ConflictCount::ConflictCount(const ConflictRules& rules,
+                             std::span<const Khz> candidates, int group)
+    : rules_(rules), cand_(candidates), group_(group) {
+  widest_.fill(-1);
+  for (int g = 0; g < rules_.groups(); ++g) {
+    for (int f = 0; f < kFamilyCount; ++f) {
+      widest_[f] = std::max(widest_[f], Window(g, f));
+      checked_[f] = widest_[f] >= 0;
+    }
+    for (Khz s : rules_.spacing[static_cast<std::size_t>(g)]) {
+      widest_spacing_ = std::max(widest_spacing_, s);
+    }
+  }
   if (cand_.empty()) return;
   const Raster raster = RasterOf(cand_, {});
   if (raster.steps > kMostRankedSteps) return;
@@ -48,6 +67,7 @@ std::size_t ConflictCount::FirstAtOrAbove(Khz value) const {
 void ConflictCount::Mark(std::vector<int>& diff, Khz value, int multiple,
                          Khz window, int sign) {
   ++work_;
+  if (window < 0) return;
   const std::size_t low = FirstAtOrAbove(CeilDiv(value - window, multiple));
   const std::size_t high =
       FirstAtOrAbove(FloorDiv(value + window, multiple) + 1);
@@ -59,43 +79,62 @@ void ConflictCount::Mark(std::vector<int>& diff, Khz value, int multiple,
 void ConflictCount::MarkValues(std::vector<int>& diff, std::size_t only,
                                int sign) {
   const std::vector<Khz>& c = carriers_;
+  const std::vector<int>& g = groups_;
   const std::size_t n = c.size();
   const bool all = only == kNoSkip;
   const auto holds = [&](std::size_t a, std::size_t b) {
     return all || a == only || b == only;
   };
-  const Khz g = rules_.guard;
+  const int x = group_;
+  const std::vector<Khz>& spacing = rules_.spacing[static_cast<std::size_t>(x)];
   for (std::size_t a = 0; a < n; ++a) {
-    if (holds(a, a)) Mark(diff, c[a], 1, rules_.spacing, sign);
+    if (holds(a, a)) {
+      Mark(diff, c[a], 1, spacing[static_cast<std::size_t>(g[a])], sign);
+    }
     for (std::size_t b = 0; b < n; ++b) {
       if (b == a || !holds(a, b)) continue;
-      Mark(diff, 2 * c[a] - c[b], 1, g, sign);         // 2a - b near x
-      if (a < b) Mark(diff, c[a] + c[b], 2, g, sign);  // 2x - a near b
-      if (rules_.window_2tx5) {
-        const Khz w = *rules_.window_2tx5;
-        Mark(diff, 3 * c[a] - 2 * c[b], 1, w, sign);  // 3a - 2b near x
-        Mark(diff, 2 * c[b] + c[a], 3, w, sign);      // 3x - 2b near a
-        Mark(diff, 3 * c[a] - c[b], 2, w, sign);      // 3a - 2x near b
+      if (checked_[0]) {
+        // 2a - b near x, or 2a - x near b.
+        Mark(diff, 2 * c[a] - c[b], 1, std::max(Window(g[b], 0), Window(x, 0)),
+             sign);
+        // 2x - a near b, or 2x - b near a.
+        if (a < b) {
+          Mark(diff, c[a] + c[b], 2, std::max(Window(g[a], 0), Window(g[b], 0)),
+               sign);
+        }
+      }
+      if (checked_[2]) {
+        Mark(diff, 3 * c[a] - 2 * c[b], 1, Window(x, 2), sign);  // near x
+        Mark(diff, 2 * c[b] + c[a], 3, Window(g[a], 2), sign);   // 3x - 2b
+        Mark(diff, 3 * c[a] - c[b], 2, Window(g[b], 2), sign);   // 3a - 2x
       }
     }
   }
-  if (!rules_.window_3tx3) return;
+  if (!checked_[1]) return;
   // x + d near a + b, for every d outside the pair: the tuples holding
   // `only` are its pairs and those where it is d.
-  const Khz w = *rules_.window_3tx3;
   for (std::size_t a = 0; a < n; ++a) {
     for (std::size_t b = a + 1; b < n; ++b) {
       const bool in_pair = holds(a, b);
+      const Khz pair_window =
+          std::max({Window(x, 1), Window(g[a], 1), Window(g[b], 1)});
       for (std::size_t d = 0; d < n; ++d) {
         if (d == a || d == b || !(in_pair || d == only)) continue;
-        Mark(diff, c[a] + c[b] - c[d], 1, w, sign);
+        Mark(diff, c[a] + c[b] - c[d], 1,
+             std::max(pair_window, Window(g[d], 1)), sign);
       }
     }
   }
 }
 
-void ConflictCount::Load(std::span<const Khz> carriers) {
+void ConflictCount::Load(std::span<const Khz> carriers,
+                         std::span<const int> groups) {
   carriers_.assign(carriers.begin(), carriers.end());
+  if (groups.empty()) {
+    groups_.assign(carriers.size(), 0);
+  } else {
+    groups_.assign(groups.begin(), groups.end());
+  }
   loaded_.assign(cand_.size() + 1, 0);
   if (!cand_.empty()) MarkValues(loaded_, kNoSkip, 1);
 }
@@ -113,8 +152,12 @@ void ConflictCount::CostsWithout(std::size_t skip, std::vector<int>& costs) {
 }
 
 int ConflictCount::Broken(std::span<const Khz> carriers,
+                          std::span<const int> groups,
                           std::vector<int>& per_carrier) {
   const std::size_t n = carriers.size();
+  const auto group = [&](int i) {
+    return groups.empty() ? 0 : groups[static_cast<std::size_t>(i)];
+  };
   per_carrier.assign(n, 0);
   // The carriers in ascending order, each with its index.
   order_.resize(n);
@@ -138,8 +181,13 @@ int ConflictCount::Broken(std::span<const Khz> carriers,
   };
   for (std::size_t i = 0; i < n; ++i) {
     for (std::size_t j = i + 1;
-         j < n && sorted_[j] - sorted_[i] <= rules_.spacing; ++j) {
-      count({order_[i], order_[j]});
+         j < n && sorted_[j] - sorted_[i] <= widest_spacing_; ++j) {
+      const int a = order_[i], b = order_[j];
+      if (sorted_[j] - sorted_[i] <=
+          rules_.spacing[static_cast<std::size_t>(group(a))]
+                        [static_cast<std::size_t>(group(b))]) {
+        count({a, b});
+      }
     }
   }
   const int m = static_cast<int>(n);
@@ -148,24 +196,36 @@ int ConflictCount::Broken(std::span<const Khz> carriers,
       if (c == a) continue;
       // The pair {b, c} is met from both of its carriers: counted from
       // the larger index.
-      near(2 * carriers[a] - carriers[c], rules_.guard, [&](int b) {
-        if (b != a && b > c) count({a, b, c});
-      });
-      if (!rules_.window_2tx5) continue;
-      near(3 * carriers[a] - 2 * carriers[c], *rules_.window_2tx5, [&](int b) {
-        if (b != a && b != c) count({a, c, b});
+      const Khz v2 = 2 * carriers[a] - carriers[c];
+      if (checked_[0]) {
+        near(v2, widest_[0], [&](int b) {
+          if (b != a && b > c &&
+              Abs(v2 - carriers[b]) <=
+                  std::max(Window(group(b), 0), Window(group(c), 0))) {
+            count({a, b, c});
+          }
+        });
+      }
+      if (!checked_[2]) continue;
+      const Khz v5 = 3 * carriers[a] - 2 * carriers[c];
+      near(v5, widest_[2], [&](int b) {
+        if (b != a && b != c && Abs(v5 - carriers[b]) <= Window(group(b), 2)) {
+          count({a, c, b});
+        }
       });
     }
   }
-  if (rules_.window_3tx3) {
+  if (checked_[1]) {
     struct Pair {
       Khz sum;
       int a, b;
+      Khz window;  // the wider of the two groups'
     };
     std::vector<Pair> pairs;
     for (int a = 0; a < m; ++a) {
       for (int b = a + 1; b < m; ++b) {
-        pairs.push_back({carriers[a] + carriers[b], a, b});
+        pairs.push_back({carriers[a] + carriers[b], a, b,
+                         std::max(Window(group(a), 1), Window(group(b), 1))});
       }
     }
     std::sort(pairs.begin(), pairs.end(),
@@ -173,13 +233,13 @@ int ConflictCount::Broken(std::span<const Khz> carriers,
     work_ += pairs.size();
     for (std::size_t i = 0; i < pairs.size(); ++i) {
       for (std::size_t j = i + 1;
-           j < pairs.size() &&
-           pairs[j].sum - pairs[i].sum <= *rules_.window_3tx3;
-           ++j) {
+           j < pairs.size() && pairs[j].sum - pairs[i].sum <= widest_[1]; ++j) {
         const Pair& x = pairs[i];
         const Pair& y = pairs[j];
         if (x.a == y.a || x.a == y.b || x.b == y.a || x.b == y.b) continue;
-        count({x.a, x.b, y.a, y.b});
+        if (y.sum - x.sum <= std::max(x.window, y.window)) {
+          count({x.a, x.b, y.a, y.b});
+        }
       }
     }
   }
