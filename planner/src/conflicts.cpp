@@ -17,12 +17,26 @@ Khz Abs(Khz v) { return v < 0 ? -v : v; }
 
 }  // namespace
 
+ConflictRules ConflictRules::OfGroups(std::span<const GroupRules> groups) {
+  ConflictRules rules;
+  const int n = static_cast<int>(groups.size());
+  for (int g = 0; g < n; ++g) {
+    rules.window.emplace_back();
+    for (Family f : kFamilies) {
+      rules.window.back()[static_cast<std::size_t>(f)] =
+          WindowOf(groups[g].rules, f).value_or(-1);
+    }
+    rules.spacing.emplace_back();
+    for (int h = 0; h < n; ++h) {
+      rules.spacing.back().push_back(SpacingBetween(groups, g, h));
+    }
+  }
+  return rules;
+}
+
 ConflictRules ConflictRules::OneGroup(const Rules& rules) {
-  ConflictRules one;
-  one.window.push_back({rules.guard, rules.window_3tx3.value_or(-1),
-                        rules.window_2tx5.value_or(-1)});
-  one.spacing.push_back({rules.spacing});
-  return one;
+  const GroupRules one{rules, 0};
+  return OfGroups({&one, 1});
 }
 
 ConflictCount::ConflictCount(const ConflictRules& rules,

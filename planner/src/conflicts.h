@@ -25,6 +25,7 @@
 #include <utility>
 #include <vector>
 
+#include "zelmar/groups.h"
 #include "zelmar/planner.h"
 
 namespace zelmar::plan {
@@ -36,6 +37,7 @@ struct ConflictRules {
   std::vector<std::array<Khz, kFamilyCount>> window;
   std::vector<std::vector<Khz>> spacing;
 
+  static ConflictRules OfGroups(std::span<const GroupRules> groups);
   static ConflictRules OneGroup(const Rules& rules);
   int groups() const { return static_cast<int>(window.size()); }
 };

@@ -1,5 +1,6 @@
-// The count of broken rules that the walk on broken rules moves by, against
-// the model's literal count, on rasters with and without a table of steps.
+// The count of broken rules that the walks on broken rules move by, against
+// the model's literal count, for one group and several, on rasters with and
+// without a table of steps.
 #include "conflicts.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <random>
 
 #include "budget.h"
+#include "group_model.h"
 #include "plan_model.h"
 #include "searcher/searcher.h"
 
@@ -14,12 +16,25 @@ namespace zelmar::plan {
 namespace {
 
 struct Case {
-  Rules rules;
-  std::vector<Khz> candidates;
-  std::vector<Khz> carriers;  // some may be equal
+  std::vector<GroupRules> groups;
+  std::vector<Khz> candidates;  // of group `group`
+  int group = 0;
+  std::vector<Carrier> carriers;  // some may be equal
+
+  std::vector<Khz> khz() const {
+    std::vector<Khz> v;
+    for (const Carrier& c : carriers) v.push_back(c.khz);
+    return v;
+  }
+  std::vector<int> of_groups() const {
+    std::vector<int> v;
+    for (const Carrier& c : carriers) v.push_back(c.group);
+    return v;
+  }
 };
 
-// Rules of analog mics and in-ear monitors, and tighter and looser ones;
+// One to three groups under the rules of analog mics and in-ear monitors,
+// and tighter and looser ones, some families judged by some groups only;
 // candidates on a 25 kHz raster of a few MHz, or a few spread over more
 // than a million 1 kHz steps.
 Case RandomCase(std::mt19937_64& rng) {
@@ -28,19 +43,27 @@ Case RandomCase(std::mt19937_64& rng) {
            static_cast<Khz>(rng() % static_cast<std::uint64_t>(high - low + 1));
   };
   Case c;
-  // Windows of whole raster steps as often as not, so that values fall on the
-  // edges of the windows.
+  // Windows of whole raster steps as often as not, so that values fall on
+  // the edges of the windows.
   const Khz unit = pick(0, 1) == 0 ? 25 : 1;
-  c.rules.spacing = pick(0, 400 / unit) * unit;
-  c.rules.guard = pick(0, 250 / unit) * unit;
-  if (pick(0, 2) > 0) c.rules.window_3tx3 = pick(0, 200 / unit) * unit;
-  if (pick(0, 2) == 0) c.rules.window_2tx5 = pick(0, 100 / unit) * unit;
+  for (Khz g = pick(1, 3); g > 0; --g) {
+    GroupRules r;
+    r.rules.spacing = pick(0, 400 / unit) * unit;
+    r.rules.guard = pick(0, 250 / unit) * unit;
+    if (pick(0, 2) > 0) r.rules.window_3tx3 = pick(0, 200 / unit) * unit;
+    if (pick(0, 2) == 0) r.rules.window_2tx5 = pick(0, 100 / unit) * unit;
+    r.apart = pick(0, 1) == 0 ? 0 : pick(0, 1'000 / unit) * unit;
+    c.groups.push_back(r);
+  }
+  const int groups = static_cast<int>(c.groups.size());
+  c.group = static_cast<int>(pick(0, groups - 1));
   if (pick(0, 3) > 0) {
     const Khz low = pick(470, 700) * 1000;
     for (Khz f = low; f <= low + 4'000; f += 25) c.candidates.push_back(f);
   } else {
-    for (int i = 0; i < 60; ++i)
+    for (int i = 0; i < 60; ++i) {
       c.candidates.push_back(pick(100'000, 1'300'000));
+    }
     c.candidates.push_back(100'000);
     c.candidates.push_back(1'300'000);
     std::sort(c.candidates.begin(), c.candidates.end());
@@ -48,47 +71,50 @@ Case RandomCase(std::mt19937_64& rng) {
                        c.candidates.end());
   }
   for (Khz n = pick(0, 9); n > 0; --n) {
-    c.carriers.push_back(c.candidates[rng() % c.candidates.size()]);
+    c.carriers.push_back({c.candidates[rng() % c.candidates.size()],
+                          static_cast<int>(pick(0, groups - 1))});
   }
   return c;
 }
 
 TEST(ConflictCount, CountsWhatTheModelCounts) {
   std::mt19937_64 rng(20261211);
-  for (int trial = 0; trial < 300; ++trial) {
+  for (int trial = 0; trial < 400; ++trial) {
     const Case c = RandomCase(rng);
     SCOPED_TRACE("trial " + std::to_string(trial));
-    ConflictCount count(ConflictRules::OneGroup(c.rules), c.candidates);
+    ConflictCount count(ConflictRules::OfGroups(c.groups), c.candidates,
+                        c.group);
     std::vector<int> per;
-    const model::Broken want = model::BrokenRules(c.carriers, c.rules);
-    ASSERT_EQ(count.Broken(c.carriers, {}, per), want.total);
+    const model::Broken want = model::BrokenRules(c.carriers, c.groups);
+    ASSERT_EQ(count.Broken(c.khz(), c.of_groups(), per), want.total);
     EXPECT_EQ(per, want.per_carrier);
-    EXPECT_EQ(want.total == 0, model::Judge(c.carriers, c.rules).valid);
+    EXPECT_EQ(want.total == 0, model::JudgeGroups(c.carriers, c.groups).valid);
   }
 }
 
 TEST(ConflictCount, CostsAreWhatACandidateAddsWithOrWithoutACarrier) {
   std::mt19937_64 rng(20261212);
-  for (int trial = 0; trial < 150; ++trial) {
+  for (int trial = 0; trial < 200; ++trial) {
     const Case c = RandomCase(rng);
     SCOPED_TRACE("trial " + std::to_string(trial));
-    ConflictCount count(ConflictRules::OneGroup(c.rules), c.candidates);
-    count.Load(c.carriers);
+    ConflictCount count(ConflictRules::OfGroups(c.groups), c.candidates,
+                        c.group);
+    count.Load(c.khz(), c.of_groups());
     const std::size_t skip = c.carriers.empty() || rng() % 3 == 0
                                  ? ConflictCount::kNoSkip
                                  : rng() % c.carriers.size();
-    std::vector<Khz> others = c.carriers;
+    std::vector<Carrier> others = c.carriers;
     if (skip != ConflictCount::kNoSkip) {
       others.erase(others.begin() + static_cast<std::ptrdiff_t>(skip));
     }
     std::vector<int> costs;
     count.CostsWithout(skip, costs);
     ASSERT_EQ(costs.size(), c.candidates.size());
-    const int before = model::BrokenRules(others, c.rules).total;
+    const int before = model::BrokenRules(others, c.groups).total;
     for (std::size_t i = 0; i < c.candidates.size(); i += 1 + rng() % 7) {
-      std::vector<Khz> with = others;
-      with.push_back(c.candidates[i]);
-      ASSERT_EQ(costs[i], model::BrokenRules(with, c.rules).total - before)
+      std::vector<Carrier> with = others;
+      with.push_back({c.candidates[i], c.group});
+      ASSERT_EQ(costs[i], model::BrokenRules(with, c.groups).total - before)
           << "candidate " << FormatKhz(c.candidates[i]);
     }
   }

@@ -151,6 +151,62 @@ TEST(DenseSearch, AQuestionStartsFromTheLargestPlansTable) {
   EXPECT_GT(saved, asked / 4);
 }
 
+// The largest plan's search cut by small caps of work and asked again with
+// the table it left goes on where it stopped: the same size, proven, and a
+// table from which questions answer as they do without one.
+TEST(DenseSearch, ALargestPlanSearchGoesOnWhereItStopped) {
+  std::mt19937 rng(20261211);
+  const StopCheck never;
+  int resumed = 0;
+  for (int round = 0; round < 24; ++round) {
+    // 40 to 70 channels of 125 kHz, a few left out, with and without 3tx3
+    // and 2tx5 windows: large enough for the caps to cut.
+    Case c;
+    PlanRequest& r = c.request;
+    const int channels = 40 + static_cast<int>(rng() % 31);
+    for (int k = 0; k < channels; ++k) {
+      if (rng() % 8 != 0) r.candidates.push_back(800'000 + 125 * k);
+    }
+    r.rules.spacing = 125;
+    r.rules.guard = 125 * static_cast<Khz>(rng() % 2);
+    if (round % 3 == 0) r.rules.window_3tx3 = 0;
+    if (round % 4 == 1) r.rules.window_2tx5 = 0;
+    SCOPED_TRACE(round);
+    Budget whole(never);
+    const DenseLargest once =
+        DenseFindLargest(r, c.fixed, kMaxCarriers, whole, 1);
+    ASSERT_TRUE(once.proven);
+    Budget budget(never);
+    DenseTable table;
+    DenseLargest turn;
+    int turns = 0;
+    for (std::uint64_t cap = 2'000; !turn.proven; cap *= 2, ++turns) {
+      CappedBudget capped(budget, cap);
+      turn = DenseFindLargest(r, c.fixed, kMaxCarriers, capped.budget(), 1,
+                              &table);
+      ASSERT_LT(turns, 64);
+    }
+    resumed += turns > 1;
+    EXPECT_EQ(turn.size, once.size);
+    EXPECT_EQ(turn.plan.size(), static_cast<std::size_t>(once.size));
+    EXPECT_TRUE(FindViolations(turn.plan, r.rules).empty());
+    DenseQuery query;
+    query.target = once.size;
+    query.probe_nodes = 0;
+    if (!c.counts.counts.empty()) {
+      query.target = static_cast<int>(c.fixed.size()) + c.counts.counts[0] +
+                     c.counts.counts[1];
+    }
+    Budget plain(never), from_table(never);
+    const DenseAnswer again = DenseFindFirst(r, c.fixed, query, plain, 1);
+    query.known = &table;
+    const DenseAnswer answer = DenseFindFirst(r, c.fixed, query, from_table, 1);
+    EXPECT_EQ(answer.status, again.status);
+    EXPECT_EQ(answer.plan, again.plan);
+  }
+  EXPECT_GT(resumed, 12);
+}
+
 // Beyond the model's reach: two threads give the one thread's plan, and it
 // keeps the rules and the margins asked.
 TEST(DenseSearch, ThreadsAgree) {

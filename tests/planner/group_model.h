@@ -82,6 +82,68 @@ inline GroupJudgement JudgeGroups(const std::vector<Carrier>& p,
   return j;
 }
 
+// The rules a plan breaks, one instance at a time, and how many instances
+// each carrier is in: every pair not more than their groups' spacing apart;
+// every carrier a with a pair {b, c} of others where 2a - b lies within the
+// window of c's group of c, or 2a - c within b's of b (one distance, so
+// one instance); every two disjoint pairs whose sums lie within the 3tx3
+// window of any of the four carriers' groups; every ordered triple where
+// 3a - 2b lies within the 2tx5 window of c's group of c.
+struct Broken {
+  int total = 0;
+  std::vector<int> per_carrier;
+};
+
+inline Broken BrokenRules(const std::vector<Carrier>& p,
+                          const std::vector<GroupRules>& groups) {
+  const std::size_t n = p.size();
+  Broken broken;
+  broken.per_carrier.assign(n, 0);
+  const auto count = [&](std::initializer_list<std::size_t> carriers) {
+    ++broken.total;
+    for (std::size_t i : carriers) ++broken.per_carrier[i];
+  };
+  // Whether `distance` is within the window of any of the carriers' groups.
+  const auto within = [&](Khz distance, int family,
+                          std::initializer_list<std::size_t> victims) {
+    for (std::size_t v : victims) {
+      const auto w = WindowOfGroup(groups[p[v].group], family);
+      if (w && std::abs(distance) <= *w) return true;
+    }
+    return false;
+  };
+  for (std::size_t a = 0; a < n; ++a) {
+    for (std::size_t b = 0; b < n; ++b) {
+      if (b == a) continue;
+      const GroupRules& ga = groups[p[a].group];
+      const GroupRules& gb = groups[p[b].group];
+      Khz least = std::max(ga.rules.spacing, gb.rules.spacing);
+      if (p[a].group != p[b].group)
+        least = std::max({least, ga.apart, gb.apart});
+      if (a < b && std::abs(p[a].khz - p[b].khz) <= least) count({a, b});
+      for (std::size_t c = 0; c < n; ++c) {
+        if (c == a || c == b) continue;
+        if (b < c && within(2 * p[a].khz - p[b].khz - p[c].khz, 0, {b, c})) {
+          count({a, b, c});
+        }
+        if (within(3 * p[a].khz - 2 * p[b].khz - p[c].khz, 2, {c})) {
+          count({a, b, c});
+        }
+        if (a >= b) continue;
+        // {a, b} against {c, d}, each two pairs once.
+        for (std::size_t d = c + 1; d < n; ++d) {
+          if (d == a || d == b || c < a) continue;
+          if (within(p[a].khz + p[b].khz - p[c].khz - p[d].khz, 1,
+                     {a, b, c, d})) {
+            count({a, b, c, d});
+          }
+        }
+      }
+    }
+  }
+  return broken;
+}
+
 // Calls visit(family, product, makers, victim) for every product of every
 // family and every carrier not among its makers: 2tx3 2a - b and 2tx5
 // 3a - 2b as {a, b}, 3tx3 a + b - c as {a, b, c} with a < b.

@@ -85,56 +85,6 @@ inline Judgement Judge(std::vector<Khz> plan, const plan::Rules& rules) {
   return j;
 }
 
-// The rules a plan breaks, one instance at a time, and how many instances
-// each carrier is in: every pair not more than the spacing apart, every
-// carrier a with a pair {b, c} of others where 2a - b lies within the guard
-// of c, every two disjoint pairs whose sums lie within the 3tx3 window, and
-// every ordered triple where 3a - 2b lies within the 2tx5 window of c.
-struct Broken {
-  int total = 0;
-  std::vector<int> per_carrier;
-};
-
-inline Broken BrokenRules(const std::vector<Khz>& plan,
-                          const plan::Rules& rules) {
-  const std::size_t n = plan.size();
-  Broken broken;
-  broken.per_carrier.assign(n, 0);
-  const auto count = [&](std::initializer_list<std::size_t> carriers) {
-    ++broken.total;
-    for (std::size_t i : carriers) ++broken.per_carrier[i];
-  };
-  const auto within = [](Khz a, Khz b, Khz window) {
-    return std::abs(a - b) <= window;
-  };
-  for (std::size_t a = 0; a < n; ++a) {
-    for (std::size_t b = 0; b < n; ++b) {
-      if (b == a) continue;
-      if (a < b && within(plan[a], plan[b], rules.spacing)) count({a, b});
-      for (std::size_t c = 0; c < n; ++c) {
-        if (c == a || c == b) continue;
-        if (b < c && within(2 * plan[a] - plan[b], plan[c], rules.guard)) {
-          count({a, b, c});
-        }
-        if (rules.window_2tx5 &&
-            within(3 * plan[a] - 2 * plan[b], plan[c], *rules.window_2tx5)) {
-          count({a, b, c});
-        }
-        if (!rules.window_3tx3 || a >= b) continue;
-        // {a, b} against {c, d}, each two pairs once.
-        for (std::size_t d = c + 1; d < n; ++d) {
-          if (d == a || d == b || c < a) continue;
-          if (within(plan[a] + plan[b], plan[c] + plan[d],
-                     *rules.window_3tx3)) {
-            count({a, b, c, d});
-          }
-        }
-      }
-    }
-  }
-  return broken;
-}
-
 // Counted bands: the group of each channel and the new carriers each group
 // must hold; empty `counts`: none.
 struct Counts {

@@ -10,18 +10,7 @@ namespace zelmar::plan {
 Placed GroupSearch::Repair(int open_count, std::uint64_t moves, Random& random,
                            const Seed* start) {
   Placed p;
-  const int groups = static_cast<int>(request_.groups.size());
-  ConflictRules rules;
-  for (int g = 0; g < groups; ++g) {
-    rules.window.push_back({});
-    rules.spacing.emplace_back();
-    for (int f = 0; f < kFamilyCount; ++f) {
-      rules.window.back()[f] = tables_.Window(g, f);
-    }
-    for (int h = 0; h < groups; ++h) {
-      rules.spacing.back().push_back(tables_.Spacing(g, h));
-    }
-  }
+  const ConflictRules rules = ConflictRules::OfGroups(request_.groups);
   std::vector<WalkPool> pools;
   for (const Pool& pool : request_.pools) {
     pools.push_back({pool.channels, pool.group});
