@@ -156,7 +156,7 @@ void ConflictCount::Load(std::span<const Khz> carriers,
 void ConflictCount::CostsWithout(std::size_t skip, std::vector<int>& costs) {
   work_ += cand_.size();
   diff_ = loaded_;
-  if (skip < carriers_.size()) MarkValues(diff_, skip, -1);
+  if (skip < carriers_.size() && !cand_.empty()) MarkValues(diff_, skip, -1);
   costs.resize(cand_.size());
   int sum = 0;
   for (std::size_t i = 0; i < cand_.size(); ++i) {

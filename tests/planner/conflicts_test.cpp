@@ -158,5 +158,52 @@ TEST(ConflictWalk, FindsTheLargestPlansOfSmallBands) {
   EXPECT_GE(found * 10, asked * 9);
 }
 
+// With counted bands, each band holds its count: the walk finds the
+// model's plans of two bands on most requests that have one, and never a
+// plan where there is none.
+TEST(ConflictWalk, KeepsTheCountsOfTheBands) {
+  std::mt19937_64 rng(20261214);
+  const StopCheck never;
+  int asked = 0, found = 0;
+  for (int trial = 0; trial < 40; ++trial) {
+    PlanRequest r;
+    const Khz low = 600'000 + 1'000 * static_cast<Khz>(rng() % 50);
+    const std::vector<Band> bands = {{low, low + 1'500, 125},
+                                     {low + 2'000, low + 3'000, 125}};
+    r.candidates = BuildCandidates(bands, {}).channels;
+    model::Counts counts;
+    for (Khz f : r.candidates) {
+      r.groups.push_back(f <= bands[0].high ? 0 : 1);
+      counts.group[f] = r.groups.back();
+    }
+    r.group_counts = {1 + static_cast<int>(rng() % 3),
+                      1 + static_cast<int>(rng() % 3)};
+    counts.counts = r.group_counts;
+    r.count = r.group_counts[0] + r.group_counts[1];
+    r.rules.spacing = 125 + static_cast<Khz>(rng() % 200);
+    r.rules.guard = static_cast<Khz>(rng() % 150);
+    if (trial % 2 == 0) r.rules.window_3tx3 = static_cast<Khz>(rng() % 100);
+    const std::optional<std::vector<Khz>> want = model::BestOf(
+        r.candidates, {}, r.rules, static_cast<std::size_t>(r.count), counts);
+    SCOPED_TRACE("trial " + std::to_string(trial));
+    Budget budget(never);
+    Searcher searcher(r, {}, r.count, budget);
+    const Searcher::Result got =
+        searcher.WalkConflicts({}, r.count, r.count, 5'000, false);
+    EXPECT_TRUE(!got.found || want) << "a plan where the model has none";
+    if (!want) continue;
+    ++asked;
+    if (!got.found) continue;
+    ++found;
+    const std::vector<Khz> plan(got.plan.begin(), got.plan.begin() + got.size);
+    EXPECT_TRUE(model::Judge(plan, r.rules).valid);
+    std::vector<int> taken(2, 0);
+    for (Khz f : plan) ++taken[static_cast<std::size_t>(counts.group.at(f))];
+    EXPECT_EQ(taken, r.group_counts);
+  }
+  EXPECT_GT(asked, 20);
+  EXPECT_GE(found * 10, asked * 9);
+}
+
 }  // namespace
 }  // namespace zelmar::plan

@@ -129,7 +129,8 @@ class Searcher {
   // none) filled up to that size; each valid plan met then grows by one
   // carrier, up to `most`. A size gives way after `stall` moves in a row
   // that break no fewer rules than its best. Returns the largest valid
-  // plan met; not found for requests with counted bands. `note`: as Grow.
+  // plan met. With counted bands, each band is walked with its count, and
+  // `target` is their sum (with the fixed carriers). `note`: as Grow.
   Result WalkConflicts(const Result& from, int target, int most,
                        std::uint64_t stall, bool note);
 
