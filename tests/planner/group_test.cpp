@@ -3,7 +3,9 @@
 // and the spares, on random small requests.
 #include <gtest/gtest.h>
 
+#include "budget.h"
 #include "group_model.h"
+#include "groups/apart.h"
 #include "zelmar/groups.h"
 
 namespace zelmar::plan {
@@ -77,6 +79,63 @@ TEST(Groups, TheSearchAgreesWithTheModel) {
     EXPECT_EQ(outcome.headroom_possible,
               MeasureGroups(outcome.plan, request.groups).headroom[0]);
   }
+}
+
+// Groups whose channels lie far apart (near 200, 400 and 800 MHz), where no
+// product can reach another group, are each planned alone, and the answer
+// is the model's, proven at once; one more group among the first's
+// channels, which may meet it, leaves the whole search to answer, as the
+// model does.
+TEST(Groups, GroupsThatCannotMeetArePlannedAlone) {
+  Lcg r{20261211};
+  int alone = 0;
+  for (int round = 0; round < 80; ++round) {
+    GroupRequest request;
+    const int groups = 2 + r.Below(2);
+    for (int g = 0; g < groups; ++g) {
+      request.groups.push_back(RandomRules(r));
+      // A 3tx3 window sees the products a + b - c of two groups, which
+      // land beside the group's own carriers: such groups meet.
+      if (round % 2 == 0) request.groups.back().rules.window_3tx3.reset();
+      std::vector<Khz> channels = RandomChannels(r);
+      for (Khz& f : channels) f = f / (1 << g) - 100 * g;
+      request.pools.push_back(Pool{g, channels, 2 + r.Below(2)});
+    }
+    if (r.Below(4) == 0) {
+      request.fixed.push_back({request.pools[0].channels.front() - 1'000, 0});
+    }
+    const bool meets = round % 4 == 3;
+    if (meets) {
+      request.groups.push_back(RandomRules(r));
+      request.pools.push_back(Pool{groups, request.pools[0].channels, 1});
+    }
+    request.threads = 1;
+    SCOPED_TRACE(round);
+    const StopCheck never;
+    Budget budget(never);
+    const ApartAnswer apart =
+        PlanApart(request, GroupTables(request.groups), budget);
+    if (meets) {
+      EXPECT_EQ(apart.status, ApartAnswer::Status::kNotApart);
+    }
+    alone += apart.status != ApartAnswer::Status::kNotApart;
+    const GroupOutcome outcome = FindGroupPlan(request, {});
+    const model::GroupAnswer expected = model::BestGroupPlan(request);
+    // The groups' own plans, put together, are the model's best.
+    EXPECT_EQ(apart.status == ApartAnswer::Status::kNone,
+              apart.status != ApartAnswer::Status::kNotApart && !expected.plan);
+    if (apart.status == ApartAnswer::Status::kFound && expected.plan) {
+      EXPECT_EQ(Ascending(apart.plan), *expected.plan);
+    }
+    EXPECT_TRUE(outcome.proven);
+    if (!expected.plan) {
+      EXPECT_EQ(outcome.status, PlanOutcome::Status::kNone);
+      continue;
+    }
+    ASSERT_EQ(outcome.status, PlanOutcome::Status::kFound);
+    EXPECT_EQ(outcome.plan, *expected.plan);
+  }
+  EXPECT_GT(alone, 10);
 }
 
 TEST(Groups, WhatACutSearchRulesOutNoPlanHas) {

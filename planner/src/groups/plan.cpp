@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "groups/apart.h"
 #include "groups/search.h"
 
 namespace zelmar::plan {
@@ -180,6 +181,36 @@ GroupOutcome SearchInOrder(const GroupRequest& request, const StopCheck& stop) {
   Bounds bounds;
   bounds.Take(seed);
   const Placed seeded = search.Seeded(seed);
+  // Groups that cannot meet are each planned alone, proven.
+  const ApartAnswer apart = PlanApart(request, search.tables(), budget);
+  if (apart.status == ApartAnswer::Status::kNone) {
+    outcome.status = PlanOutcome::Status::kNone;
+    outcome.proven = true;
+    outcome.nodes = budget.nodes();
+    return outcome;
+  }
+  if (apart.status == ApartAnswer::Status::kFound) {
+    Placed p;
+    p.plan = apart.plan;
+    p.pool = apart.pool;
+    const std::optional<Score> score = search.tables().ScoreOf(p.plan);
+    // Checked against what the other searches found: never claimed where
+    // they beat it.
+    if (score &&
+        !(best.found &&
+          BetterGroupPlan(best.plan, best.score, p.plan, *score)) &&
+        !(seeded.found &&
+          BetterGroupPlan(seeded.plan, seeded.score, p.plan, *score))) {
+      p.score = *score;
+      p.found = true;
+      search.Offer(p);
+      Fill(outcome, p);
+      outcome.proven = true;
+      outcome.headroom_possible = Searcher::MarginOf(p.score.m[0]);
+      outcome.nodes = budget.nodes();
+      return outcome;
+    }
+  }
   if (seeded.found &&
       (!best.found || OpenCount(seeded, open) > OpenCount(best, open) ||
        (OpenCount(seeded, open) == OpenCount(best, open) &&
