@@ -90,6 +90,19 @@ int RuleWalk::Cheapest(int pool, const std::vector<int>& costs, int aspire) {
   return pick;
 }
 
+int RuleWalk::RandomOpen(int pool, const std::vector<int>& costs, int most) {
+  const std::vector<std::uint64_t>& closed =
+      closed_until_[static_cast<std::size_t>(pool)];
+  int pick = -1;
+  std::size_t ties = 0;
+  for (std::size_t i = 0; i < costs.size(); ++i) {
+    if (closed[i] <= move_ && costs[i] <= most && random_.Below(++ties) == 0) {
+      pick = static_cast<int>(i);
+    }
+  }
+  return pick;
+}
+
 bool RuleWalk::Settle(std::uint64_t stall) {
   fewest_ = std::numeric_limits<int>::max();
   for (std::uint64_t since = 0; since <= stall && !stopped_; ++move_) {
@@ -116,16 +129,7 @@ void RuleWalk::Move(int broken) {
     // Any carrier to a random channel that breaks no more than it does.
     out = fixed_ + random_.Below(free);
     const int pool = pools_[out];
-    const std::vector<int>& costs = CostsOf(pool, out);
-    const std::vector<std::uint64_t>& closed =
-        closed_until_[static_cast<std::size_t>(pool)];
-    std::size_t ties = 0;
-    for (std::size_t i = 0; i < costs.size(); ++i) {
-      if (closed[i] <= move_ && costs[i] <= broken_by_[out] &&
-          random_.Below(++ties) == 0) {
-        in = static_cast<int>(i);
-      }
-    }
+    in = RandomOpen(pool, CostsOf(pool, out), broken_by_[out]);
   } else if (random_.Below(kNoiseIn) == 0) {
     // A carrier that breaks a rule to a channel of nearly the least cost.
     std::size_t seen = 0;
@@ -136,17 +140,7 @@ void RuleWalk::Move(int broken) {
     const int pool = pools_[out];
     const std::vector<int>& costs = CostsOf(pool, out);
     const int c = Cheapest(pool, costs, kNoAspiration);
-    if (c >= 0) {
-      const std::vector<std::uint64_t>& closed =
-          closed_until_[static_cast<std::size_t>(pool)];
-      std::size_t ties = 0;
-      for (std::size_t i = 0; i < costs.size(); ++i) {
-        if (closed[i] <= move_ && costs[i] <= costs[c] + kNoiseSlack &&
-            random_.Below(++ties) == 0) {
-          in = static_cast<int>(i);
-        }
-      }
-    }
+    if (c >= 0) in = RandomOpen(pool, costs, costs[c] + kNoiseSlack);
   } else {
     // The move that leaves the fewest broken rules.
     int least = std::numeric_limits<int>::max();
@@ -158,6 +152,7 @@ void RuleWalk::Move(int broken) {
       const int c = Cheapest(pools_[i], costs, fewest_ - rest - 1);
       if (c < 0) continue;
       const int total = rest + costs[static_cast<std::size_t>(c)];
+      if (total > least) continue;
       if (total < least) {
         least = total;
         ties = 0;

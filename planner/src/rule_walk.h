@@ -59,6 +59,9 @@ class RuleWalk {
   // The open channel of least cost in the pool (or, at `aspire` or below,
   // any), at random among ties; -1 where none is open.
   int Cheapest(int pool, const std::vector<int>& costs, int aspire);
+  // An open channel of the pool of cost `most` or less, at random; -1
+  // where none is.
+  int RandomOpen(int pool, const std::vector<int>& costs, int most);
   // One move of a carrier that breaks a rule: the best, or at random.
   void Move(int broken);
 
