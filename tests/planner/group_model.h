@@ -42,6 +42,17 @@ inline std::optional<Khz> WindowOfGroup(const GroupRules& g, int family) {
   return family == 1 ? g.rules.window_3tx3 : g.rules.window_2tx5;
 }
 
+// What two carriers must be more than apart: the larger spacing of their
+// groups, and of two groups the larger `apart` too.
+inline Khz LeastApart(const std::vector<GroupRules>& groups, const Carrier& a,
+                      const Carrier& b) {
+  const GroupRules& ga = groups[a.group];
+  const GroupRules& gb = groups[b.group];
+  Khz least = std::max(ga.rules.spacing, gb.rules.spacing);
+  if (a.group != b.group) least = std::max({least, ga.apart, gb.apart});
+  return least;
+}
+
 inline GroupJudgement JudgeGroups(const std::vector<Carrier>& p,
                                   const std::vector<GroupRules>& groups) {
   GroupJudgement j;
@@ -59,12 +70,8 @@ inline GroupJudgement JudgeGroups(const std::vector<Carrier>& p,
   for (std::size_t a = 0; a < n; ++a) {
     for (std::size_t b = 0; b < n; ++b) {
       if (a == b) continue;
-      const GroupRules& ga = groups[p[a].group];
-      const GroupRules& gb = groups[p[b].group];
-      Khz least = std::max(ga.rules.spacing, gb.rules.spacing);
-      if (p[a].group != p[b].group)
-        least = std::max({least, ga.apart, gb.apart});
-      if (a < b && std::abs(p[a].khz - p[b].khz) <= least) {
+      if (a < b &&
+          std::abs(p[a].khz - p[b].khz) <= LeastApart(groups, p[a], p[b])) {
         j.valid = false;
         ++j.broken;
       }
@@ -115,12 +122,10 @@ inline Broken BrokenRules(const std::vector<Carrier>& p,
   for (std::size_t a = 0; a < n; ++a) {
     for (std::size_t b = 0; b < n; ++b) {
       if (b == a) continue;
-      const GroupRules& ga = groups[p[a].group];
-      const GroupRules& gb = groups[p[b].group];
-      Khz least = std::max(ga.rules.spacing, gb.rules.spacing);
-      if (p[a].group != p[b].group)
-        least = std::max({least, ga.apart, gb.apart});
-      if (a < b && std::abs(p[a].khz - p[b].khz) <= least) count({a, b});
+      if (a < b &&
+          std::abs(p[a].khz - p[b].khz) <= LeastApart(groups, p[a], p[b])) {
+        count({a, b});
+      }
       for (std::size_t c = 0; c < n; ++c) {
         if (c == a || c == b) continue;
         if (b < c && within(2 * p[a].khz - p[b].khz - p[c].khz, 0, {b, c})) {

@@ -4,10 +4,10 @@
 // Rounds of growing budgets alternate the two, as FindBestPlan does for
 // one group. And the spares beside a plan.
 #include <algorithm>
-#include <numeric>
 
 #include "groups/apart.h"
 #include "groups/search.h"
+#include "raster.h"
 
 namespace zelmar::plan {
 namespace {
@@ -83,16 +83,13 @@ GroupOutcome SearchInOrder(const GroupRequest& request, const StopCheck& stop);
 // The step of every channel and fixed carrier: headrooms differ by whole
 // steps of it.
 Khz StepOf(const GroupRequest& request) {
-  Khz origin = -1, step = 0;
-  const auto take = [&](Khz f) {
-    if (origin < 0) origin = f;
-    step = std::gcd(step, f > origin ? f - origin : origin - f);
-  };
-  for (const Carrier& c : request.fixed) take(c.khz);
+  std::vector<Khz> all;
+  for (const Carrier& c : request.fixed) all.push_back(c.khz);
   for (const Pool& pool : request.pools) {
-    for (Khz f : pool.channels) take(f);
+    all.insert(all.end(), pool.channels.begin(), pool.channels.end());
   }
-  return std::max<Khz>(step, 1);
+  std::sort(all.begin(), all.end());
+  return RasterOf(all, {}).step;
 }
 
 // A plan of 2tx3 headroom `ask` or more, as the repair finds it from

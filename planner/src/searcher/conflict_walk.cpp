@@ -72,19 +72,10 @@ Searcher::Result Searcher::WalkConflicts(const Result& from, int target,
     }
   }
   while (!walk.stopped() && walk.Settle(stall)) {
-    const std::span<const Khz> free = walk.khz().subspan(fixed_count);
-    const Level& level =
-        stack_[Build(free.data(), static_cast<int>(free.size()))];
-    // The count and the levels judge alike; a plan they disagree on is not
-    // answered.
-    if (!Valid(level.score)) break;
-    best.found = true;
-    best.size = level.n;
-    std::copy(level.carriers, level.carriers + level.n, best.plan.begin());
-    std::sort(best.plan.begin(), best.plan.begin() + level.n);
-    best.score = level.score;
-    if (note) NoteBest(best);
-    if (level.n >= most) break;
+    if (!TakeValid(walk.khz().subspan(fixed_count), note, best) ||
+        best.size >= most) {
+      break;
+    }
     walk.PlaceCheapest(0);
   }
   if (walk.stopped()) stopped_ = true;

@@ -21,6 +21,21 @@ constexpr std::size_t kDownhillIn = 20;
 
 }  // namespace
 
+bool Searcher::TakeValid(std::span<const Khz> free, bool note, Result& best) {
+  const Level& level =
+      stack_[Build(free.data(), static_cast<int>(free.size()))];
+  // The count of broken rules and the levels judge alike; a plan they
+  // disagree on is not answered.
+  if (!Valid(level.score)) return false;
+  best.found = true;
+  best.size = level.n;
+  std::copy(level.carriers, level.carriers + level.n, best.plan.begin());
+  std::sort(best.plan.begin(), best.plan.begin() + level.n);
+  best.score = level.score;
+  if (note) NoteBest(best);
+  return true;
+}
+
 Searcher::Result Searcher::Grow(const Result& from, int most,
                                 std::uint64_t stall, bool note) {
   Result best;
@@ -45,18 +60,8 @@ Searcher::Result Searcher::Grow(const Result& from, int most,
     return static_cast<int>(plan.size() - fixed_count);
   };
   const auto record = [&](const std::vector<Khz>& plan) {
-    const Level& level =
-        stack_[Build(plan.data() + fixed_count, free_of(plan))];
-    // The count and the levels judge alike; a plan they disagree on is not
-    // answered.
-    if (!Valid(level.score)) return false;
-    best.found = true;
-    best.size = level.n;
-    std::copy(level.carriers, level.carriers + level.n, best.plan.begin());
-    std::sort(best.plan.begin(), best.plan.begin() + level.n);
-    best.score = level.score;
-    if (note) NoteBest(best);
-    return true;
+    return TakeValid(std::span<const Khz>(plan).subspan(fixed_count), note,
+                     best);
   };
   // Adds the first channel free of every rule from index `start` on (around
   // the end) while there is one. The work is charged once the channel is

@@ -195,6 +195,11 @@ class Searcher {
   struct ChaseStyle;
   struct AimStyle;
 
+  // grow.cpp: takes the plan of the free carriers `free` (beside the fixed
+  // ones) into `best` where the levels judge it valid, as the search's best
+  // where `note`; false where they do not.
+  bool TakeValid(std::span<const Khz> free, bool note, Result& best);
+
   // exact.cpp
   Khz FirstAllowed(const Level& level, Khz x) const;
   Khz RoundUp(Khz value) const {
